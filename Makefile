@@ -1,0 +1,44 @@
+# The two commands: 'make run' starts the full-screen saver, 'make test' runs every test.
+# Both install what is missing (tools/bootstrap) and build first.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+JOBS       ?= $(shell nproc)
+
+CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all bootstrap build run test test-asan fuzz clean
+
+all: build
+
+bootstrap:
+	@tools/bootstrap
+
+$(BUILD)/build.ninja: CMakeLists.txt | bootstrap
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: bootstrap $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	tools/run-saver $(BUILD)
+
+test: build
+	tools/with-display ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 120
+
+# The whole test suite again, built with the address and undefined-behaviour sanitizers.
+test-asan: bootstrap
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DORBSAVER_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  tools/with-display ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+# Builds the fuzz targets with clang and runs each for FUZZ_SECONDS.
+fuzz: bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DORBSAVER_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
+	tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
