@@ -1,0 +1,178 @@
+// fontconfig picks the faces, FreeType opens them and gives the metrics.
+#include "platform/fonts.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+// The default size of a face asked for with height 0, as a window's system font.
+constexpr int kDefaultPixelHeight = 16;
+// How many fallback faces a font keeps for characters its face lacks.
+constexpr int kMaxFallbacks = 6;
+
+FT_Library Library() {
+    static FT_Library library = [] {
+        FT_Library lib = nullptr;
+        if (FT_Init_FreeType(&lib) != 0) lib = nullptr;
+        return lib;
+    }();
+    return library;
+}
+
+int FcWeightFor(std::int32_t weight) {
+    if (weight <= 0) return FC_WEIGHT_REGULAR;
+    return FcWeightFromOpenType(std::min<std::int32_t>(weight, 1000));
+}
+
+}  // namespace
+
+struct Font::Face {
+    std::string file;
+    FT_Face face = nullptr;
+    FcCharSet* charset = nullptr;
+    ~Face() {
+        if (face) FT_Done_Face(face);
+        if (charset) FcCharSetDestroy(charset);
+    }
+};
+
+Font::~Font() = default;
+
+const std::string& Font::primaryFile() const { return faces_.front()->file; }
+
+std::unique_ptr<Font> Font::CreateDefault() {
+    FontDescription d;
+    d.face = "sans-serif";
+    d.weight = 700;
+    return Create(d);
+}
+
+std::unique_ptr<Font> Font::Create(const FontDescription& description) {
+    if (!Library() || !FcInit()) return nullptr;
+    FcPattern* pattern = FcPatternCreate();
+    if (!description.face.empty()) {
+        FcPatternAddString(pattern, FC_FAMILY,
+                           reinterpret_cast<const FcChar8*>(description.face.c_str()));
+    }
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFor(description.weight));
+    FcPatternAddInteger(pattern, FC_SLANT, description.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    // The same request for a Japanese face, so that Japanese text always has one
+    // among the fallbacks.
+    FcPattern* japanese = FcPatternDuplicate(pattern);
+    FcPatternAddString(japanese, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcConfigSubstitute(nullptr, japanese, FcMatchPattern);
+    FcDefaultSubstitute(japanese);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* set = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result);
+    FcPattern* japaneseMatch = FcFontMatch(nullptr, japanese, &result);
+    FcPatternDestroy(pattern);
+    FcPatternDestroy(japanese);
+
+    std::unique_ptr<Font> font(new Font);
+    font->description_ = description;
+    auto addFace = [&](FcPattern* match) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) return;
+        FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        for (const auto& f : font->faces_) {
+            if (f->file == reinterpret_cast<const char*>(file)) return;
+        }
+        auto face = std::make_unique<Face>();
+        face->file = reinterpret_cast<const char*>(file);
+        if (FT_New_Face(Library(), face->file.c_str(), index, &face->face) != 0) return;
+        FcCharSet* charset = nullptr;
+        if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch) {
+            face->charset = FcCharSetCopy(charset);
+        }
+        font->faces_.push_back(std::move(face));
+    };
+    if (set) {
+        for (int i = 0; i < set->nfont && static_cast<int>(font->faces_.size()) <= kMaxFallbacks;
+             ++i) {
+            addFace(set->fonts[i]);
+        }
+        FcFontSetDestroy(set);
+    }
+    if (japaneseMatch) {
+        addFace(japaneseMatch);
+        FcPatternDestroy(japaneseMatch);
+    }
+    if (font->faces_.empty()) return nullptr;
+
+    // A positive height is the cell (ascent + descent), a negative one the em size.
+    FT_Face primary = font->faces_.front()->face;
+    const double unitsPerEm = primary->units_per_EM ? primary->units_per_EM : 1000;
+    const double cellUnits = primary->ascender - primary->descender;
+    double emPixels = kDefaultPixelHeight;
+    if (description.height < 0) {
+        emPixels = -static_cast<double>(description.height);
+    } else if (description.height > 0) {
+        emPixels = cellUnits > 0 ? description.height * unitsPerEm / cellUnits
+                                 : static_cast<double>(description.height);
+    }
+    emPixels = std::clamp(emPixels, 1.0, 2048.0);
+    const auto pixels = static_cast<FT_UInt>(std::lround(emPixels));
+    for (auto& f : font->faces_) {
+        if (FT_IS_SCALABLE(f->face)) FT_Set_Pixel_Sizes(f->face, 0, pixels);
+    }
+    font->ascent_ = static_cast<std::int32_t>(std::lround(primary->ascender * emPixels / unitsPerEm));
+    font->descent_ =
+        static_cast<std::int32_t>(std::lround(-primary->descender * emPixels / unitsPerEm));
+    if (description.height > 0) {
+        // The cell is exactly the height asked for.
+        font->descent_ = description.height - font->ascent_;
+    }
+    return font;
+}
+
+TextExtent Font::Measure(std::string_view utf8) const {
+    long width26 = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextCodePoint(utf8, i);
+        FT_Face chosen = faces_.front()->face;
+        for (const auto& f : faces_) {
+            if (!f->charset || FcCharSetHasChar(f->charset, c)) {
+                chosen = f->face;
+                break;
+            }
+        }
+        if (FT_Load_Char(chosen, c, FT_LOAD_DEFAULT) == 0) width26 += chosen->glyph->advance.x;
+    }
+    return TextExtent{static_cast<std::int32_t>((width26 + 32) >> 6), ascent_ + descent_};
+}
+
+char32_t NextCodePoint(std::string_view s, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i++]);
+    if (b0 < 0x80) return b0;
+    int extra = 0;
+    char32_t c = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        extra = 1;
+        c = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2;
+        c = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3;
+        c = b0 & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    }
+    return c;
+}
+
+}  // namespace platform

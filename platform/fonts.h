@@ -1,0 +1,60 @@
+// Fonts made from a Windows-style description (face, height, weight, italic) through
+// fontconfig and FreeType, and the extent of a text drawn in them. Characters the
+// chosen face lacks come from the next face fontconfig offers that has them, so
+// Japanese text measures and draws with a Japanese face.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+struct FontDescription {
+    std::string face;      // UTF-8; empty for the default face
+    std::int32_t height = 0;  // >0: cell height, <0: character height, 0: default
+    std::int32_t weight = 0;  // 0 (don't care) or 1..1000, 400 normal, 700 bold
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+};
+
+struct TextExtent {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+class Font {
+public:
+    // Nothing when no face at all can be found.
+    static std::unique_ptr<Font> Create(const FontDescription& description);
+    // The font of a window's device context when none has been chosen.
+    static std::unique_ptr<Font> CreateDefault();
+    ~Font();
+
+    // Width and height in pixels of a UTF-8 text in one line; the height is the
+    // font's cell height whatever the text.
+    TextExtent Measure(std::string_view utf8) const;
+
+    const FontDescription& description() const { return description_; }
+    // The file of the primary face, for diagnostics and tests.
+    const std::string& primaryFile() const;
+    std::int32_t ascent() const { return ascent_; }
+    std::int32_t descent() const { return descent_; }
+
+    struct Face;
+
+private:
+    Font() = default;
+    FontDescription description_;
+    std::vector<std::unique_ptr<Face>> faces_;  // primary first, then fallbacks
+    std::int32_t ascent_ = 0;
+    std::int32_t descent_ = 0;
+};
+
+// Decodes one UTF-8 character at text[i], advancing i; malformed bytes give U+FFFD.
+char32_t NextCodePoint(std::string_view text, std::size_t& i);
+
+}  // namespace platform

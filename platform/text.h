@@ -1,0 +1,20 @@
+// Code pages: the keyboard code page of the user's locale, and conversion of the
+// settings' code-page texts to and from UTF-8 wherever they meet the desktop.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// 932 when the user's locale language is Japanese, otherwise 1252. Looks at
+// LC_ALL, LC_MESSAGES and LANG, in that order, as the C library does.
+int KeyboardCodePage();
+int CodePageForLocale(std::string_view localeName);
+
+// Converts code-page bytes to UTF-8; bytes that do not convert become U+FFFD.
+std::string CodePageToUtf8(std::string_view bytes, int codePage);
+// Converts UTF-8 to code-page bytes; characters the code page lacks become '?'.
+std::string Utf8ToCodePage(std::string_view utf8, int codePage);
+
+}  // namespace platform

@@ -1,0 +1,154 @@
+// Windows and window messages. Desktop events, timers and sound notices become
+// window messages with their Windows numbers, posted to one queue that the program's
+// loop peeks; a window procedure handles them and never sees the desktop library.
+// The desktop itself is a backend: SDL on X11 for the program, a null one for tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+using WindowHandle = std::uint32_t;  // 0 is no window
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using WindowProc = LRESULT (*)(WindowHandle, std::uint32_t, WPARAM, LPARAM);
+
+struct Msg {
+    WindowHandle window = 0;
+    std::uint32_t message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+// Message numbers, as Windows has them.
+inline constexpr std::uint32_t WM_CREATE = 0x0001;
+inline constexpr std::uint32_t WM_DESTROY = 0x0002;
+inline constexpr std::uint32_t WM_MOVE = 0x0003;
+inline constexpr std::uint32_t WM_SIZE = 0x0005;
+inline constexpr std::uint32_t WM_PAINT = 0x000F;
+inline constexpr std::uint32_t WM_CLOSE = 0x0010;
+inline constexpr std::uint32_t WM_QUIT = 0x0012;
+inline constexpr std::uint32_t WM_ACTIVATEAPP = 0x001C;
+inline constexpr std::uint32_t WM_SETCURSOR = 0x0020;
+inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;
+inline constexpr std::uint32_t WM_KEYUP = 0x0101;
+inline constexpr std::uint32_t WM_CHAR = 0x0102;
+inline constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;
+inline constexpr std::uint32_t WM_SYSKEYUP = 0x0105;
+inline constexpr std::uint32_t WM_SYSCOMMAND = 0x0112;
+inline constexpr std::uint32_t WM_TIMER = 0x0113;
+inline constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;
+inline constexpr std::uint32_t WM_LBUTTONDOWN = 0x0201;
+inline constexpr std::uint32_t WM_LBUTTONUP = 0x0202;
+inline constexpr std::uint32_t WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr std::uint32_t WM_RBUTTONDOWN = 0x0204;
+inline constexpr std::uint32_t WM_RBUTTONUP = 0x0205;
+inline constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
+inline constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
+inline constexpr std::uint32_t MM_MCINOTIFY = 0x03B9;
+
+inline constexpr WPARAM SC_CLOSE = 0xF060;
+inline constexpr WPARAM SC_KEYMENU = 0xF100;
+inline constexpr WPARAM SIZE_RESTORED = 0;
+
+// Mouse-message key flags.
+inline constexpr WPARAM MK_LBUTTON = 0x01;
+inline constexpr WPARAM MK_RBUTTON = 0x02;
+inline constexpr WPARAM MK_SHIFT = 0x04;
+inline constexpr WPARAM MK_CONTROL = 0x08;
+inline constexpr WPARAM MK_MBUTTON = 0x10;
+
+// Virtual-key codes used by the program; letters and digits are their ASCII capitals.
+inline constexpr WPARAM VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10,
+                        VK_CONTROL = 0x11, VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14,
+                        VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22,
+                        VK_END = 0x23, VK_HOME = 0x24, VK_LEFT = 0x25, VK_UP = 0x26,
+                        VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E,
+                        VK_LWIN = 0x5B, VK_F1 = 0x70, VK_F10 = 0x79, VK_F12 = 0x7B,
+                        VK_OEM_UNKNOWN = 0xFF;
+
+// Window styles.
+inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
+inline constexpr std::uint32_t WS_CHILD = 0x40000000u;
+inline constexpr std::uint32_t WS_VISIBLE = 0x10000000u;
+
+inline LPARAM MakePointParam(int x, int y) {
+    return static_cast<LPARAM>((static_cast<std::uint32_t>(x) & 0xFFFF) |
+                               ((static_cast<std::uint32_t>(y) & 0xFFFF) << 16));
+}
+// The signed 16-bit halves of a packed position.
+inline int PointX(LPARAM p) { return static_cast<std::int16_t>(p & 0xFFFF); }
+inline int PointY(LPARAM p) { return static_cast<std::int16_t>((p >> 16) & 0xFFFF); }
+
+// The desktop side of windows: makes and destroys native windows and turns desktop
+// events into messages.
+class WindowBackend {
+public:
+    virtual ~WindowBackend() = default;
+    // parent: a native window id of the desktop (an X11 window) or 0.
+    virtual bool Create(WindowHandle window, const std::string& className, std::uint32_t style,
+                        int x, int y, int width, int height, std::uint64_t parent) = 0;
+    virtual void Destroy(WindowHandle window) = 0;
+    // Translates every waiting desktop event, handing each message to post.
+    virtual void Pump(void (*post)(const Msg&)) = 0;
+    // Sleeps until a desktop event arrives or the time has passed.
+    virtual void Wait(int milliseconds) = 0;
+    // Whether a window of that class exists anywhere on the desktop.
+    virtual bool ClassExists(const std::string& className) = 0;
+    virtual void SetCursorVisible(bool visible) = 0;
+    virtual void SetCursorPosition(int x, int y) = 0;
+    virtual bool ClientSize(WindowHandle window, int* width, int* height) = 0;
+    // The backend's own window object (an SDL_Window for SDL), for the render device.
+    virtual void* Native(WindowHandle window) = 0;
+};
+
+// SDL on X11; nothing when SDL's video cannot start.
+std::unique_ptr<WindowBackend> CreateSdlWindowBackend();
+// No desktop: windows exist only as handles, events come from tests.
+std::unique_ptr<WindowBackend> CreateNullWindowBackend();
+
+// The backend in use; the SDL one is made on first use unless one was set.
+WindowBackend& Backend();
+void SetWindowBackend(std::unique_ptr<WindowBackend> backend);
+
+// Window classes and windows, as the program knows them.
+bool RegisterWindowClass(const std::string& name, WindowProc proc);
+WindowHandle CreateWindow(const std::string& className, std::uint32_t style, int x, int y,
+                          int width, int height, std::uint64_t parent);
+bool DestroyWindow(WindowHandle window);
+bool IsWindow(WindowHandle window);
+bool GetClientSize(WindowHandle window, int* width, int* height);
+
+LRESULT SendMessage(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProc(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
+// False when the queue is full.
+bool PostMessage(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+// Looks at the queue after taking in the desktop's events and due timers; with remove
+// the message is taken off. WM_QUIT comes once the posted messages are gone.
+bool PeekMessage(Msg* msg, bool remove);
+LRESULT DispatchMessage(const Msg& msg);
+// Sleeps until a message may be waiting, at most the given time.
+void WaitMessage(int milliseconds);
+
+// A window timer: WM_TIMER with the id every period, when nothing else is waiting.
+// Setting a running id again starts it anew.
+bool SetTimer(WindowHandle window, std::uintptr_t id, std::uint32_t milliseconds);
+bool KillTimer(WindowHandle window, std::uintptr_t id);
+
+// Whether a window of the class exists on the desktop (ours or another program's).
+bool WindowClassExists(const std::string& className);
+
+void ShowCursor(bool visible);
+void SetCursorPos(int x, int y);
+
+// Milliseconds from a monotonic clock.
+std::uint32_t TimeGetTime();
+
+// Forgets every window, class, timer and message (tests).
+void ResetWindowSystem();
+
+}  // namespace platform

@@ -1,0 +1,353 @@
+// The window backend on SDL and X11. SDL makes the windows and delivers input; a
+// connection of our own to the X server gives windows their class, makes child
+// windows of another program's window, notices when such a parent goes away, and
+// searches the desktop for windows of a class.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <map>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace platform {
+
+namespace {
+
+int g_xErrors = 0;
+
+int CountXError(Display*, XErrorEvent*) {
+    ++g_xErrors;
+    return 0;
+}
+
+WPARAM VirtualKey(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<WPARAM>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<WPARAM>('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + static_cast<WPARAM>(key - SDLK_F1);
+    switch (key) {
+        case SDLK_BACKSPACE: return VK_BACK;
+        case SDLK_TAB: return VK_TAB;
+        case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+        case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+        case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+        case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+        case SDLK_PAUSE: return VK_PAUSE;
+        case SDLK_CAPSLOCK: return VK_CAPITAL;
+        case SDLK_ESCAPE: return VK_ESCAPE;
+        case SDLK_SPACE: return VK_SPACE;
+        case SDLK_PAGEUP: return VK_PRIOR;
+        case SDLK_PAGEDOWN: return VK_NEXT;
+        case SDLK_END: return VK_END;
+        case SDLK_HOME: return VK_HOME;
+        case SDLK_LEFT: return VK_LEFT;
+        case SDLK_UP: return VK_UP;
+        case SDLK_RIGHT: return VK_RIGHT;
+        case SDLK_DOWN: return VK_DOWN;
+        case SDLK_INSERT: return VK_INSERT;
+        case SDLK_DELETE: return VK_DELETE;
+        case SDLK_LGUI: case SDLK_RGUI: return VK_LWIN;
+        default: return VK_OEM_UNKNOWN;
+    }
+}
+
+WPARAM MouseKeys() {
+    const std::uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
+    const SDL_Keymod mod = SDL_GetModState();
+    WPARAM flags = 0;
+    if (buttons & SDL_BUTTON_LMASK) flags |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON_RMASK) flags |= MK_RBUTTON;
+    if (buttons & SDL_BUTTON_MMASK) flags |= MK_MBUTTON;
+    if (mod & KMOD_SHIFT) flags |= MK_SHIFT;
+    if (mod & KMOD_CTRL) flags |= MK_CONTROL;
+    return flags;
+}
+
+class SdlWindowBackend : public WindowBackend {
+public:
+    SdlWindowBackend(Display* display) : display_(display) {}
+
+    ~SdlWindowBackend() override {
+        for (auto& [handle, w] : windows_) {
+            if (w.sdl) SDL_DestroyWindow(w.sdl);
+            if (w.child) XDestroyWindow(display_, w.child);
+        }
+        XCloseDisplay(display_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    bool Create(WindowHandle handle, const std::string& className, std::uint32_t style, int x,
+                int y, int width, int height, std::uint64_t parent) override {
+        Entry e;
+        if (style & WS_CHILD) {
+            e.child = CreateChild(className, x, y, width, height, parent, style & WS_VISIBLE);
+            if (!e.child) return false;
+            SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+            e.sdl = SDL_CreateWindowFrom(reinterpret_cast<void*>(e.child));
+            if (!e.sdl) {
+                XDestroyWindow(display_, e.child);
+                XFlush(display_);
+                return false;
+            }
+        } else {
+            e.sdl = SDL_CreateWindow("", x, y, width, height,
+                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+            if (!e.sdl) return false;
+            SetClass(NativeId(e.sdl), className);
+            if (style & WS_VISIBLE) SDL_ShowWindow(e.sdl);
+        }
+        windows_[handle] = e;
+        return true;
+    }
+
+    void Destroy(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end()) return;
+        if (it->second.sdl) SDL_DestroyWindow(it->second.sdl);
+        if (it->second.child && !it->second.childGone) {
+            g_xErrors = 0;
+            XDestroyWindow(display_, it->second.child);
+            XSync(display_, False);
+        }
+        windows_.erase(it);
+    }
+
+    void Pump(void (*post)(const Msg&)) override {
+        WatchChildren(post);
+        SDL_Event ev;
+        while (SDL_PollEvent(&ev)) Translate(ev, post);
+    }
+
+    void Wait(int milliseconds) override {
+        SDL_WaitEventTimeout(nullptr, milliseconds < 0 ? 0 : milliseconds);
+    }
+
+    bool ClassExists(const std::string& className) override {
+        auto* old = XSetErrorHandler(CountXError);
+        const bool found = Search(DefaultRootWindow(display_), className, 0);
+        XSync(display_, False);
+        XSetErrorHandler(old);
+        return found;
+    }
+
+    void SetCursorVisible(bool visible) override {
+        SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+    void SetCursorPosition(int x, int y) override { SDL_WarpMouseGlobal(x, y); }
+
+    bool ClientSize(WindowHandle handle, int* width, int* height) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.sdl) return false;
+        SDL_GetWindowSize(it->second.sdl, width, height);
+        return true;
+    }
+
+    void* Native(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        return it == windows_.end() ? nullptr : it->second.sdl;
+    }
+
+private:
+    struct Entry {
+        SDL_Window* sdl = nullptr;
+        Window child = 0;  // our own X window when the window is a child of another's
+        bool childGone = false;
+    };
+
+    static Window NativeId(SDL_Window* w) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+        return info.info.x11.window;
+    }
+
+    void SetClass(Window w, const std::string& className) {
+        if (!w) return;
+        XClassHint hint;
+        hint.res_name = const_cast<char*>(className.c_str());
+        hint.res_class = const_cast<char*>(className.c_str());
+        XSetClassHint(display_, w, &hint);
+        XFlush(display_);
+    }
+
+    Window CreateChild(const std::string& className, int x, int y, int width, int height,
+                       std::uint64_t parent, bool visible) {
+        auto* old = XSetErrorHandler(CountXError);
+        g_xErrors = 0;
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
+        attributes.event_mask = StructureNotifyMask;
+        Window child = XCreateWindow(display_, static_cast<Window>(parent), x, y,
+                                     static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                     0, CopyFromParent, InputOutput, CopyFromParent,
+                                     CWBackPixel | CWEventMask, &attributes);
+        XSync(display_, False);
+        if (g_xErrors == 0) {
+            SetClass(child, className);
+            if (visible) XMapWindow(display_, child);
+            XSync(display_, False);
+        }
+        XSetErrorHandler(old);
+        if (g_xErrors != 0) {
+            if (child) {
+                XDestroyWindow(display_, child);
+                XSync(display_, False);
+            }
+            return 0;
+        }
+        return child;
+    }
+
+    // A child of another program's window dies with its parent; tell the window.
+    void WatchChildren(void (*post)(const Msg&)) {
+        while (XPending(display_)) {
+            XEvent ev;
+            XNextEvent(display_, &ev);
+            if (ev.type != DestroyNotify) continue;
+            for (auto& [handle, w] : windows_) {
+                if (w.child == ev.xdestroywindow.window && !w.childGone) {
+                    w.childGone = true;
+                    post(Msg{handle, WM_DESTROY, 0, 0});
+                }
+            }
+        }
+    }
+
+    bool Search(Window w, const std::string& className, int depth) {
+        XClassHint hint{};
+        if (XGetClassHint(display_, w, &hint)) {
+            const bool match = (hint.res_class && className == hint.res_class) ||
+                               (hint.res_name && className == hint.res_name);
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+            if (match) return true;
+        }
+        if (depth > 64) return false;
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display_, w, &root, &parent, &children, &count)) return false;
+        bool found = false;
+        for (unsigned i = 0; i < count && !found; ++i) {
+            found = Search(children[i], className, depth + 1);
+        }
+        if (children) XFree(children);
+        return found;
+    }
+
+    WindowHandle HandleOf(std::uint32_t sdlId) {
+        for (auto& [handle, w] : windows_) {
+            if (w.sdl && SDL_GetWindowID(w.sdl) == sdlId) return handle;
+        }
+        return 0;
+    }
+
+    void PostAll(void (*post)(const Msg&), std::uint32_t message) {
+        for (auto& [handle, w] : windows_) post(Msg{handle, message, 0, 0});
+    }
+
+    void Translate(const SDL_Event& ev, void (*post)(const Msg&)) {
+        switch (ev.type) {
+            case SDL_QUIT:
+                // A termination signal or the desktop session ending.
+                PostAll(post, WM_CLOSE);
+                return;
+            case SDL_WINDOWEVENT: {
+                const WindowHandle h = HandleOf(ev.window.windowID);
+                if (!h) return;
+                switch (ev.window.event) {
+                    case SDL_WINDOWEVENT_CLOSE:
+                        post(Msg{h, WM_CLOSE, 0, 0});
+                        return;
+                    case SDL_WINDOWEVENT_MOVED:
+                        post(Msg{h, WM_MOVE, 0, MakePointParam(ev.window.data1, ev.window.data2)});
+                        return;
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        post(Msg{h, WM_SIZE, SIZE_RESTORED,
+                                 MakePointParam(ev.window.data1, ev.window.data2)});
+                        return;
+                    case SDL_WINDOWEVENT_EXPOSED:
+                        post(Msg{h, WM_PAINT, 0, 0});
+                        return;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED:
+                        post(Msg{h, WM_ACTIVATEAPP, 1, 0});
+                        return;
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                        post(Msg{h, WM_ACTIVATEAPP, 0, 0});
+                        return;
+                    default:
+                        return;
+                }
+            }
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                const WindowHandle h = HandleOf(ev.key.windowID);
+                if (!h) return;
+                const WPARAM vk = VirtualKey(ev.key.keysym.sym);
+                const bool alt = (ev.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
+                const bool down = ev.type == SDL_KEYDOWN;
+                std::uint32_t message = down ? WM_KEYDOWN : WM_KEYUP;
+                if (alt || vk == VK_F10) message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+                // Repeat count 1, the scan code, the Alt context, previous state, transition.
+                LPARAM l = 1 | ((ev.key.keysym.scancode & 0xFF) << 16);
+                if (alt) l |= 1 << 29;
+                if (!down || ev.key.repeat) l |= 1 << 30;
+                if (!down) l |= static_cast<LPARAM>(1u << 31);
+                post(Msg{h, message, vk, l});
+                return;
+            }
+            case SDL_TEXTINPUT: {
+                const WindowHandle h = HandleOf(ev.text.windowID);
+                if (!h) return;
+                for (const char* p = ev.text.text; *p; ++p) {
+                    const auto c = static_cast<unsigned char>(*p);
+                    if (c < 0x80) post(Msg{h, WM_CHAR, c, 1});
+                }
+                return;
+            }
+            case SDL_MOUSEMOTION: {
+                const WindowHandle h = HandleOf(ev.motion.windowID);
+                if (!h) return;
+                post(Msg{h, WM_SETCURSOR, h, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16)});
+                post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(ev.motion.x, ev.motion.y)});
+                return;
+            }
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: {
+                const WindowHandle h = HandleOf(ev.button.windowID);
+                if (!h) return;
+                const bool down = ev.type == SDL_MOUSEBUTTONDOWN;
+                std::uint32_t message = 0;
+                switch (ev.button.button) {
+                    case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
+                    case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+                    case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+                    default: return;
+                }
+                post(Msg{h, message, MouseKeys(), MakePointParam(ev.button.x, ev.button.y)});
+                return;
+            }
+            default:
+                return;
+        }
+    }
+
+    Display* display_;
+    std::map<WindowHandle, Entry> windows_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    return std::make_unique<SdlWindowBackend>(display);
+}
+
+}  // namespace platform

@@ -1,0 +1,178 @@
+// Writing and reading the step-table text file.
+//
+// Lines are read the way the file has always been read: through a fixed window of
+// characters (20 for a header, 80 for a row) that starts on the line break ending
+// the previous line. Outside what that covers, this reader decides:
+//  - a line longer than its window is cut at the window and the rest of it skipped;
+//  - lines may end with CR LF or a bare LF;
+//  - a row line with too few fields reads the missing ones as 0;
+//  - at the end of the file the load stops, and the rows after it keep their values.
+#include "settings/step_file.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform/registry.h"
+#include "settings/store.h"
+
+namespace settings {
+
+namespace {
+
+constexpr std::size_t kHeaderWindow = 20;
+constexpr std::size_t kRowWindow = 80;
+
+// Reads lines out of text whose line ends are already single '\n' characters.
+class WindowedLines {
+public:
+    explicit WindowedLines(std::string_view text) : text_(text) {}
+
+    // Takes the next line through a window of the given width. False at the end.
+    bool Next(std::size_t window, std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        const std::size_t end = std::min(text_.size(), pos_ + window);
+        std::size_t start = pos_;
+        while (start < end && text_[start] == '\n') ++start;
+        if (start == end) {
+            // Nothing but line breaks in the window: an empty line; the next window
+            // starts on the last of them.
+            line = {};
+            pos_ = end < text_.size() ? end - 1 : end;
+            return true;
+        }
+        std::size_t stop = start;
+        while (stop < end && text_[stop] != '\n') ++stop;
+        line = text_.substr(start, stop - start);
+        if (stop < end || stop == text_.size()) {
+            pos_ = stop;
+        } else {
+            // Longer than the window: skip the rest of the line.
+            const std::size_t lineEnd = text_.find('\n', stop);
+            pos_ = lineEnd == std::string_view::npos ? text_.size() : lineEnd;
+        }
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Splits at runs of blanks, commas, tabs and line feeds, as the file's fields are.
+class Fields {
+public:
+    explicit Fields(std::string_view line) : line_(line) {}
+
+    // The next field as a number; 0 once the fields have run out.
+    std::int32_t Next() {
+        auto isSeparator = [](char c) { return c == ' ' || c == ',' || c == '\t' || c == '\n'; };
+        while (pos_ < line_.size() && isSeparator(line_[pos_])) ++pos_;
+        const std::size_t start = pos_;
+        while (pos_ < line_.size() && !isSeparator(line_[pos_])) ++pos_;
+        return ParseDecimal(line_.data() + start, pos_ - start);
+    }
+
+private:
+    std::string_view line_;
+    std::size_t pos_ = 0;
+};
+
+std::int8_t Low8(std::int32_t n) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(n)); }
+
+std::string ToLineFeeds(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        text.push_back(bytes[i]);
+    }
+    return text;
+}
+
+unsigned FileModeFromUmask(unsigned mode) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mode & ~static_cast<unsigned>(mask);
+}
+
+}  // namespace
+
+std::string FormatStepTableFile(const StepTable& table) {
+    std::string out;
+    out.reserve(40000);
+    char line[256];
+    for (int t = 0; t < kStepTables; ++t) {
+        std::snprintf(line, sizeof line, "V14No. %d\r\n", t);
+        out += line;
+        for (int r = 0; r < kStepRowsPerTable; ++r) {
+            const StepRow& row = table.Row(t, r);
+            std::snprintf(line, sizeof line,
+                          "%d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, %3d, "
+                          "%d\r\n",
+                          row.valid, row.cameraX, row.cameraY, row.cameraZ, row.directionX,
+                          row.directionY, row.directionZ, row.upX, row.upY, row.upZ, row.objectX,
+                          row.objectY, row.objectZ, row.frames, row.lookAt);
+            out += line;
+        }
+    }
+    return out;
+}
+
+void ParseStepTableFile(std::string_view bytes, StepTable& table) {
+    if (bytes.size() > kMaxStepFileBytes) bytes = bytes.substr(0, kMaxStepFileBytes);
+    const std::string text = ToLineFeeds(bytes);
+    WindowedLines lines(text);
+    std::string_view line;
+    for (int t = 0; t < kStepTables; ++t) {
+        if (!lines.Next(kHeaderWindow, line)) return;
+        const bool current = line.substr(0, 3) == "V14";
+        for (int r = 0; r < kStepRowsPerTable; ++r) {
+            if (!lines.Next(kRowWindow, line)) return;
+            Fields f(line);
+            StepRow& row = table.Row(t, r);
+            row.valid = f.Next();
+            row.cameraX = Low8(f.Next());
+            row.cameraY = Low8(f.Next());
+            row.cameraZ = Low8(f.Next());
+            if (current) {
+                row.directionX = Low8(f.Next());
+                row.directionY = Low8(f.Next());
+                row.directionZ = Low8(f.Next());
+                row.upX = Low8(f.Next());
+                row.upY = Low8(f.Next());
+                row.upZ = Low8(f.Next());
+            }
+            row.objectX = Low8(f.Next());
+            row.objectY = Low8(f.Next());
+            row.objectZ = Low8(f.Next());
+            row.frames = f.Next();
+            row.lookAt = static_cast<std::uint8_t>(f.Next());
+        }
+    }
+}
+
+bool SaveStepTableFile(const StepTable& table, const std::string& path) {
+    return platform::WriteFileAtomically(path, FormatStepTableFile(table),
+                                         FileModeFromUmask(0666));
+}
+
+bool LoadStepTableFile(StepTable& table, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string bytes(kMaxStepFileBytes, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) return false;
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    ParseStepTableFile(bytes, table);
+    return true;
+}
+
+void SaveStepTableFile() { SaveStepTableFile(Settings().AN_VEC, kStepTableFileName); }
+
+void LoadStepTableFile() { LoadStepTableFile(Settings().AN_VEC, kStepTableFileName); }
+
+}  // namespace settings

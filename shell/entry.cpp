@@ -1,0 +1,281 @@
+// The entry point's work: start-up in every mode, the mode decision, each mode's
+// preparation, the saver window, the message loop and the shutdown.
+#include "shell/entry.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "platform/data_dir.h"
+#include "platform/text.h"
+#include "settings/store.h"
+#include "shell/saver_window.h"
+
+namespace shell {
+
+namespace {
+
+// Face names of the fonts the program makes for itself.
+constexpr const char* kTimesFace = "TimesNewRoman";
+constexpr const char* kMinchoFace = "\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D";  // ＭＳ 明朝
+
+// Until the engine draws frames, a frame step waits for the next message at the
+// display's pace instead of spinning.
+constexpr int kIdleFrameMilliseconds = 16;
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::unique_ptr<platform::Font> MakeFont(const char* face, std::int32_t height,
+                                         std::int32_t weight, bool italic) {
+    platform::FontDescription d;
+    d.face = face;
+    d.height = height;
+    d.weight = weight;
+    d.italic = italic;
+    return platform::Font::Create(d);
+}
+
+const settings::MessageEntry& SelectedMessage(const settings::SceneSettings& s) {
+    const int index = (s.MSN >= 0 && s.MSN < settings::kMessageEntries) ? s.MSN : 0;
+    return s.MSG.entries[index];
+}
+
+void IdleFrame() { platform::WaitMessage(kIdleFrameMilliseconds); }
+
+void Fail(const char* what) { std::fprintf(stderr, "orbsaver: %s\n", what); }
+
+// The data directory with its separator, or empty (and a word on stderr) when it is
+// too long to serve as the prefix of the default paths.
+std::string WindowsDirectory() {
+    std::string dir = platform::DataDirectory();
+    if (dir.size() >= settings::kDirectoryBufferSize) {
+        std::fprintf(stderr, "orbsaver: the data directory path is too long: %s\n", dir.c_str());
+        dir.clear();
+    }
+    return dir;
+}
+
+}  // namespace
+
+ShellState& Shell() {
+    static ShellState state;
+    return state;
+}
+
+InputState& Input() {
+    static InputState state;
+    return state;
+}
+
+bool IsSwitch(const char* arg, char letter) {
+    if (!arg) return false;
+    if (*arg == '-' || *arg == '/') ++arg;
+    return arg[0] != '\0' && arg[1] == '\0' && Lower(arg[0]) == Lower(letter);
+}
+
+ModeChoice DecideMode(int argc, const char* const* argv) {
+    const char* first = argc > 1 ? argv[1] : nullptr;
+    if (!first || IsSwitch(first, 'c')) return ModeChoice::Config;
+    if (IsSwitch(first, 'a')) return ModeChoice::ChangePassword;
+    if (IsSwitch(first, 'p') || IsSwitch(first, 'l')) return ModeChoice::Preview;
+    if (IsSwitch(first, 's')) return ModeChoice::Saver;
+    const std::string_view f(first);
+    if (f == "-h" || f == "--help" || f == "/?") return ModeChoice::Help;
+    return ModeChoice::Unknown;
+}
+
+std::uint64_t ParseWindowHandle(const char* text) {
+    if (!text) return 0;
+    const std::int32_t n = settings::ParseDecimal(text, std::strlen(text));
+    // The handle is a 32-bit value; a negative one names no window.
+    return static_cast<std::uint32_t>(n);
+}
+
+double ComputeViewScale(std::int32_t viewWidth) { return viewWidth * 0.00125; }
+
+std::int32_t ComputeScrollStep(std::int32_t spd, double viewScale) {
+    const double step = spd * viewScale;
+    std::int32_t n = 0;
+    if (step >= 2147483647.0) {
+        n = INT32_MAX;
+    } else if (step > -2147483648.0) {
+        n = static_cast<std::int32_t>(step);
+    }
+    return n < 1 ? 1 : n;
+}
+
+platform::FontDescription DescribeLogFont(const settings::LogFontA& font, int codePage,
+                                          double scale) {
+    platform::FontDescription d;
+    const std::size_t length = settings::TextLength(font.faceName, sizeof font.faceName);
+    d.face = platform::CodePageToUtf8(std::string_view(font.faceName, length), codePage);
+    const double height = font.height * scale;
+    d.height = (height > -2147483648.0 && height < 2147483647.0) ? static_cast<std::int32_t>(height)
+                                                                 : 0;
+    d.weight = font.weight;
+    d.italic = font.italic != 0;
+    d.underline = font.underline != 0;
+    d.strikeOut = font.strikeOut != 0;
+    return d;
+}
+
+void CreateSharedFonts(const settings::SceneSettings& s, SharedFonts& fonts) {
+    const bool japanese = s.keyboardCodePage == 932;
+    fonts.EditFont = MakeFont(japanese ? kMinchoFace : kTimesFace, japanese ? 12 : 16, 150, false);
+    fonts.PreviewLabelFont = MakeFont(kTimesFace, 6, 0, true);
+    fonts.PanelFont = MakeFont(kTimesFace, 15, 40, false);
+    const settings::LogFontA& logFont = SelectedMessage(s).font;
+    if (logFont.faceName[0] != '\0') {
+        fonts.PreviewMessageFont =
+            platform::Font::Create(DescribeLogFont(logFont, s.keyboardCodePage, 0.19));
+    }
+}
+
+void CreateMessageFont(const settings::SceneSettings& s, SharedFonts& fonts) {
+    fonts.MessageFont =
+        platform::Font::Create(DescribeLogFont(SelectedMessage(s).font, s.keyboardCodePage, 1.0));
+}
+
+void DeleteFonts(SharedFonts& fonts) {
+    fonts.EditFont.reset();
+    fonts.PreviewLabelFont.reset();
+    fonts.PanelFont.reset();
+    fonts.MessageFont.reset();
+    fonts.PreviewMessageFont.reset();
+}
+
+bool CreateSaverWindow() {
+    ShellState& shell = Shell();
+    InputState& input = Input();
+    if (shell.mode == SaverMode::Saver) {
+        input.ignoreInput = false;
+        input.passwordPause = false;
+        input.lastMousePosX = input.lastMousePosY = -1;
+    } else {
+        input.ignoreInput = true;
+        input.passwordPause = false;
+        input.lastMousePosX = input.lastMousePosY = 0;
+    }
+    if (!platform::RegisterWindowClass(kSaverWindowClass, SaverWindowProc)) return false;
+    const std::uint32_t style =
+        platform::WS_VISIBLE | (shell.mode == SaverMode::Saver ? platform::WS_POPUP
+                                                               : platform::WS_CHILD);
+    const platform::WindowHandle window =
+        platform::CreateWindow(kSaverWindowClass, style, 0, 0, shell.ViewWidth, shell.ViewHeight,
+                               shell.mode == SaverMode::Saver ? 0 : shell.parentWindow);
+    if (!window) return false;
+    shell.SaverWindow = window;
+    return true;
+}
+
+int RunMainLoop(void (*frameStep)()) {
+    for (;;) {
+        platform::Msg msg;
+        if (platform::PeekMessage(&msg, false)) {
+            platform::PeekMessage(&msg, true);
+            if (msg.message == platform::WM_QUIT) return static_cast<int>(msg.wParam);
+            platform::DispatchMessage(msg);
+        } else {
+            frameStep();
+        }
+    }
+}
+
+std::string UsageText() {
+    return "usage: orbsaver [/s | /p <window id> | /c | /a]\n"
+           "  /s              run the screen saver full screen\n"
+           "  /p <window id>  draw the small preview inside the given X11 window (/l too)\n"
+           "  /c, no switch   open the configuration dialog\n"
+           "  /a              change the screen-saver password\n"
+           "A switch may be written with '-' or '/' or alone, in either case.\n";
+}
+
+int RunProgram(int argc, const char* const* argv) {
+    ShellState& shell = Shell();
+    settings::SceneSettings& s = settings::Settings();
+
+    settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
+    settings::LoadOrSaveSettings(0);
+    CreateSharedFonts(s, shell.fonts);
+
+    const ModeChoice choice = DecideMode(argc, argv);
+    switch (choice) {
+        case ModeChoice::Help:
+            std::fputs(UsageText().c_str(), stdout);
+            DeleteFonts(shell.fonts);
+            return kExitOk;
+        case ModeChoice::Unknown:
+            std::fprintf(stderr, "orbsaver: unknown switch '%s'\n%s", argv[1], UsageText().c_str());
+            DeleteFonts(shell.fonts);
+            return kExitFailure;
+        case ModeChoice::ChangePassword:
+            // The saver asks for the user's login password; there is no password of
+            // its own to change.
+            shell.mode = SaverMode::ChangePassword;
+            std::fputs("orbsaver: the saver uses your login password; there is no separate "
+                       "password to change\n", stderr);
+            DeleteFonts(shell.fonts);
+            return kExitOk;
+        case ModeChoice::Config:
+            shell.mode = SaverMode::Config;
+            shell.ViewWidth = 152;
+            shell.ViewHeight = 112;
+            shell.ViewScale = ComputeViewScale(shell.ViewWidth);
+            shell.ScrollStep = ComputeScrollStep(s.SPD, shell.ViewScale);
+            std::fputs("orbsaver: the configuration dialog is not available yet\n", stderr);
+            DeleteFonts(shell.fonts);
+            return kExitFailure;
+        case ModeChoice::Preview:
+            shell.mode = SaverMode::Preview;
+            if (platform::WindowClassExists(kOtherPreviewClass)) {
+                DeleteFonts(shell.fonts);
+                return kExitOk;
+            }
+            shell.ViewWidth = 152;
+            shell.ViewHeight = 112;
+            shell.parentWindow = ParseWindowHandle(argc > 2 ? argv[2] : nullptr);
+            shell.preparedShowFrameRate = false;
+            break;
+        case ModeChoice::Saver:
+            shell.mode = SaverMode::Saver;
+            CreateMessageFont(s, shell.fonts);
+            if (platform::WindowClassExists(kOtherSaverClass)) {
+                DeleteFonts(shell.fonts);
+                return kExitOk;
+            }
+            shell.ViewWidth = 800;
+            shell.ViewHeight = 600;
+            shell.parentWindow = 0;
+            shell.preparedShowFrameRate = true;
+            break;
+    }
+
+    shell.ViewScale = ComputeViewScale(shell.ViewWidth);
+    shell.ScrollStep = ComputeScrollStep(s.SPD, shell.ViewScale);
+    if (!CreateSaverWindow()) {
+        Fail(shell.mode == SaverMode::Preview ? "cannot create the preview window in that parent"
+                                              : "cannot create the saver window");
+        DeleteFonts(shell.fonts);
+        return kExitFailure;
+    }
+
+    const settings::MessageEntry& message = SelectedMessage(s);
+    const std::string text = platform::CodePageToUtf8(
+        std::string_view(message.text, settings::TextLength(message.text, sizeof message.text)),
+        s.keyboardCodePage);
+    const platform::Font* font = shell.mode == SaverMode::Saver ? shell.fonts.MessageFont.get()
+                                                                : shell.fonts.PreviewMessageFont.get();
+    std::unique_ptr<platform::Font> windowFont;
+    if (!font) {
+        windowFont = platform::Font::CreateDefault();
+        font = windowFont.get();
+    }
+    shell.MessageExtent = font ? font->Measure(text) : platform::TextExtent{};
+
+    const int exitCode = RunMainLoop(IdleFrame);
+
+    DeleteFonts(shell.fonts);
+    return exitCode;
+}
+
+}  // namespace shell

@@ -1,0 +1,61 @@
+// The program's entry: settings, fonts, the run mode, its preparation, the saver
+// window and the message loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "settings/scene_settings.h"
+#include "shell/shell_state.h"
+
+namespace shell {
+
+// Exit codes of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+
+// True when arg is the switch letter, written alone or after one '-' or '/', in
+// either case. A missing argument is no switch.
+bool IsSwitch(const char* arg, char letter);
+
+// What the first argument asks for.
+enum class ModeChoice { Config, ChangePassword, Preview, Saver, Help, Unknown };
+ModeChoice DecideMode(int argc, const char* const* argv);
+
+// A window handle written in decimal: leading blanks and one sign allowed, reading
+// stops at the first other character, nothing read gives 0.
+std::uint64_t ParseWindowHandle(const char* text);
+
+// ViewScale is ViewWidth / 800; ScrollStep is SPD times it, cut toward zero, at least 1.
+double ComputeViewScale(std::int32_t viewWidth);
+std::int32_t ComputeScrollStep(std::int32_t spd, double viewScale);
+
+// Makes EditFont, PreviewLabelFont and PanelFont, and PreviewMessageFont when the
+// selected message has a face name.
+void CreateSharedFonts(const settings::SceneSettings& s, SharedFonts& fonts);
+// Makes MessageFont from the selected message's LOGFONT unchanged.
+void CreateMessageFont(const settings::SceneSettings& s, SharedFonts& fonts);
+void DeleteFonts(SharedFonts& fonts);
+// The font description of a stored LOGFONT, its face name taken from the code page
+// and its height multiplied by scale and cut toward zero.
+platform::FontDescription DescribeLogFont(const settings::LogFontA& font, int codePage,
+                                          double scale);
+
+// Registers the saver window's class and creates the window for the current mode.
+bool CreateSaverWindow();
+
+// Peeks the queue and dispatches; when nothing waits, runs one frame step. Returns
+// the exit code WM_QUIT carries.
+int RunMainLoop(void (*frameStep)());
+
+// The whole program; returns its exit code.
+int RunProgram(int argc, const char* const* argv);
+
+// The window class of the saver window and of other savers' windows.
+inline constexpr const char* kSaverWindowClass = "D3DRM Example";
+inline constexpr const char* kOtherSaverClass = "WindowsScreenSaverClass";
+inline constexpr const char* kOtherPreviewClass = "WindowsScreenSaverPrev";
+
+std::string UsageText();
+
+}  // namespace shell

@@ -1,0 +1,268 @@
+// The REGEDIT4 store: reading what Windows exports, writing what Windows imports,
+// and a file that is never replaced by less than it held.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/registry.h"
+
+using namespace platform;
+
+namespace {
+
+// As the Windows registry editor exports a key in its REGEDIT4 form.
+const char kWindowsExport[] =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n"
+    "\"S_ON\"=\"     1\"\r\n"
+    "\"X_NM\"=\"C:\\\\WINDOWS\\\\multi.x\"\r\n"
+    "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+    "\"COLOR\"=hex:ff,80,00,00\r\n"
+    "\"AN_VEC\"=hex:00,32,b0,00,00,00,00,00,00,00,00,00,32,00,00,00,01,00,00,00,01,\\\r\n"
+    "  00,00,00\r\n"
+    "\"MIDI_NM\"=hex(1):61,62,00,7a\r\n"
+    "\"Count\"=dword:0000002a\r\n"
+    "@=\"default\"\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+    "; a comment\r\n"
+    "\"ScreenSaveUsePassword\"=dword:00000001\r\n"
+    "\r\n";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+struct TempDir {
+    TempDir() {
+        char pattern[] = "/tmp/orbsaver-reg-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string path;
+};
+
+}  // namespace
+
+TEST(Regedit4Read, TakesAWindowsExport) {
+    std::string error;
+    auto doc = ParseRegedit4(kWindowsExport, &error);
+    ASSERT_TRUE(doc) << error;
+    ASSERT_EQ(doc->keys.size(), 2u);
+    const RegKey* info = doc->Find("hkey_current_user\\software\\mero\\sv_orb_1\\info");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->Find("s_on")->data, (std::vector<std::uint8_t>{' ', ' ', ' ', ' ', ' ', '1', 0}));
+    EXPECT_EQ(info->Find("S_ON")->type, kRegSz);
+    const std::string path = "C:\\WINDOWS\\multi.x";
+    EXPECT_EQ(std::string(info->Find("X_NM")->data.begin(), info->Find("X_NM")->data.end() - 1), path);
+    EXPECT_EQ(std::string(info->Find("Quote")->data.begin(), info->Find("Quote")->data.end() - 1),
+              "say \"hi\"");
+    EXPECT_EQ(info->Find("COLOR")->type, kRegBinary);
+    EXPECT_EQ(info->Find("COLOR")->data, (std::vector<std::uint8_t>{0xff, 0x80, 0, 0}));
+    EXPECT_EQ(info->Find("AN_VEC")->data.size(), 24u);
+    EXPECT_EQ(info->Find("MIDI_NM")->type, kRegSz);
+    EXPECT_EQ(info->Find("MIDI_NM")->data, (std::vector<std::uint8_t>{'a', 'b', 0, 'z'}));
+    EXPECT_EQ(info->Find("Count")->data, (std::vector<std::uint8_t>{42, 0, 0, 0}));
+    EXPECT_EQ(info->Find("")->type, kRegSz);
+    EXPECT_EQ(doc->Find("HKEY_CURRENT_USER\\Control Panel\\desktop")->Find("ScreenSaveUsePassword")
+                  ->type,
+              kRegDword);
+}
+
+TEST(Regedit4Read, RefusesWhatIsNotSuchAFile) {
+    const char* bad[] = {
+        "",
+        "Windows Registry Editor Version 5.00\r\n",
+        "REGEDIT4\r\n\"a\"=\"b\"\r\n",                  // value outside a key
+        "REGEDIT4\r\n[K]\r\n\"a\"=hex:0g\r\n",            // bad hex
+        "REGEDIT4\r\n[K]\r\n\"a\"=hex:1\r\n",             // half a byte
+        "REGEDIT4\r\n[K]\r\n\"a\"=\"open\r\n",            // unterminated string
+        "REGEDIT4\r\n[K]\r\n\"a\"=dword:123456789\r\n",   // nine digits
+        "REGEDIT4\r\n[K]\r\n\"a\"=word:1\r\n",
+        "REGEDIT4\r\n[K\r\n",
+        "REGEDIT4\r\n[K]\r\n\"a\" \"b\"\r\n",
+    };
+    for (const char* text : bad) EXPECT_FALSE(ParseRegedit4(text)) << text;
+}
+
+TEST(Regedit4Read, DeletionsAndRepeatsActAsAnImportWould) {
+    auto doc = ParseRegedit4(
+        "REGEDIT4\n[K\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[K\\A\\Sub]\n\"z\"=\"3\"\n"
+        "[K\\A]\n\"x\"=\"9\"\n\"y\"=-\n[-K\\A\\Sub]\n");
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->keys.size(), 1u);
+    ASSERT_EQ(doc->keys[0].values.size(), 1u);
+    EXPECT_EQ(doc->keys[0].values[0].data, (std::vector<std::uint8_t>{'9', 0}));
+}
+
+TEST(Regedit4Write, WritesWhatReadsBackIdentically) {
+    RegDocument doc;
+    doc.keys.push_back(RegKey{"HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO", {}});
+    auto& v = doc.keys[0].values;
+    v.push_back({"S_ON", kRegSz, {' ', ' ', ' ', ' ', ' ', '1', 0}});
+    std::vector<std::uint8_t> path(255, 0);
+    std::memcpy(path.data(), "/home/u/\"q\"\\x.x", 15);
+    v.push_back({"X_NM", kRegSz, path});
+    v.push_back({"Tab", kRegSz, {'a', '\t', 'b', 0}});
+    v.push_back({"NoTerm", kRegSz, {'a', 'b'}});
+    v.push_back({"Empty", kRegBinary, {}});
+    std::vector<std::uint8_t> big(12000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
+    v.push_back({"AN_VEC", kRegBinary, big});
+    v.push_back({"D", kRegDword, {1, 2, 3, 4}});
+    v.push_back({"Odd", 7, {1, 0, 0}});
+    v.push_back({"", kRegSz, {'d', 0}});
+    const std::string text = WriteRegedit4(doc);
+    EXPECT_EQ(text.substr(0, 10), "REGEDIT4\r\n");
+    EXPECT_NE(text.find("\"S_ON\"=\"     1\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("; \"X_NM\" holds \"/home/u/\\\"q\\\"\\\\x.x\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"D\"=dword:04030201\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Odd\"=hex(7):01,00,00\r\n"), std::string::npos);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 81u);  // 80 columns and the CR
+        EXPECT_EQ(line.back(), '\r');
+    }
+    auto back = ParseRegedit4(text);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->keys.size(), 1u);
+    ASSERT_EQ(back->keys[0].values.size(), v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        EXPECT_EQ(back->keys[0].values[i].name, v[i].name);
+        EXPECT_EQ(back->keys[0].values[i].type, v[i].type) << v[i].name;
+        EXPECT_EQ(back->keys[0].values[i].data, v[i].data) << v[i].name;
+    }
+    EXPECT_EQ(WriteRegedit4(*back), text);
+}
+
+TEST(RegistryKeyQuery, FollowsTheBufferRules) {
+    MemoryRegistry r;
+    KeyDisposition d;
+    auto key = r.CreateKey("A", &d);
+    EXPECT_EQ(d, KeyDisposition::kCreatedNew);
+    key->SetValue("v", kRegSz, "hello", 6);
+    char buffer[8] = "zzzzzzz";
+    std::uint32_t size = 4;
+    EXPECT_EQ(key->QueryValue("V", buffer, &size), RegStatus::kMoreData);
+    EXPECT_EQ(size, 6u);
+    EXPECT_STREQ(buffer, "zzzzzzz");
+    size = sizeof buffer;
+    std::uint32_t type = 0;
+    EXPECT_EQ(key->QueryValue("v", buffer, &size, &type), RegStatus::kOk);
+    EXPECT_EQ(size, 6u);
+    EXPECT_EQ(type, kRegSz);
+    EXPECT_STREQ(buffer, "hello");
+    EXPECT_EQ(key->QueryValue("w", buffer, &size), RegStatus::kNotFound);
+    r.CreateKey("a", &d);
+    EXPECT_EQ(d, KeyDisposition::kOpenedExisting);
+    EXPECT_EQ(r.OpenKey("B"), nullptr);
+}
+
+TEST(FileRegistry, CreatesTheFileWithMode0600AndKeepsOtherKeys) {
+    TempDir dir;
+    const std::string file = dir.path + "/orbsaver/user.reg";
+    FileRegistry r(file);
+    {
+        KeyDisposition d;
+        auto key = r.CreateKey("Control Panel\\Desktop", &d);
+        ASSERT_TRUE(key);
+        EXPECT_EQ(d, KeyDisposition::kCreatedNew);
+        key->SetValue("ScreenSaverIsSecure", kRegSz, "1", 2);
+        EXPECT_TRUE(key->Close());
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    {
+        KeyDisposition d;
+        auto key = r.CreateKey("Software\\MERO\\SV_ORB_1\\INFO", &d);
+        EXPECT_EQ(d, KeyDisposition::kCreatedNew);
+        key->SetValue("S_ON", kRegSz, "     1", 7);
+    }
+    auto doc = ParseRegedit4(ReadFile(file));
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->keys.size(), 2u);
+    auto desktop = r.OpenKey("Control Panel\\Desktop");
+    ASSERT_TRUE(desktop);
+    char b[4];
+    std::uint32_t size = sizeof b;
+    EXPECT_EQ(desktop->QueryValue("ScreenSaverIsSecure", b, &size), RegStatus::kOk);
+    // Nothing of the directory is left behind but the file itself.
+    EXPECT_EQ(std::system(("test $(ls -A '" + dir.path + "/orbsaver' | wc -l) -eq 1").c_str()), 0);
+}
+
+TEST(FileRegistry, AFileThatDoesNotParseIsNeverOpenedNorReplaced) {
+    TempDir dir;
+    const std::string file = dir.path + "/user.reg";
+    const std::string junk = "REGEDIT4\r\n[K]\r\n\"a\"=hex:zz\r\n";
+    WriteFile(file, junk);
+    FileRegistry r(file);
+    KeyDisposition d;
+    EXPECT_EQ(r.CreateKey("Software\\MERO\\SV_ORB_1\\INFO", &d), nullptr);
+    EXPECT_EQ(ReadFile(file), junk);
+    WriteFile(file, "");
+    EXPECT_EQ(r.CreateKey("X", &d), nullptr);  // an empty file is no REGEDIT4 file either
+}
+
+TEST(FileRegistry, AWriteThatFailsLeavesTheOldFile) {
+    TempDir dir;
+    const std::string file = dir.path + "/user.reg";
+    const std::string old = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"1\"\r\n";
+    WriteFile(file, old);
+    FileRegistry r(file);
+    KeyDisposition d;
+    auto key = r.CreateKey("K", &d);
+    ASSERT_TRUE(key);
+    const std::vector<std::uint8_t> big(12000, 0xAB);
+    key->SetValue("b", kRegBinary, big.data(), static_cast<std::uint32_t>(big.size()));
+    // A full disk, as the file-size limit makes it for this process.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool closed = key->Close();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(ReadFile(file), old);
+    EXPECT_EQ(std::system(("test $(ls -A '" + dir.path + "' | wc -l) -eq 1").c_str()), 0);
+}
+
+TEST(FileRegistry, UnwritableFolderFailsQuietly) {
+    FileRegistry r("/proc/orbsaver-cannot-be-here/user.reg");
+    KeyDisposition d;
+    auto key = r.CreateKey("K", &d);
+    ASSERT_TRUE(key);  // the file is absent: an empty store
+    key->SetValue("a", kRegSz, "1", 2);
+    EXPECT_FALSE(key->Close());
+}
+
+TEST(UserRegistryPath, FollowsXdgConfigHome) {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+    EXPECT_EQ(UserRegistryPath(), "/tmp/cfg/orbsaver/user.reg");
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as the rules say
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(UserRegistryPath(), "/home/u/.config/orbsaver/user.reg");
+    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", home.c_str(), 1);
+}

@@ -1,0 +1,79 @@
+// Code pages and fonts: locale to code page, conversions both ways, font matching
+// from a Windows face name, fallback for Japanese, and text extents.
+#include <gtest/gtest.h>
+
+#include "platform/fonts.h"
+#include "platform/text.h"
+
+using namespace platform;
+
+TEST(CodePage, JapaneseLocalesGive932) {
+    EXPECT_EQ(CodePageForLocale("ja_JP.UTF-8"), 932);
+    EXPECT_EQ(CodePageForLocale("ja"), 932);
+    EXPECT_EQ(CodePageForLocale("en_US.UTF-8"), 1252);
+    EXPECT_EQ(CodePageForLocale("C"), 1252);
+    EXPECT_EQ(CodePageForLocale(""), 1252);
+}
+
+TEST(CodePage, ConvertsBothWaysAndReplacesWhatDoesNotFit) {
+    EXPECT_EQ(CodePageToUtf8("(\x82\xc8\x82\xb5)", 932), "(\xE3\x81\xAA\xE3\x81\x97)");  // (なし)
+    EXPECT_EQ(CodePageToUtf8("caf\xe9", 1252), "caf\xC3\xA9");
+    EXPECT_EQ(Utf8ToCodePage("\xE3\x81\xAA", 932), "\x82\xc8");
+    EXPECT_EQ(Utf8ToCodePage("\xE3\x81\xAA", 1252), "?");
+    // A lone lead byte of a double-byte character: replaced, and the rest goes on.
+    EXPECT_EQ(CodePageToUtf8("a\x82", 932), "a\xEF\xBF\xBD");
+}
+
+TEST(Fonts, AWindowsFaceNameFindsAMetricTwin) {
+    FontDescription d;
+    d.face = "TimesNewRoman";
+    d.height = 16;
+    auto font = Font::Create(d);
+    ASSERT_TRUE(font);
+    // The cell is the height asked for.
+    EXPECT_EQ(font->ascent() + font->descent(), 16);
+    EXPECT_EQ(font->Measure("").width, 0);
+    EXPECT_EQ(font->Measure("Hello").height, 16);
+    const auto narrow = font->Measure("iiii").width;
+    const auto wide = font->Measure("WWWW").width;
+    EXPECT_GT(wide, narrow);
+}
+
+TEST(Fonts, HeightsFollowTheLogFontRules) {
+    FontDescription cell;
+    cell.face = "serif";
+    cell.height = 40;
+    FontDescription em = cell;
+    em.height = -40;
+    auto a = Font::Create(cell);
+    auto b = Font::Create(em);
+    ASSERT_TRUE(a && b);
+    // A character height of 40 makes a taller cell than a cell height of 40.
+    EXPECT_GT(b->Measure("x").height, a->Measure("x").height);
+    EXPECT_GT(b->Measure("Mmm").width, a->Measure("Mmm").width);
+    FontDescription bold = cell;
+    bold.weight = 700;
+    EXPECT_TRUE(Font::Create(bold));
+}
+
+TEST(Fonts, JapaneseTextMeasuresWithAFaceThatHasIt) {
+    FontDescription d;
+    d.face = "\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D";  // ＭＳ 明朝
+    d.height = 24;
+    auto font = Font::Create(d);
+    ASSERT_TRUE(font);
+    // Four ideographs are each about a full em wide, whatever face supplies them.
+    const auto w = font->Measure("\xE6\x98\x8E\xE6\x9C\x9D\xE6\x98\x8E\xE6\x9C\x9D").width;
+    EXPECT_GE(w, 4 * 15);
+}
+
+TEST(Utf8, MalformedBytesBecomeReplacementCharacters) {
+    std::string s = "a\xC3";
+    std::size_t i = 0;
+    EXPECT_EQ(NextCodePoint(s, i), U'a');
+    EXPECT_EQ(NextCodePoint(s, i), 0xFFFDu);
+    EXPECT_EQ(i, s.size());
+    std::string e = "\xE6\x98\x8E";
+    i = 0;
+    EXPECT_EQ(NextCodePoint(e, i), 0x660Eu);
+}
