@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -20,6 +21,17 @@ int g_xErrors = 0;
 
 int CountXError(Display*, XErrorEvent*) {
     ++g_xErrors;
+    return 0;
+}
+
+// Windows of another program (a preview's parent) can vanish at any moment, and the
+// requests on them then fail; such failures are no reason to end the program, which
+// is what Xlib does by default.
+int TolerateXError(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+    char text[128] = {};
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "orbsaver: X request %d failed: %s\n", error->request_code, text);
     return 0;
 }
 
@@ -70,10 +82,7 @@ public:
     SdlWindowBackend(Display* display) : display_(display) {}
 
     ~SdlWindowBackend() override {
-        for (auto& [handle, w] : windows_) {
-            if (w.sdl) SDL_DestroyWindow(w.sdl);
-            if (w.child) XDestroyWindow(display_, w.child);
-        }
+        while (!windows_.empty()) Destroy(windows_.begin()->first);
         XCloseDisplay(display_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
@@ -103,9 +112,16 @@ public:
     }
 
     void Destroy(WindowHandle handle) override {
+        XSetErrorHandler(TolerateXError);
         auto it = windows_.find(handle);
         if (it == windows_.end()) return;
-        if (it->second.sdl) SDL_DestroyWindow(it->second.sdl);
+        if (it->second.sdl) {
+            // Requests SDL makes about a window whose parent has gone fail; let them
+            // fail now, under our handler, rather than when SDL closes its display.
+            Display* sdlDisplay = DisplayOf(it->second.sdl);
+            SDL_DestroyWindow(it->second.sdl);
+            if (sdlDisplay) XSync(sdlDisplay, False);
+        }
         if (it->second.child && !it->second.childGone) {
             g_xErrors = 0;
             XDestroyWindow(display_, it->second.child);
@@ -115,6 +131,9 @@ public:
     }
 
     void Pump(void (*post)(const Msg&)) override {
+        // SDL puts its own handler back after some of its calls; it ends the program
+        // on a failed request about a window that has gone.
+        XSetErrorHandler(TolerateXError);
         WatchChildren(post);
         SDL_Event ev;
         while (SDL_PollEvent(&ev)) Translate(ev, post);
@@ -156,6 +175,13 @@ private:
         Window child = 0;  // our own X window when the window is a child of another's
         bool childGone = false;
     };
+
+    static Display* DisplayOf(SDL_Window* w) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+        return info.info.x11.display;
+    }
 
     static Window NativeId(SDL_Window* w) {
         SDL_SysWMinfo info;
@@ -207,12 +233,15 @@ private:
             XEvent ev;
             XNextEvent(display_, &ev);
             if (ev.type != DestroyNotify) continue;
+            WindowHandle gone = 0;
             for (auto& [handle, w] : windows_) {
                 if (w.child == ev.xdestroywindow.window && !w.childGone) {
                     w.childGone = true;
-                    post(Msg{handle, WM_DESTROY, 0, 0});
+                    gone = handle;
                 }
             }
+            // Posting may destroy the window and with it its entry: post after the loop.
+            if (gone) post(Msg{gone, WM_DESTROY, 0, 0});
         }
     }
 
@@ -347,6 +376,7 @@ std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
         XCloseDisplay(display);
         return nullptr;
     }
+    XSetErrorHandler(TolerateXError);
     return std::make_unique<SdlWindowBackend>(display);
 }
 

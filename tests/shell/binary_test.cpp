@@ -1,0 +1,212 @@
+// The real program under an X display: the saver window, the single-instance rule,
+// exit codes, and the settings a first run writes and a second run leaves alone.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kBinary = std::string(ORBSAVER_BINARY_DIR) + "/orbsaver";
+const std::string kXtool = std::string(ORBSAVER_BINARY_DIR) + "/orbsaver-xtool";
+
+struct Process {
+    pid_t pid = -1;
+    int outFd = -1;
+};
+
+// Starts a program with extra environment entries; its stdout comes back through a pipe.
+Process Start(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+    for (const auto& e : env) envStrings.push_back(e);
+    std::vector<char*> envp, argv;
+    for (auto& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argCopy = args;
+    for (auto& a : argCopy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    Process p;
+    if (posix_spawn(&p.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) p.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    p.outFd = fds[0];
+    return p;
+}
+
+// Waits for the exit code; -1 when the process did not end in time (it is killed).
+int WaitFor(Process& p, double seconds) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        const pid_t r = waitpid(p.pid, &status, WNOHANG);
+        if (r == p.pid) {
+            close(p.outFd);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(p.pid, SIGKILL);
+    waitpid(p.pid, &status, 0);
+    close(p.outFd);
+    return -1;
+}
+
+std::string ReadLine(Process& p) {
+    std::string line;
+    char c;
+    while (read(p.outFd, &c, 1) == 1 && c != '\n') line.push_back(c);
+    return line;
+}
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    FILE* f = popen(command.c_str(), "r");
+    if (!f) return out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, f)) out += buf;
+    pclose(f);
+    return out;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class RealBinary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (make test provides one)";
+        char pattern[] = "/tmp/orbsaver-home-XXXXXX";
+        home_ = mkdtemp(pattern);
+        config_ = "XDG_CONFIG_HOME=" + home_;
+    }
+    void TearDown() override {
+        if (!home_.empty()) std::system(("rm -rf '" + home_ + "'").c_str());
+    }
+    std::string Store() const { return home_ + "/orbsaver/user.reg"; }
+
+    std::string home_;
+    std::string config_;
+};
+
+}  // namespace
+
+TEST_F(RealBinary, SaverShowsItsWindowAndEndsWithZeroWhenItCloses) {
+    Process saver = Start({kBinary, "/s"}, {config_});
+    ASSERT_GT(saver.pid, 0);
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    const std::string found = Capture(kXtool + " find 'D3DRM Example'");
+    std::istringstream in(found);
+    unsigned long id;
+    int x, y, w, h;
+    ASSERT_TRUE(in >> id >> x >> y >> w >> h) << found;
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    EXPECT_EQ(std::system((kXtool + " close 'D3DRM Example'").c_str()), 0);
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+
+    // The first run wrote every value; a second run reads them and writes nothing.
+    const std::string first = ReadFile(Store());
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.rfind("REGEDIT4\r\n", 0), 0u);
+    std::size_t values = 0;
+    for (std::size_t p = first.find("\r\n\""); p != std::string::npos;
+         p = first.find("\r\n\"", p + 1)) {
+        ++values;
+    }
+    EXPECT_EQ(values, 35u);
+    EXPECT_NE(first.find("\"CM_Y\"=\"    30\"\r\n"), std::string::npos);
+
+    Process again = Start({kBinary, "/s"}, {config_});
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    std::system((kXtool + " close 'D3DRM Example'").c_str());
+    EXPECT_EQ(WaitFor(again, 10), 0);
+    EXPECT_EQ(ReadFile(Store()), first);
+}
+
+TEST_F(RealBinary, PreviewWithoutAHandleEndsWithOne) {
+    Process p = Start({kBinary, "-p"}, {config_});
+    EXPECT_EQ(WaitFor(p, 10), 1);
+    EXPECT_EQ(Capture(kXtool + " find 'D3DRM Example'"), "");
+}
+
+TEST_F(RealBinary, AnotherSaversWindowEndsTheStartAtOnce) {
+    Process holder = Start({kXtool, "hold", "WindowsScreenSaverPrev"});
+    ASSERT_EQ(ReadLine(holder), "ready");
+    Process preview = Start({kBinary, "/p", "12345"}, {config_});
+    EXPECT_EQ(WaitFor(preview, 10), 0);
+    kill(holder.pid, SIGTERM);
+    WaitFor(holder, 5);
+
+    Process saverHolder = Start({kXtool, "hold", "WindowsScreenSaverClass"});
+    ASSERT_EQ(ReadLine(saverHolder), "ready");
+    Process saver = Start({kBinary, "/s"}, {config_});
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+    EXPECT_EQ(Capture(kXtool + " find 'D3DRM Example'"), "");
+    kill(saverHolder.pid, SIGTERM);
+    WaitFor(saverHolder, 5);
+}
+
+TEST_F(RealBinary, PreviewLivesInItsParentAndEndsWhenTheParentGoes) {
+    Process parent = Start({kXtool, "parent"});
+    const std::string id = ReadLine(parent);
+    ASSERT_FALSE(id.empty());
+    Process preview = Start({kBinary, "/p", id}, {config_});
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+    unsigned long child;
+    int x, y, w, h;
+    ASSERT_TRUE(in >> child >> x >> y >> w >> h);
+    EXPECT_EQ(w, 152);
+    EXPECT_EQ(h, 112);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    kill(parent.pid, SIGTERM);
+    WaitFor(parent, 5);
+    EXPECT_EQ(WaitFor(preview, 10), 0);
+}
+
+TEST_F(RealBinary, UnknownSwitchesAndTheOtherModesSayWhatTheyDo) {
+    Process unknown = Start({kBinary, "/x"}, {config_});
+    EXPECT_EQ(WaitFor(unknown, 10), 1);
+    Process help = Start({kBinary, "--help"}, {config_});
+    EXPECT_NE(ReadLine(help).find("usage: orbsaver"), std::string::npos);
+    EXPECT_EQ(WaitFor(help, 10), 0);
+    Process password = Start({kBinary, "/a"}, {config_});
+    EXPECT_EQ(WaitFor(password, 10), 0);
+}
+
+TEST_F(RealBinary, AStoreThatDoesNotParseIsLeftAsItIs) {
+    std::system(("mkdir -p '" + home_ + "/orbsaver'").c_str());
+    const std::string junk = "this is not a registry file\n";
+    std::ofstream(Store(), std::ios::binary) << junk;
+    Process saver = Start({kBinary, "/s"}, {config_});
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    std::system((kXtool + " close 'D3DRM Example'").c_str());
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+    EXPECT_EQ(ReadFile(Store()), junk);
+}

@@ -1,0 +1,170 @@
+// The entry point's decisions: switches, the preview's parent, the view scale and
+// scroll step, fonts from stored LOGFONTs, and the loop's order of messages and frames.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "settings/store.h"
+#include "shell/entry.h"
+#include "shell/saver_window.h"
+
+using namespace shell;
+
+TEST(IsSwitch, OneLetterWithAnOptionalDashOrSlashInEitherCase) {
+    EXPECT_TRUE(IsSwitch("/S", 's'));
+    EXPECT_TRUE(IsSwitch("-s", 's'));
+    EXPECT_TRUE(IsSwitch("s", 's'));
+    EXPECT_TRUE(IsSwitch("/p", 'P'));
+    EXPECT_FALSE(IsSwitch("/s:5", 's'));
+    EXPECT_FALSE(IsSwitch("//s", 's'));
+    EXPECT_FALSE(IsSwitch("--s", 's'));
+    EXPECT_FALSE(IsSwitch("/", 's'));
+    EXPECT_FALSE(IsSwitch("", 's'));
+    EXPECT_FALSE(IsSwitch(nullptr, 's'));
+    EXPECT_FALSE(IsSwitch("/c", 's'));
+}
+
+TEST(DecideMode, FirstArgumentPicksTheMode) {
+    auto decide = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "orbsaver");
+        return DecideMode(static_cast<int>(args.size()), args.data());
+    };
+    EXPECT_EQ(decide({}), ModeChoice::Config);
+    EXPECT_EQ(decide({"/c"}), ModeChoice::Config);
+    EXPECT_EQ(decide({"/c:1234"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({"-A"}), ModeChoice::ChangePassword);
+    EXPECT_EQ(decide({"/p", "42"}), ModeChoice::Preview);
+    EXPECT_EQ(decide({"l"}), ModeChoice::Preview);
+    EXPECT_EQ(decide({"/S"}), ModeChoice::Saver);
+    EXPECT_EQ(decide({"/s:5"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({"--help"}), ModeChoice::Help);
+    EXPECT_EQ(decide({"-root"}), ModeChoice::Unknown);
+}
+
+TEST(ParseWindowHandle, ReadsADecimalLikeTheCLibrary) {
+    EXPECT_EQ(ParseWindowHandle(nullptr), 0u);
+    EXPECT_EQ(ParseWindowHandle(""), 0u);
+    EXPECT_EQ(ParseWindowHandle("  4194311"), 4194311u);
+    EXPECT_EQ(ParseWindowHandle("+12abc"), 12u);
+    EXPECT_EQ(ParseWindowHandle("0x20"), 0u);
+    EXPECT_EQ(ParseWindowHandle("-1"), 0xFFFFFFFFu);
+}
+
+TEST(ViewScale, ScrollStepIsSpeedTimesScaleCutAndAtLeastOne) {
+    EXPECT_DOUBLE_EQ(ComputeViewScale(800), 1.0);
+    EXPECT_NEAR(ComputeViewScale(152), 0.19, 1e-12);
+    EXPECT_EQ(ComputeScrollStep(8, ComputeViewScale(800)), 8);
+    EXPECT_EQ(ComputeScrollStep(8, ComputeViewScale(152)), 1);
+    EXPECT_EQ(ComputeScrollStep(20, ComputeViewScale(152)), 3);
+    EXPECT_EQ(ComputeScrollStep(0, 1.0), 1);
+    EXPECT_EQ(ComputeScrollStep(-5, 1.0), 1);
+    EXPECT_EQ(ComputeScrollStep(INT32_MAX, 1.0), INT32_MAX);
+}
+
+TEST(Fonts, StoredLogFontBecomesADescription) {
+    settings::LogFontA lf{};
+    lf.height = -30;
+    lf.weight = 700;
+    lf.italic = 1;
+    std::strcpy(lf.faceName, "\x82\x6c\x82\x72 \x96\xbe\x92\xa9");  // ＭＳ 明朝 in code page 932
+    const auto d = DescribeLogFont(lf, 932, 0.19);
+    EXPECT_EQ(d.height, -5);  // -5.7 cut toward zero
+    EXPECT_EQ(d.weight, 700);
+    EXPECT_TRUE(d.italic);
+    EXPECT_EQ(d.face, "\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D");
+    std::memset(lf.faceName, 'A', sizeof lf.faceName);  // no terminator
+    EXPECT_EQ(DescribeLogFont(lf, 1252, 1.0).face, std::string(32, 'A'));
+}
+
+TEST(Fonts, PreviewMessageFontOnlyWithAFaceAndMessageFontAlways) {
+    settings::SceneSettings s;
+    settings::InitialiseSettings(s, "/d/", 1252);
+    settings::ApplyFirstRunDefaults(s);
+    SharedFonts fonts;
+    CreateSharedFonts(s, fonts);
+    EXPECT_TRUE(fonts.EditFont && fonts.PreviewLabelFont && fonts.PanelFont);
+    EXPECT_FALSE(fonts.PreviewMessageFont);
+    CreateMessageFont(s, fonts);
+    EXPECT_TRUE(fonts.MessageFont);
+
+    s.MSN = 2;
+    std::strcpy(s.MSG.entries[2].font.faceName, "Liberation Sans");
+    s.MSG.entries[2].font.height = 100;
+    SharedFonts more;
+    CreateSharedFonts(s, more);
+    ASSERT_TRUE(more.PreviewMessageFont);
+    EXPECT_EQ(more.PreviewMessageFont->description().height, 19);
+    DeleteFonts(more);
+    EXPECT_FALSE(more.EditFont);
+}
+
+namespace {
+
+int g_frames = 0;
+
+void FrameThatClosesOnTheThird() {
+    platform::Msg m;
+    // A frame is made only when nothing waits.
+    ASSERT_FALSE(platform::PeekMessage(&m, false));
+    if (++g_frames == 3) platform::PostMessage(Shell().SaverWindow, platform::WM_CLOSE, 0, 0);
+}
+
+class SaverWindowWithoutDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ResetWindowSystem();
+        platform::SetWindowBackend(platform::CreateNullWindowBackend());
+        g_frames = 0;
+    }
+    void TearDown() override { platform::ResetWindowSystem(); }
+};
+
+}  // namespace
+
+TEST_F(SaverWindowWithoutDesktop, SaverModeMakesAPopupAndTakesInput) {
+    Shell().mode = SaverMode::Saver;
+    Shell().ViewWidth = 800;
+    Shell().ViewHeight = 600;
+    ASSERT_TRUE(CreateSaverWindow());
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::GetClientSize(Shell().SaverWindow, &w, &h));
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    EXPECT_FALSE(Input().ignoreInput);
+    EXPECT_EQ(Input().lastMousePosX, -1);
+    EXPECT_EQ(Input().lastMousePosY, -1);
+    // The class is registered once per process, as the system allows.
+    EXPECT_FALSE(CreateSaverWindow());
+}
+
+TEST_F(SaverWindowWithoutDesktop, PreviewWithoutAParentCannotBeMade) {
+    Shell().mode = SaverMode::Preview;
+    Shell().ViewWidth = 152;
+    Shell().ViewHeight = 112;
+    Shell().parentWindow = 0;
+    EXPECT_FALSE(CreateSaverWindow());
+    EXPECT_TRUE(Input().ignoreInput);
+}
+
+TEST_F(SaverWindowWithoutDesktop, LoopRunsFramesOnAnEmptyQueueUntilTheWindowCloses) {
+    Shell().mode = SaverMode::Saver;
+    Shell().ViewWidth = 800;
+    Shell().ViewHeight = 600;
+    ASSERT_TRUE(CreateSaverWindow());
+    platform::PostMessage(Shell().SaverWindow, platform::WM_PAINT, 0, 0);
+    EXPECT_EQ(RunMainLoop(FrameThatClosesOnTheThird), 0);
+    EXPECT_EQ(g_frames, 3);
+    EXPECT_FALSE(platform::IsWindow(Shell().SaverWindow));
+}
+
+TEST_F(SaverWindowWithoutDesktop, KeyboardMenuIsSwallowed) {
+    Shell().mode = SaverMode::Saver;
+    ASSERT_TRUE(CreateSaverWindow());
+    const auto w = Shell().SaverWindow;
+    EXPECT_EQ(SaverWindowProc(w, platform::WM_SYSCOMMAND, platform::SC_KEYMENU, 0), 0);
+    platform::Msg m;
+    EXPECT_FALSE(platform::PeekMessage(&m, true));
+    SaverWindowProc(w, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    ASSERT_TRUE(platform::PeekMessage(&m, true));
+    EXPECT_EQ(m.message, platform::WM_CLOSE);
+}
