@@ -62,9 +62,9 @@ def bkgnd():
     gf = skin.font("bold", 12)
     skin.group(d, (12, 218, 199, 402), "Camera Flight", gf)
     caption(d, (56, 241), "Play the flight")
-    caption(d, (76, 257), "Table", 10, anchor="mm")
+    caption(d, (74, 255), "Table", 10, anchor="mm")
     number_field(d, 70, 265, 15, 20)
-    caption(d, (137, 257), "Step", 10, anchor="mm")
+    caption(d, (137, 255), "Step", 10, anchor="mm")
     number_field(d, 125, 266, 25, 25)
     caption(d, (119, 307), "Frames", 12, anchor="rm")
     # The tab control and its pages fill (210, 30) to (570, 404); frame them.

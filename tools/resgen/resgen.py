@@ -17,6 +17,7 @@ import bmpfile  # noqa: E402
 import charbmp  # noqa: E402
 import faces  # noqa: E402
 import icon  # noqa: E402
+import mockup  # noqa: E402
 import model  # noqa: E402
 import skin  # noqa: E402
 import sound  # noqa: E402
@@ -81,6 +82,11 @@ def contact_sheet(bitmaps, sheet_path, model_path):
         states = ("U", "D", "DI") if stem in faces.BUTTONS else ("U", "D")
         row.append((stem + " " + " ".join(states), [pictures[stem + s] for s in states]))
     items.append(row)
+    icon_path = os.path.join(os.path.dirname(model_path), "..", "icon", "101.png")
+    items.append([("as assembled: Camera & Motion", [mockup.dialog(pictures, mockup.page1(pictures), 0)]),
+                  ("as assembled: Rendering & Sound", [mockup.dialog(pictures, mockup.page2(pictures), 1)])])
+    items.append([("as assembled: About", [mockup.about(pictures, Image.open(icon_path))]),
+                  ("win95.ppm", [Image.open(os.path.join(os.path.dirname(model_path), "win95.ppm"))])])
     # lay out: each entry is its pictures side by side under a caption
     placed = []
     y = 8

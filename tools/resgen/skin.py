@@ -122,6 +122,35 @@ def to_face_indices(img):
     return dist.argmin(axis=2).astype(np.uint8)
 
 
+def _fit_colours(colours, counts, k):
+    """k colours for a set of distinct colours with their pixel counts. A third of
+    the seeds are taken farthest-first, so a small patch of a rare colour (a lamp, an
+    emblem) keeps a colour of its own; the rest are drawn where the picture has most
+    pixels far from a seed (as k-means++ does), and weighted k-means rounds then settle
+    the gradients. Fixed seeds keep the output the same on every run."""
+    rng = np.random.default_rng(256)
+    first = int(np.argmax(counts))
+    centres = [colours[first]]
+    nearest = ((colours - colours[first]) ** 2).sum(axis=1)
+    while len(centres) < k:
+        if len(centres) < k // 3:
+            pick = int(np.argmax(nearest * counts))
+        else:
+            p = nearest * counts
+            pick = int(rng.choice(len(colours), p=p / p.sum()))
+        centres.append(colours[pick])
+        nearest = np.minimum(nearest, ((colours - colours[pick]) ** 2).sum(axis=1))
+    centres = np.array(centres)
+    for _ in range(15):
+        dist = ((colours[:, None, :] - centres[None, :, :]) ** 2).sum(axis=2)
+        owner = dist.argmin(axis=1)
+        for c in range(k):
+            mine = owner == c
+            if mine.any():
+                centres[c] = (colours[mine] * counts[mine, None]).sum(axis=0) / counts[mine].sum()
+    return [tuple(int(round(v)) for v in c) for c in centres]
+
+
 def to_256(img, reserved=()):
     """A 256-colour table for a finished picture. The reserved colours keep their exact
     values and come first; the rest of the table is fitted to the picture."""
@@ -139,15 +168,11 @@ def to_256(img, reserved=()):
     palette = list(reserved)
     if len(rest):
         free = 256 - len(palette)
-        uniq = np.unique(rest, axis=0)
+        uniq, counts = np.unique(rest, axis=0, return_counts=True)
         if len(uniq) <= free:
             extra = [tuple(int(v) for v in c) for c in uniq]
         else:
-            strip = Image.fromarray(rest.reshape(1, -1, 3))
-            q = strip.quantize(colors=free, method=Image.Quantize.MEDIANCUT,
-                               dither=Image.Dither.NONE)
-            qp = q.getpalette()[: free * 3]
-            extra = [tuple(qp[i:i + 3]) for i in range(0, len(qp), 3)]
+            extra = _fit_colours(uniq.astype(float), counts.astype(float), free)
         palette += extra
         pal = np.array(extra, np.int32)
         rest_i = rest.astype(np.int32)

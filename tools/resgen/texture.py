@@ -35,8 +35,8 @@ def make():
     turb = turb / turb.max()
     y = np.arange(HEIGHT)[:, None] / HEIGHT
     x = np.arange(WIDTH)[None, :] / WIDTH
-    lat = y + 0.035 * np.sin(2 * np.pi * (x * 3 + turb * 1.5))
-    bands = 0.5 + 0.5 * np.sin(lat * 2 * np.pi * 7 + turb * 2.2)
+    lat = y + 0.018 * np.sin(2 * np.pi * (x * 2 + turb * 1.2))
+    bands = 0.5 + 0.5 * np.sin(lat * 2 * np.pi * 6 + turb * 1.1 + 2.5 * np.sin(lat * 2 * np.pi * 2))
     belts = np.exp(-((np.sin(lat * np.pi * 5) - 0.93) ** 2) / 0.002)
     dark = np.array([72, 44, 120])    # violet
     mid = np.array([40, 120, 190])    # blue
@@ -47,7 +47,7 @@ def make():
     rgb = rgb + belts[:, :, None] * np.array([60, 50, 30])
     # a pale oval storm, wrapped in x so it can sit near the seam as well
     dx = np.minimum(np.abs(x - 0.3), 1 - np.abs(x - 0.3))
-    storm = np.exp(-((dx / 0.06) ** 2 + ((y - 0.62) / 0.035) ** 2))
+    storm = np.exp(-((dx / 0.075) ** 2 + ((y - 0.62) / 0.04) ** 2))
     rgb = rgb * (1 - storm[:, :, None]) + np.array([250, 230, 210]) * storm[:, :, None]
     return np.clip(rgb, 0, 255).astype(np.uint8)
 
