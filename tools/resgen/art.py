@@ -25,9 +25,9 @@ def _shade_sphere(n, base, light=(-0.45, -0.55, 0.70)):
     # half vector of light and viewer for a soft highlight
     hx, hy, hz = lx / ll, ly / ll, lz / ll + 1
     hl = math.sqrt(hx * hx + hy * hy + hz * hz)
-    spec = np.clip((nx * hx + ny * hy + nz * hz) / hl, 0, 1) ** 40
+    highlight = np.clip((nx * hx + ny * hy + nz * hz) / hl, 0, 1) ** 40
     base = np.array(base, float)
-    rgb = base[None, None, :] * (0.18 + 0.82 * diff[:, :, None]) + 255 * 0.85 * spec[:, :, None]
+    rgb = base[None, None, :] * (0.18 + 0.82 * diff[:, :, None]) + 255 * 0.85 * highlight[:, :, None]
     rim = np.clip((d2 - 0.80) / 0.2, 0, 1)[:, :, None]  # a cool rim light at the edge
     rgb = rgb * (1 - 0.35 * rim) + np.array([90, 150, 255]) * 0.35 * rim
     out = np.zeros((n, n, 4), float)

@@ -98,6 +98,12 @@ def ring(mesh, inner, outer, thickness, segments, tilt_x, tilt_z, material):
     mesh.add_grid(point, segments, around, lambda i, j: material)
 
 
+# The whole system is drawn at this scale: about half the width of the default view
+# (camera 21 units away), while the built-in flight, which passes 4 units from the
+# middle, still stays outside the planet.
+SCALE = 1.25
+
+
 def build():
     mesh = Mesh()
     # the planet: eight wedges in two blues, and a gold equator belt
@@ -111,6 +117,7 @@ def build():
              ((-1.5, 1.9, -3.3), 0.30, "Moss")]
     for centre, r, name in moons:
         sphere(mesh, centre, r, 12, 18, lambda i, j, m=MATERIAL[name]: m)
+    mesh.positions = [tuple(SCALE * c for c in p) for p in mesh.positions]
     return mesh
 
 
@@ -134,12 +141,12 @@ def write(path):
     out.append(f"  {len(MATERIALS)};")
     out.append(f"  {nf};")
     out += [f"  {m}" + ("," if k < nf - 1 else ";;") for k, m in enumerate(mesh.materials)]
-    for name, rgba, power, spec, emis in MATERIALS:
+    for name, rgba, power, specular, emissive in MATERIALS:
         out.append(f"  Material {name} {{")
         out.append("   " + ";".join(f(c) for c in rgba) + ";;")
         out.append(f"   {f(power)};")
-        out.append("   " + ";".join(f(c) for c in spec) + ";;")
-        out.append("   " + ";".join(f(c) for c in emis) + ";;")
+        out.append("   " + ";".join(f(c) for c in specular) + ";;")
+        out.append("   " + ";".join(f(c) for c in emissive) + ";;")
         out.append("  }")
     out.append(" }")
     out.append("")
