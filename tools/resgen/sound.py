@@ -10,8 +10,10 @@ SAMPLES = 43678  # a little under four seconds
 
 
 def bell(t, freq, decay):
-    """A struck bell: two-operator FM with a bright attack that mellows as it rings."""
-    index = 1.6 * np.exp(-t * 3.0)
+    """A struck bell: two-operator FM with a bright attack that mellows as it rings.
+    Higher notes get less modulation, so no sideband that matters folds back from
+    above half the sample rate."""
+    index = 1.6 * min(1.0, 700.0 / freq) * np.exp(-t * 3.0)
     mod = np.sin(2 * np.pi * freq * 1.4 * t) * index
     env = np.exp(-t * decay) * (1 - np.exp(-t * 300))
     return np.sin(2 * np.pi * freq * t + mod) * env
