@@ -5,6 +5,8 @@ import struct
 
 import numpy as np
 
+from output import write_bytes
+
 
 def write_indexed(path, indices, palette, bits):
     """indices: 2D uint8 array (rows top to bottom); palette: list of (r, g, b), at most
@@ -35,8 +37,7 @@ def write_indexed(path, indices, palette, bits):
     table_bytes = b"".join(struct.pack("BBBB", b, g, r, 0) for (r, g, b) in table)
     offset = 14 + len(info) + len(table_bytes)
     header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
-    with open(path, "wb") as f:
-        f.write(header + info + table_bytes + pixels)
+    write_bytes(path, header + info + table_bytes + pixels)
 
 
 def read_indexed(path):

@@ -6,6 +6,8 @@ import math
 
 import numpy as np
 
+from output import write_bytes
+
 # name, diffuse RGBA, specular power, specular RGB, emissive RGB
 MATERIALS = [
     ("Deep", (0.10, 0.22, 0.70, 1.0), 30.0, (0.8, 0.8, 0.9), (0.0, 0.0, 0.05)),
@@ -163,6 +165,5 @@ def write(path):
     out += [f"  {f(u)};{f(v)};" + ("," if k < nv - 1 else ";") for k, (u, v) in enumerate(mesh.uvs)]
     out.append(" }")
     out.append("}")
-    with open(path, "w", newline="\n") as fh:
-        fh.write("\n".join(out) + "\n")
+    write_bytes(path, ("\n".join(out) + "\n").encode("ascii"))
     return nv, nf

@@ -19,6 +19,7 @@ import faces  # noqa: E402
 import icon  # noqa: E402
 import mockup  # noqa: E402
 import model  # noqa: E402
+from output import write_bytes  # noqa: E402
 import skin  # noqa: E402
 import sound  # noqa: E402
 import texture  # noqa: E402
@@ -159,8 +160,7 @@ def main():
     for sub in ("bitmap", "patscript", "wave", "icon", "data"):
         os.makedirs(os.path.join(out, sub), exist_ok=True)
     bitmaps = write_bitmaps(os.path.join(out, "bitmap"))
-    with open(os.path.join(out, "patscript", "PATSCRIPT1.txt"), "wb") as f:
-        f.write(PATSCRIPT1.encode("ascii"))
+    write_bytes(os.path.join(out, "patscript", "PATSCRIPT1.txt"), PATSCRIPT1.encode("ascii"))
     sound.write(os.path.join(out, "wave", "OPEN.wav"))
     icon.write(os.path.join(out, "icon", "101.png"))
     model_path = os.path.join(out, "data", "multi.x")

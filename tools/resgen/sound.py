@@ -5,6 +5,8 @@ import struct
 
 import numpy as np
 
+from output import write_bytes
+
 RATE = 11025
 SAMPLES = 43678  # a little under four seconds
 
@@ -57,5 +59,4 @@ def write(path):
     body += b"data" + struct.pack("<I", len(pcm)) + pcm
     if len(pcm) % 2:
         body += b"\0"  # chunks are padded to an even length
-    with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
+    write_bytes(path, b"RIFF" + struct.pack("<I", len(body)) + body)

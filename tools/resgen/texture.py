@@ -4,6 +4,8 @@ edges meet, with a pale storm and a few thin bright belts."""
 
 import numpy as np
 
+from output import write_bytes
+
 WIDTH, HEIGHT = 256, 256
 
 
@@ -54,6 +56,5 @@ def make():
 
 def write(path):
     pixels = make()
-    with open(path, "wb") as f:
-        f.write(b"P6\n# orbsaver default texture\n%d %d\n255\n" % (WIDTH, HEIGHT))
-        f.write(pixels.tobytes())
+    header = b"P6\n# orbsaver default texture\n%d %d\n255\n" % (WIDTH, HEIGHT)
+    write_bytes(path, header + pixels.tobytes())
