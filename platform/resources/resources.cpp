@@ -9,7 +9,9 @@
 namespace platform {
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -24,7 +26,8 @@ const std::vector<ResourceInfo>& Table() {
     static const std::vector<ResourceInfo> table = [] {
         std::vector<ResourceInfo> rows;
         for (const embedded::TableRow* row = embedded::kTable; row->type != nullptr; ++row) {
-            rows.push_back({row->type, row->name,
+            rows.push_back({row->type,
+                            row->name,
                             {reinterpret_cast<const std::byte*>(row->data), *row->size}});
         }
         return rows;
@@ -44,6 +47,8 @@ std::optional<std::span<const std::byte>> FindResource(std::string_view type,
     return std::nullopt;
 }
 
-std::span<const ResourceInfo> AllResources() { return Table(); }
+std::span<const ResourceInfo> AllResources() {
+    return Table();
+}
 
 }  // namespace platform

@@ -31,13 +31,13 @@ const std::vector<Expected>& AllBitmaps() {
             int w, h;
             bool disabled;
         } stems[] = {
-            {"OK_2", 79, 32, true},   {"CANCEL_2", 82, 32, true}, {"HELP_", 62, 32, true},
-            {"VERSION_", 82, 32, true}, {"SET_", 52, 32, true},   {"BK_", 35, 32, true},
-            {"FW_", 35, 32, true},    {"DEL_", 52, 32, true},     {"INS_", 52, 32, true},
-            {"UP_", 27, 20, true},    {"DN_", 27, 20, true},      {"SAVE_", 65, 32, true},
-            {"LOAD_", 65, 32, true},  {"XFILE_", 62, 32, true},   {"FONT_", 65, 32, true},
-            {"MIDI_", 62, 32, true},  {"TEXT_", 82, 32, true},    {"COLOR_", 62, 32, true},
-            {"IMAGE_", 62, 32, true}, {"CAMERA_", 177, 35, false}, {"REND_", 177, 35, false},
+            {"OK_2", 79, 32, true},     {"CANCEL_2", 82, 32, true},  {"HELP_", 62, 32, true},
+            {"VERSION_", 82, 32, true}, {"SET_", 52, 32, true},      {"BK_", 35, 32, true},
+            {"FW_", 35, 32, true},      {"DEL_", 52, 32, true},      {"INS_", 52, 32, true},
+            {"UP_", 27, 20, true},      {"DN_", 27, 20, true},       {"SAVE_", 65, 32, true},
+            {"LOAD_", 65, 32, true},    {"XFILE_", 62, 32, true},    {"FONT_", 65, 32, true},
+            {"MIDI_", 62, 32, true},    {"TEXT_", 82, 32, true},     {"COLOR_", 62, 32, true},
+            {"IMAGE_", 62, 32, true},   {"CAMERA_", 177, 35, false}, {"REND_", 177, 35, false},
             {"OK_1", 62, 30, false},
         };
         static std::deque<std::string> names;  // keeps the composed names in place
@@ -165,7 +165,7 @@ TEST(BitmapResources, NumberPatchesAreDialogGrey) {
 }
 
 class GlyphSheet : public ::testing::Test {
-protected:
+  protected:
     std::span<const std::byte> sheet = Required("BITMAP", "CHAR_BMP");
 
     bool CellIsBlank(int left, int top, int w, int h) const {

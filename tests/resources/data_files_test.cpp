@@ -61,7 +61,7 @@ struct XMesh {
 };
 
 class XReader {
-public:
+  public:
     explicit XReader(std::vector<std::string> tokens) : t_(std::move(tokens)) {}
 
     bool AtEnd() const { return i_ >= t_.size(); }
@@ -134,13 +134,13 @@ public:
         return m;
     }
 
-private:
+  private:
     std::vector<std::string> t_;
     std::size_t i_ = 0;
 };
 
 class DefaultModel : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         text = ReadFile(kDataDir + "multi.x");
         ASSERT_FALSE(text.empty()) << "multi.x is not in " << kDataDir;
@@ -264,7 +264,8 @@ TEST(DefaultTexture, IsAPpmThatJoinsWhereItWraps) {
     const std::size_t start = static_cast<std::size_t>(in.tellg());
     ASSERT_EQ(ppm.size() - start, static_cast<std::size_t>(w) * h * 3);
     auto at = [&](int x, int y, int c) {
-        return static_cast<unsigned char>(ppm[start + (static_cast<std::size_t>(y) * w + x) * 3 + c]);
+        return static_cast<unsigned char>(
+            ppm[start + (static_cast<std::size_t>(y) * w + x) * 3 + c]);
     };
     // Across the seam (last column to first) the picture changes no more than between
     // neighbouring columns elsewhere, and much less than across half its width.

@@ -57,8 +57,8 @@ TEST(OpeningSound, IsAudibleAndStartsAndEndsInSilence) {
     auto samples = wave.subspan(44);
     int peak = 0;
     for (std::byte b : samples) peak = std::max(peak, std::abs(std::to_integer<int>(b) - 128));
-    EXPECT_GT(peak, 80);    // loud enough to hear
-    EXPECT_LT(peak, 128);   // and not clipped
+    EXPECT_GT(peak, 80);   // loud enough to hear
+    EXPECT_LT(peak, 128);  // and not clipped
     // no click: the first and last samples sit at the 8-bit midpoint
     EXPECT_EQ(std::to_integer<int>(samples.front()), 128);
     EXPECT_EQ(std::to_integer<int>(samples.back()), 128);

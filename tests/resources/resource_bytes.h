@@ -25,7 +25,8 @@ inline std::uint16_t U16(std::span<const std::byte> b, std::size_t at) {
 inline std::uint32_t U32BigEndian(std::span<const std::byte> b, std::size_t at) {
     return std::to_integer<std::uint32_t>(b[at]) << 24 |
            std::to_integer<std::uint32_t>(b[at + 1]) << 16 |
-           std::to_integer<std::uint32_t>(b[at + 2]) << 8 | std::to_integer<std::uint32_t>(b[at + 3]);
+           std::to_integer<std::uint32_t>(b[at + 2]) << 8 |
+           std::to_integer<std::uint32_t>(b[at + 3]);
 }
 inline std::string_view Text(std::span<const std::byte> b, std::size_t at, std::size_t n) {
     return {reinterpret_cast<const char*>(b.data()) + at, n};
@@ -47,9 +48,15 @@ struct BitmapHeader {
 };
 
 inline BitmapHeader ReadBitmapHeader(std::span<const std::byte> b) {
-    return {U32(b, 2),  U32(b, 10), U32(b, 14),
-            static_cast<std::int32_t>(U32(b, 18)), static_cast<std::int32_t>(U32(b, 22)),
-            U16(b, 26), U16(b, 28), U32(b, 30), U32(b, 46)};
+    return {U32(b, 2),
+            U32(b, 10),
+            U32(b, 14),
+            static_cast<std::int32_t>(U32(b, 18)),
+            static_cast<std::int32_t>(U32(b, 22)),
+            U16(b, 26),
+            U16(b, 28),
+            U32(b, 30),
+            U32(b, 46)};
 }
 
 }  // namespace resources_test
