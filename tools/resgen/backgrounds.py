@@ -3,7 +3,8 @@ BKGND2) and the About box (ABOUT). The dialogs have no text of their own: these
 pictures name every group and control, each caption placed beside the control that
 the dialog puts at that pixel position."""
 
-from PIL import Image
+import os
+import re
 
 import art
 import skin
@@ -11,7 +12,19 @@ from skin import BLACK, FACE, LIGHT, NAVY, SHADOW, WHITE
 
 PRODUCT = "orbsaver"
 MAKER = "Quiet Orbit"
-VERSION = "Version 1.0"
+
+
+def _project_version():
+    """The version the project declares, as "major.minor", so the pictures follow it."""
+    top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    with open(top) as f:
+        found = re.search(r"project\(orbsaver\s+VERSION\s+(\d+)\.(\d+)", f.read())
+    if not found:
+        raise RuntimeError("no project version in " + top)
+    return f"{found.group(1)}.{found.group(2)}"
+
+
+VERSION = "Version " + _project_version()
 
 TITLE_LEFT = (0, 0, 128)
 TITLE_RIGHT = (16, 132, 208)
