@@ -1,0 +1,724 @@
+// OpenGL 3.3 core rendering of a frame tree: one lighting shader (flat or Gouraud,
+// emissive + face colour x (ambient + diffuse) + specular, clamped, textures
+// modulated), a background pass, and GPU copies of meshes and textures cached by
+// object id and refreshed only when the object's version changes.
+#include "platform/rm/device.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/rm/frame.h"
+#include "platform/rm/light.h"
+#include "platform/rm/mesh_builder.h"
+#include "platform/rm/texture.h"
+
+namespace platform::rm {
+
+namespace {
+
+constexpr int kMaxLights = 8;
+// GPU copies not drawn for this many frames are freed (their object is gone or hidden).
+constexpr uint64_t kEvictAfterFrames = 240;
+
+const char* kVertexShader = R"(#version 330 core
+layout(location = 0) in vec3 a_pos;
+layout(location = 1) in vec3 a_normal;
+layout(location = 2) in vec3 a_face_normal;
+layout(location = 3) in vec2 a_uv;
+layout(location = 4) in vec4 a_color;
+uniform mat4 u_model;
+uniform mat4 u_viewproj;
+uniform mat3 u_normal;
+uniform vec3 u_eye;
+uniform vec3 u_ambient;
+uniform int u_lights;
+uniform vec3 u_to_light[8];
+uniform vec3 u_light_color[8];
+uniform vec3 u_emissive;
+uniform vec3 u_specular;
+uniform float u_power;
+uniform bool u_flat;
+uniform bool u_lit;
+out vec4 v_smooth;
+flat out vec4 v_flat;
+out vec2 v_uv;
+void main() {
+    vec4 wp = u_model * vec4(a_pos, 1.0);
+    gl_Position = u_viewproj * wp;
+    v_uv = a_uv;
+    vec3 c = a_color.rgb;
+    if (u_lit) {
+        vec3 n = u_normal * (u_flat ? a_face_normal : a_normal);
+        float len = length(n);
+        n = len > 0.0 ? n / len : vec3(0.0);
+        vec3 v = normalize(u_eye - wp.xyz);
+        vec3 diffuse = u_ambient;
+        vec3 spec = vec3(0.0);
+        for (int i = 0; i < u_lights; ++i) {
+            float nl = dot(n, u_to_light[i]);
+            if (nl > 0.0) {
+                diffuse += nl * u_light_color[i];
+                if (u_power > 0.0) {
+                    vec3 h = normalize(u_to_light[i] + v);
+                    spec += pow(max(dot(n, h), 0.0), u_power) * u_light_color[i];
+                }
+            }
+        }
+        c = clamp(u_emissive + a_color.rgb * diffuse + u_specular * spec, 0.0, 1.0);
+    }
+    v_smooth = vec4(c, a_color.a);
+    v_flat = v_smooth;
+}
+)";
+
+const char* kFragmentShader = R"(#version 330 core
+in vec4 v_smooth;
+flat in vec4 v_flat;
+in vec2 v_uv;
+uniform bool u_flat;
+uniform bool u_textured;
+uniform sampler2D u_texture;
+out vec4 o_color;
+void main() {
+    vec4 c = u_flat ? v_flat : v_smooth;
+    if (u_textured) c.rgb *= texture(u_texture, v_uv).rgb;
+    o_color = c;
+}
+)";
+
+const char* kBackgroundVertex = R"(#version 330 core
+out vec2 v_uv;
+void main() {
+    vec2 p = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    v_uv = vec2(p.x, 1.0 - p.y);
+    gl_Position = vec4(p * 2.0 - 1.0, 1.0, 1.0);
+}
+)";
+
+const char* kBackgroundFragment = R"(#version 330 core
+in vec2 v_uv;
+uniform sampler2D u_texture;
+out vec4 o_color;
+void main() { o_color = vec4(texture(u_texture, v_uv).rgb, 1.0); }
+)";
+
+struct GpuVertex {
+    float pos[3];
+    float normal[3];
+    float face_normal[3];
+    float uv[2];
+    uint8_t color[4];
+};
+
+struct Range {
+    GLint first;
+    GLsizei count;
+    uint32_t material;
+};
+
+struct GpuMesh {
+    GLuint vao = 0, vbo = 0;
+    uint32_t version = 0;
+    uint64_t last_frame = 0;
+    std::vector<Range> ranges;
+};
+
+struct GpuTexture {
+    GLuint name = 0;
+    uint32_t version = 0;
+    uint64_t last_frame = 0;
+    GLint filter = 0;
+};
+
+GLuint Compile(GLenum type, const char* src, std::string* error) {
+    GLuint s = glCreateShader(type);
+    glShaderSource(s, 1, &src, nullptr);
+    glCompileShader(s);
+    GLint ok = 0;
+    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        glGetShaderInfoLog(s, sizeof log, nullptr, log);
+        if (error) *error = std::string("shader does not compile: ") + log;
+        glDeleteShader(s);
+        return 0;
+    }
+    return s;
+}
+
+GLuint Link(const char* vs, const char* fs, std::string* error) {
+    const GLuint v = Compile(GL_VERTEX_SHADER, vs, error);
+    const GLuint f = v ? Compile(GL_FRAGMENT_SHADER, fs, error) : 0;
+    if (!f) {
+        if (v) glDeleteShader(v);
+        return 0;
+    }
+    GLuint p = glCreateProgram();
+    glAttachShader(p, v);
+    glAttachShader(p, f);
+    glLinkProgram(p);
+    glDeleteShader(v);
+    glDeleteShader(f);
+    GLint ok = 0;
+    glGetProgramiv(p, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        if (error) *error = "shader program does not link";
+        glDeleteProgram(p);
+        return 0;
+    }
+    return p;
+}
+
+// Errors left by other code in a shared context must not fail our frame. The loop
+// is bounded because a lost context may keep reporting.
+void DrainErrors() {
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+void SetVec3(GLint loc, Vec3 v) { glUniform3f(loc, v.x, v.y, v.z); }
+
+// Row-vector matrices go up untransposed: GL reads them as the column-vector
+// transposes, so u * p in GLSL equals p * M here.
+void SetMat4(GLint loc, const Mat4& m) { glUniformMatrix4fv(loc, 1, GL_FALSE, &m.m[0][0]); }
+
+}  // namespace
+
+struct Device::Impl {
+    GLuint fbo = 0, colour = 0, depth = 0;             // what is drawn into
+    GLuint resolve_fbo = 0, resolve_colour = 0;        // single-sampled copy when multisampling
+    GLuint program = 0, bg_program = 0, bg_vao = 0;
+    struct {
+        GLint model, viewproj, normal, eye, ambient, lights, to_light, light_color, emissive, specular,
+            power, flat, lit, textured, texture;
+    } u{};
+    GLint bg_texture = -1;
+    std::unordered_map<uint64_t, GpuMesh> meshes;
+    std::unordered_map<uint64_t, GpuTexture> textures;
+    uint64_t frame = 0;
+    // Scratch for uploads, kept so a re-upload reuses its storage.
+    std::vector<GpuVertex> scratch;
+    std::vector<uint8_t> scratch_pixels;
+
+    void FreeTargets() {
+        GLuint fbos[] = {fbo, resolve_fbo};
+        glDeleteFramebuffers(2, fbos);
+        GLuint rbs[] = {colour, depth, resolve_colour};
+        glDeleteRenderbuffers(3, rbs);
+        fbo = resolve_fbo = colour = depth = resolve_colour = 0;
+    }
+
+    bool MakeTargets(int w, int h, int samples) {
+        FreeTargets();
+        glGenFramebuffers(1, &fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glGenRenderbuffers(1, &colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, w, h);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+        glGenRenderbuffers(1, &depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, w, h);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+        bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        if (ok && samples > 0) {
+            glGenFramebuffers(1, &resolve_fbo);
+            glBindFramebuffer(GL_FRAMEBUFFER, resolve_fbo);
+            glGenRenderbuffers(1, &resolve_colour);
+            glBindRenderbuffer(GL_RENDERBUFFER, resolve_colour);
+            glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolve_colour);
+            ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        }
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        if (!ok) FreeTargets();
+        return ok;
+    }
+
+    GLuint Finished() const { return resolve_fbo ? resolve_fbo : fbo; }
+};
+
+std::unique_ptr<Device> Device::Create(int width, int height, std::string* error) {
+    if (width <= 0 || height <= 0) {
+        if (error) *error = "device size must be positive";
+        return nullptr;
+    }
+    if (epoxy_gl_version() < 33 || epoxy_is_desktop_gl() == 0) {
+        if (error) *error = "the current context does not offer OpenGL 3.3";
+        return nullptr;
+    }
+    std::unique_ptr<Device> d(new Device());
+    d->impl_ = std::make_unique<Impl>();
+    Impl& m = *d->impl_;
+    m.program = Link(kVertexShader, kFragmentShader, error);
+    m.bg_program = m.program ? Link(kBackgroundVertex, kBackgroundFragment, error) : 0;
+    if (!m.bg_program) return nullptr;
+    const GLuint p = m.program;
+    m.u.model = glGetUniformLocation(p, "u_model");
+    m.u.viewproj = glGetUniformLocation(p, "u_viewproj");
+    m.u.normal = glGetUniformLocation(p, "u_normal");
+    m.u.eye = glGetUniformLocation(p, "u_eye");
+    m.u.ambient = glGetUniformLocation(p, "u_ambient");
+    m.u.lights = glGetUniformLocation(p, "u_lights");
+    m.u.to_light = glGetUniformLocation(p, "u_to_light");
+    m.u.light_color = glGetUniformLocation(p, "u_light_color");
+    m.u.emissive = glGetUniformLocation(p, "u_emissive");
+    m.u.specular = glGetUniformLocation(p, "u_specular");
+    m.u.power = glGetUniformLocation(p, "u_power");
+    m.u.flat = glGetUniformLocation(p, "u_flat");
+    m.u.lit = glGetUniformLocation(p, "u_lit");
+    m.u.textured = glGetUniformLocation(p, "u_textured");
+    m.u.texture = glGetUniformLocation(p, "u_texture");
+    m.bg_texture = glGetUniformLocation(m.bg_program, "u_texture");
+    glGenVertexArrays(1, &m.bg_vao);
+    if (!d->Resize(width, height)) {
+        if (error) *error = "cannot make an off-screen buffer of that size";
+        return nullptr;
+    }
+    return d;
+}
+
+Device::~Device() {
+    if (!impl_) return;
+    Impl& m = *impl_;
+    m.FreeTargets();
+    for (auto& [id, g] : m.meshes) {
+        glDeleteVertexArrays(1, &g.vao);
+        glDeleteBuffers(1, &g.vbo);
+    }
+    for (auto& [id, t] : m.textures) glDeleteTextures(1, &t.name);
+    glDeleteVertexArrays(1, &m.bg_vao);
+    glDeleteProgram(m.program);
+    glDeleteProgram(m.bg_program);
+}
+
+bool Device::Resize(int width, int height) {
+    GLint max_size = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_size);
+    if (width <= 0 || height <= 0 || width > max_size || height > max_size) return false;
+    if (!impl_->MakeTargets(width, height, samples_)) return false;
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+bool Device::SetAntialias(bool on) {
+    const int want = on ? 4 : 0;
+    if (want == samples_) return true;
+    samples_ = want;
+    if (impl_->MakeTargets(width_, height_, samples_)) return true;
+    samples_ = 0;  // fall back to a plain buffer
+    impl_->MakeTargets(width_, height_, 0);
+    return false;
+}
+
+bool Device::Update() {
+    Impl& m = *impl_;
+    if (m.resolve_fbo) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m.fbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m.resolve_fbo);
+        glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+    glFlush();
+    return glGetError() == GL_NO_ERROR;
+}
+
+void Device::Present(int x, int y, int w, int h) {
+    GLint target = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, impl_->Finished());
+    glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
+                      (w == width_ && h == height_) ? GL_NEAREST : GL_LINEAR);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(target));
+}
+
+bool Device::ReadPixels(Image& out) {
+    out.width = width_;
+    out.height = height_;
+    out.rgba.resize(size_t(width_) * height_ * 4);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, impl_->Finished());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, out.rgba.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    // GL's first row is the bottom one.
+    const size_t row = size_t(width_) * 4;
+    for (int y = 0; y < height_ / 2; ++y)
+        std::swap_ranges(out.rgba.begin() + y * row, out.rgba.begin() + (y + 1) * row,
+                         out.rgba.begin() + (height_ - 1 - y) * row);
+    return glGetError() == GL_NO_ERROR;
+}
+
+// ---------------------------------------------------------------------------------
+
+Viewport* Viewport::Create(Device* device, Frame* camera, int x, int y, int width, int height) {
+    if (!device || !camera || width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > device->Width() ||
+        y + height > device->Height())
+        return nullptr;
+    return new Viewport(device, camera, x, y, width, height);
+}
+
+Viewport::Viewport(Device* d, Frame* camera, int x, int y, int w, int h)
+    : device_(d), camera_(camera), x_(x), y_(y), w_(w), h_(h) {
+    camera_->AddRef();
+}
+
+Viewport::~Viewport() { camera_->Release(); }
+
+bool Viewport::SetField(float field) {
+    if (!(field > 0)) return false;
+    field_ = field;
+    return true;
+}
+bool Viewport::SetFront(float front) {
+    if (!(front > 0) || !(front < back_)) return false;
+    front_ = front;
+    return true;
+}
+bool Viewport::SetBack(float back) {
+    if (!(back > front_)) return false;
+    back_ = back;
+    return true;
+}
+
+void Viewport::ForceUpdate(int x1, int y1, int x2, int y2) {
+    dirty_[0] = x1;
+    dirty_[1] = y1;
+    dirty_[2] = x2;
+    dirty_[3] = y2;
+}
+
+Mat4 Viewport::ProjectionMatrix() const {
+    const float m = float(std::max(w_, h_));
+    const float d = front_, f = back_, h = field_;
+    Mat4 p;
+    for (auto& row : p.m)
+        for (float& v : row) v = 0;
+    if (projection_ == Projection::Perspective) {
+        p.m[0][0] = d / h * m / float(w_);
+        p.m[1][1] = d / h * m / float(h_);
+        p.m[2][2] = (f + d) / (f - d);
+        p.m[2][3] = 1;
+        p.m[3][2] = -2 * d * f / (f - d);
+    } else {
+        p.m[0][0] = m / (h * float(w_));
+        p.m[1][1] = m / (h * float(h_));
+        p.m[2][2] = 2 / (f - d);
+        p.m[3][2] = -(f + d) / (f - d);
+        p.m[3][3] = 1;
+    }
+    return p;
+}
+
+bool Viewport::ProjectPoint(Vec3 world, float* sx, float* sy) const {
+    const Vec3 v = TransformPoint(world, InverseAffine(camera_->World()));
+    const Mat4 p = ProjectionMatrix();
+    const float w = projection_ == Projection::Perspective ? v.z : 1.0f;
+    if (projection_ == Projection::Perspective && v.z < front_) return false;
+    const float nx = (v.x * p.m[0][0]) / w, ny = (v.y * p.m[1][1]) / w;
+    *sx = (nx + 1) * 0.5f * float(w_);
+    *sy = (1 - ny) * 0.5f * float(h_);
+    return true;
+}
+
+namespace {
+
+struct LightSet {
+    Vec3 ambient;
+    int count = 0;
+    Vec3 to_light[kMaxLights];
+    Vec3 colour[kMaxLights];
+};
+
+void CollectLights(const Frame* f, const Mat4& parent_world, bool root, LightSet& set) {
+    const Mat4 world = root ? f->World() : Multiply(f->Local(), parent_world);
+    for (const Light* l : f->Lights()) {
+        const Color c = l->Colour();
+        const Vec3 col{c.R(), c.G(), c.B()};
+        if (l->Type() == LightType::Ambient) {
+            set.ambient = set.ambient + col;
+        } else if (l->Type() == LightType::Directional && set.count < kMaxLights) {
+            // It shines along the frame's +z: the direction toward it is -z.
+            set.to_light[set.count] = Normalize(world.Row(2)) * -1.0f;
+            set.colour[set.count++] = col;
+        }
+    }
+    for (const Frame* c : f->Children()) CollectLights(c, world, false, set);
+}
+
+}  // namespace
+
+struct RenderPass {
+    Device& dev;
+    Device::Impl& m;
+    uint32_t shade;  // quality word of the device
+    GLint filter;
+
+    GLuint TextureName(const Texture* t) {
+        auto [it, fresh] = m.textures.try_emplace(t->Id());
+        GpuTexture& g = it->second;
+        g.last_frame = m.frame;
+        if (fresh) glGenTextures(1, &g.name);
+        glBindTexture(GL_TEXTURE_2D, g.name);
+        if (g.version != t->Version()) {
+            const Image& img = t->Pixels();
+            GLint max_size = 0;
+            glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+            int w = img.width, h = img.height;
+            const uint8_t* px = img.rgba.data();
+            if (w > max_size || h > max_size) {
+                // Too large for the GL: sample it down to the largest size allowed.
+                const int nw = std::min(w, max_size), nh = std::min(h, max_size);
+                m.scratch_pixels.resize(size_t(nw) * nh * 4);
+                for (int y = 0; y < nh; ++y)
+                    for (int x = 0; x < nw; ++x)
+                        std::memcpy(&m.scratch_pixels[(size_t(y) * nw + x) * 4],
+                                    &img.rgba[(size_t(y) * h / nh * w + size_t(x) * w / nw) * 4], 4);
+                px = m.scratch_pixels.data();
+                w = nw;
+                h = nh;
+            }
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+            if (w > 0 && h > 0) glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+            g.version = t->Version();
+            g.filter = 0;
+            ++dev.uploads_;
+        }
+        if (g.filter != filter) {
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+            g.filter = filter;
+        }
+        return g.name;
+    }
+
+    GpuMesh& MeshOf(const MeshBuilder* b) {
+        auto [it, fresh] = m.meshes.try_emplace(b->Id());
+        GpuMesh& g = it->second;
+        g.last_frame = m.frame;
+        if (fresh) {
+            glGenVertexArrays(1, &g.vao);
+            glGenBuffers(1, &g.vbo);
+            glBindVertexArray(g.vao);
+            glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+            const GLsizei s = sizeof(GpuVertex);
+            glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, (void*)offsetof(GpuVertex, pos));
+            glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, s, (void*)offsetof(GpuVertex, normal));
+            glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, s, (void*)offsetof(GpuVertex, face_normal));
+            glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, s, (void*)offsetof(GpuVertex, uv));
+            glVertexAttribPointer(4, 4, GL_UNSIGNED_BYTE, GL_TRUE, s, (void*)offsetof(GpuVertex, color));
+            for (int i = 0; i < 5; ++i) glEnableVertexAttribArray(i);
+        }
+        if (g.version != b->Version()) {
+            Build(*b, g);
+            glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m.scratch.size() * sizeof(GpuVertex)), m.scratch.data(),
+                         GL_STATIC_DRAW);
+            g.version = b->Version();
+            ++dev.uploads_;
+        }
+        return g;
+    }
+
+    // Triangle fans of every face, grouped by material so each group is one draw.
+    void Build(const MeshBuilder& b, GpuMesh& g) {
+        const MeshData& d = b.Mesh();
+        m.scratch.clear();
+        g.ranges.clear();
+        const size_t faces = d.FaceCount();
+        const uint32_t groups = uint32_t(d.materials.size()) + 1;
+        for (uint32_t group = 0; group < groups; ++group) {
+            const uint32_t mat = group < d.materials.size() ? group : kNoMaterial;
+            const GLint first = GLint(m.scratch.size());
+            Color face_colour = b.PlainColour();
+            if (mat != kNoMaterial) face_colour = ColorFromRGBA(d.materials[mat].face[0], d.materials[mat].face[1],
+                                                                d.materials[mat].face[2], d.materials[mat].face[3]);
+            for (size_t f = 0; f < faces; ++f) {
+                if (d.face_material[f] != mat) continue;
+                const uint32_t a = d.face_start[f], e = d.face_start[f + 1];
+                if (e - a < 3) continue;
+                const Vec3 p0 = d.positions[d.corners[a].vertex];
+                const Vec3 fn = Cross(d.positions[d.corners[a + 1].vertex] - p0, d.positions[d.corners[a + 2].vertex] - p0);
+                const float len = Length(fn);
+                const Vec3 face_normal = len > 0 ? fn * (1.0f / len) : Vec3{};
+                for (uint32_t k = a + 1; k + 1 < e; ++k) {
+                    for (uint32_t c : {a, k, k + 1}) {
+                        const FaceCorner fc = d.corners[c];
+                        GpuVertex v;
+                        const Vec3 p = d.positions[fc.vertex];
+                        const Vec3 n = fc.normal < d.normals.size() ? d.normals[fc.normal] : Vec3{};
+                        v.pos[0] = p.x, v.pos[1] = p.y, v.pos[2] = p.z;
+                        v.normal[0] = n.x, v.normal[1] = n.y, v.normal[2] = n.z;
+                        v.face_normal[0] = face_normal.x, v.face_normal[1] = face_normal.y,
+                        v.face_normal[2] = face_normal.z;
+                        v.uv[0] = d.uv[size_t(fc.vertex) * 2];
+                        v.uv[1] = d.uv[size_t(fc.vertex) * 2 + 1];
+                        const Color col = d.vertex_colors.empty() ? face_colour : d.vertex_colors[fc.vertex];
+                        v.color[0] = col.r, v.color[1] = col.g, v.color[2] = col.b, v.color[3] = col.a;
+                        m.scratch.push_back(v);
+                    }
+                }
+            }
+            const GLsizei count = GLsizei(m.scratch.size()) - first;
+            if (count > 0) g.ranges.push_back({first, count, mat});
+        }
+    }
+
+    void Draw(const Frame* f, const Mat4& parent_world, bool root) {
+        const Mat4 world = root ? f->World() : Multiply(f->Local(), parent_world);
+        for (const MeshBuilder* b : f->Visuals()) DrawVisual(*b, world);
+        for (const Frame* c : f->Children()) Draw(c, world, false);
+    }
+
+    void DrawVisual(const MeshBuilder& b, const Mat4& world) {
+        if (b.Mesh().corners.empty()) return;
+        // The object is drawn at the lesser of its own and the device's quality.
+        const uint32_t q = b.Quality();
+        const uint32_t shade_q = std::min(q & kShadeMask, shade & kShadeMask);
+        const uint32_t light_q = std::min(q & kLightMask, shade & kLightMask);
+        const uint32_t fill_q = std::min(q & kFillMask, shade & kFillMask);
+        GpuMesh& g = MeshOf(&b);
+        glBindVertexArray(g.vao);
+        SetMat4(m.u.model, world);
+        const Mat4 inv = InverseAffine(world);
+        const float n3[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
+                             inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
+        glUniformMatrix3fv(m.u.normal, 1, GL_TRUE, n3);
+        glUniform1i(m.u.flat, shade_q == kShadeFlat);
+        glUniform1i(m.u.lit, light_q == kLightOn);
+        glPolygonMode(GL_FRONT_AND_BACK, fill_q >= kFillSolid ? GL_FILL : fill_q == kFillWireframe ? GL_LINE : GL_POINT);
+        const MeshData& d = b.Mesh();
+        for (const Range& r : g.ranges) {
+            XMaterial plain;
+            const XMaterial& mat = r.material < d.materials.size() ? d.materials[r.material] : plain;
+            SetVec3(m.u.emissive, mat.emissive);
+            SetVec3(m.u.specular, mat.specular);
+            glUniform1f(m.u.power, mat.power);
+            const Texture* t = b.TextureFor(r.material);
+            glUniform1i(m.u.textured, t != nullptr && t->Pixels().width > 0);
+            if (t && t->Pixels().width > 0) {
+                glActiveTexture(GL_TEXTURE0);
+                TextureName(t);
+            }
+            glDrawArrays(GL_TRIANGLES, r.first, r.count);
+        }
+    }
+};
+
+bool Viewport::Clear(uint32_t flags) {
+    Device::Impl& m = *device_->impl_;
+    DrainErrors();
+    glBindFramebuffer(GL_FRAMEBUFFER, m.fbo);
+    glViewport(x_, device_->height_ - y_ - h_, w_, h_);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x_, device_->height_ - y_ - h_, w_, h_);
+    const Frame* scene = camera_->Root();
+    GLbitfield bits = 0;
+    const Texture* image = scene->SceneBackgroundImage();
+    const bool draw_image = (flags & kClearTarget) && image && image->Pixels().width > 0;
+    if ((flags & kClearTarget) && !draw_image) {
+        const Color c = scene->SceneBackground();
+        glClearColor(c.R(), c.G(), c.B(), 1.0f);
+        bits |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & kClearZBuffer) {
+        glDepthMask(GL_TRUE);
+        glClearDepth(1.0);
+        bits |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (bits) glClear(bits);
+    if (draw_image) {
+        // Stretched with the device's texture filter (nearest by default, like a
+        // stretching blit).
+        const TextureQuality tq = device_->texture_quality_;
+        const GLint filter =
+            (tq == TextureQuality::Nearest || tq == TextureQuality::MipNearest) ? GL_NEAREST : GL_LINEAR;
+        RenderPass pass{*device_, m, device_->quality_, filter};
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glUseProgram(m.bg_program);
+        glActiveTexture(GL_TEXTURE0);
+        pass.TextureName(image);
+        glUniform1i(m.bg_texture, 0);
+        glBindVertexArray(m.bg_vao);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return glGetError() == GL_NO_ERROR;
+}
+
+bool Viewport::Render(Frame* frame) {
+    if (!frame) return false;
+    Device::Impl& m = *device_->impl_;
+    DrainErrors();
+    ++m.frame;
+    glBindFramebuffer(GL_FRAMEBUFFER, m.fbo);
+    glViewport(x_, device_->height_ - y_ - h_, w_, h_);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    // Retained-mode front faces are clockwise on screen; back faces are not drawn.
+    glFrontFace(GL_CW);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    if (device_->dither_) glEnable(GL_DITHER);
+    else glDisable(GL_DITHER);
+    if (device_->samples_ > 0) glEnable(GL_MULTISAMPLE);
+    else glDisable(GL_MULTISAMPLE);
+
+    glUseProgram(m.program);
+    const Mat4 cam = camera_->World();
+    const Mat4 viewproj = Multiply(InverseAffine(cam), ProjectionMatrix());
+    SetMat4(m.u.viewproj, viewproj);
+    SetVec3(m.u.eye, {cam.m[3][0], cam.m[3][1], cam.m[3][2]});
+    LightSet lights;
+    CollectLights(frame->Root(), Mat4{}, true, lights);
+    SetVec3(m.u.ambient, lights.ambient);
+    glUniform1i(m.u.lights, lights.count);
+    if (lights.count > 0) {
+        glUniform3fv(m.u.to_light, lights.count, &lights.to_light[0].x);
+        glUniform3fv(m.u.light_color, lights.count, &lights.colour[0].x);
+    }
+    glUniform1i(m.u.texture, 0);
+    const TextureQuality tq = device_->texture_quality_;
+    const GLint filter = (tq == TextureQuality::Nearest || tq == TextureQuality::MipNearest) ? GL_NEAREST : GL_LINEAR;
+    RenderPass pass{*device_, m, device_->quality_, filter};
+    pass.Draw(frame, Mat4{}, true);
+
+    // Free the GPU copies of objects that have not been drawn for a while.
+    if (m.frame % 60 == 0) {
+        for (auto it = m.meshes.begin(); it != m.meshes.end();) {
+            if (m.frame - it->second.last_frame > kEvictAfterFrames) {
+                glDeleteVertexArrays(1, &it->second.vao);
+                glDeleteBuffers(1, &it->second.vbo);
+                it = m.meshes.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto it = m.textures.begin(); it != m.textures.end();) {
+            if (m.frame - it->second.last_frame > kEvictAfterFrames) {
+                glDeleteTextures(1, &it->second.name);
+                it = m.textures.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    glBindVertexArray(0);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return glGetError() == GL_NO_ERROR;
+}
+
+}  // namespace platform::rm

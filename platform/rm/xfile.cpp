@@ -1,0 +1,812 @@
+// X-file parsing. One reader serves the text and binary encodings (compressed files
+// are inflated first); the mesh templates are read by their known layouts and every
+// other object is skipped by its braces. Counts are never trusted: storage grows
+// with the data actually read, and reservations are capped by the bytes that remain.
+#include "platform/rm/xfile.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+
+namespace platform::rm {
+
+namespace {
+
+enum class Tok { End, Error, Name, String, Number, OBrace, CBrace, Sep, Guid, Template, Other };
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string_view text;
+};
+
+// Binary token ids.
+enum : uint16_t {
+    kTName = 1, kTString = 2, kTInteger = 3, kTGuid = 5, kTIntList = 6, kTFloatList = 7,
+    kTOBrace = 0x0a, kTCBrace = 0x0b, kTComma = 0x13, kTSemicolon = 0x14, kTTemplate = 0x1f,
+};
+
+bool NameChar(uint8_t c) {
+    return c > 0x20 && c < 0x7f && !std::strchr("{}<>;,\"'()[]", c);
+}
+
+class Reader {
+public:
+    Reader(std::span<const uint8_t> d, bool binary, int float_bytes)
+        : d_(d), binary_(binary), float_bytes_(float_bytes) {}
+
+    size_t Remaining() const { return d_.size() - p_; }
+    bool Binary() const { return binary_; }
+    const std::string& Error() const { return error_; }
+    bool Fail(const std::string& why) {
+        if (error_.empty()) error_ = why;
+        return false;
+    }
+
+    // The next structural token. Any unread part of a binary number list is dropped.
+    Token Next() {
+        list_left_ = 0;
+        return binary_ ? NextBinary() : NextText();
+    }
+    Token Peek() {
+        const size_t p = p_;
+        const uint32_t left = list_left_;
+        const uint8_t* lp = list_p_;
+        const bool lf = list_float_;
+        Token t = Next();
+        p_ = p;
+        list_left_ = left;
+        list_p_ = lp;
+        list_float_ = lf;
+        return t;
+    }
+
+    // The next number of a data list, skipping separators.
+    bool Number(double& v) {
+        if (binary_) return BinaryNumber(v);
+        while (true) {
+            SkipSpace();
+            if (p_ >= d_.size()) return Fail("file ends inside a data list");
+            const uint8_t c = d_[p_];
+            if (c == ';' || c == ',') {
+                ++p_;
+                continue;
+            }
+            return TextNumber(v);
+        }
+    }
+    bool Float(float& f) {
+        double v;
+        if (!Number(v)) return false;
+        f = std::isfinite(v) ? float(v) : 0.0f;
+        if (!std::isfinite(f)) f = 0.0f;
+        return true;
+    }
+    bool Count(uint32_t& n) {
+        double v;
+        if (!Number(v)) return false;
+        if (!(v >= 0) || v > 4294967295.0 || v != std::floor(v)) return Fail("bad count or index");
+        n = uint32_t(v);
+        return true;
+    }
+    // A string member (quoted in text), skipping separators before it.
+    bool String(std::string& s) {
+        Token t;
+        do t = Next();
+        while (t.kind == Tok::Sep);
+        if (t.kind != Tok::String && t.kind != Tok::Name) return Fail("expected a string");
+        s.assign(t.text);
+        return true;
+    }
+
+    // After '{' was read: consumes up to and including the matching '}'.
+    bool SkipBody() {
+        int depth = 1;
+        while (depth > 0) {
+            const Token t = Next();
+            if (t.kind == Tok::OBrace) ++depth;
+            else if (t.kind == Tok::CBrace) --depth;
+            else if (t.kind == Tok::End) return Fail("file ends inside an object");
+            else if (t.kind == Tok::Error) return false;
+        }
+        return true;
+    }
+
+    // Smallest number of bytes one number can take in this encoding.
+    size_t MinNumberBytes() const { return binary_ ? 4 : 1; }
+
+private:
+    void SkipSpace() {
+        while (p_ < d_.size()) {
+            const uint8_t c = d_[p_];
+            if (c <= 0x20) {
+                ++p_;
+            } else if (c == '#' || (c == '/' && p_ + 1 < d_.size() && d_[p_ + 1] == '/')) {
+                while (p_ < d_.size() && d_[p_] != '\n') ++p_;
+            } else {
+                break;
+            }
+        }
+    }
+
+    bool TextNumber(double& v, bool report = true) {
+        const char* b = reinterpret_cast<const char*>(d_.data()) + p_;
+        const char* e = reinterpret_cast<const char*>(d_.data()) + d_.size();
+        const char* s = b;
+        if (s < e && *s == '+') ++s;
+        // Integers are the common case for counts and indices: parse them directly.
+        const char* q = s;
+        bool neg = false;
+        if (q < e && *q == '-') {
+            neg = true;
+            ++q;
+        }
+        const char* digits = q;
+        uint64_t iv = 0;
+        while (q < e && *q >= '0' && *q <= '9' && q - digits < 18) iv = iv * 10 + uint64_t(*q++ - '0');
+        if (q > digits && (q == e || (*q != '.' && *q != 'e' && *q != 'E' && !(*q >= '0' && *q <= '9')))) {
+            v = neg ? -double(iv) : double(iv);
+            p_ += size_t(q - b);
+            return true;
+        }
+        auto [end, ec] = std::from_chars(s, e, v);
+        if (ec == std::errc::result_out_of_range) {
+            v = 0;
+        } else if (ec != std::errc()) {
+            return report ? Fail("expected a number") : false;
+        }
+        // Windows printf spells non-numbers as 1.#QNAN0, -1.#IND00 or 1.#INF00.
+        if (end < e && *end == '#') {
+            v = 0;
+            ++end;
+            while (end < e && std::isalnum(static_cast<unsigned char>(*end))) ++end;
+        }
+        p_ += size_t(end - b);
+        return true;
+    }
+
+    Token NextText() {
+        SkipSpace();
+        if (p_ >= d_.size()) return {Tok::End, {}};
+        const char* base = reinterpret_cast<const char*>(d_.data());
+        const uint8_t c = d_[p_];
+        switch (c) {
+            case '{': ++p_; return {Tok::OBrace, {}};
+            case '}': ++p_; return {Tok::CBrace, {}};
+            case ';':
+            case ',': ++p_; return {Tok::Sep, {}};
+            case '"': {
+                const size_t start = ++p_;
+                while (p_ < d_.size() && d_[p_] != '"') ++p_;
+                if (p_ >= d_.size()) {
+                    Fail("file ends inside a string");
+                    return {Tok::Error, {}};
+                }
+                return {Tok::String, {base + start, p_++ - start}};
+            }
+            case '<': {
+                const size_t start = p_;
+                while (p_ < d_.size() && d_[p_] != '>') ++p_;
+                if (p_ >= d_.size()) {
+                    Fail("file ends inside a GUID");
+                    return {Tok::Error, {}};
+                }
+                ++p_;
+                return {Tok::Guid, {base + start, p_ - start}};
+            }
+            default: break;
+        }
+        if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.') {
+            const size_t start = p_;
+            double v;
+            if (TextNumber(v, false)) return {Tok::Number, {base + start, p_ - start}};
+            ++p_;  // a lone '.', as in a template's "[...]"
+            return {Tok::Other, {}};
+        }
+        if (NameChar(c)) {
+            const size_t start = p_;
+            while (p_ < d_.size() && NameChar(d_[p_])) ++p_;
+            return {Tok::Name, {base + start, p_ - start}};
+        }
+        ++p_;
+        return {Tok::Other, {}};
+    }
+
+    bool Need(size_t n) {
+        if (Remaining() < n) return Fail("file ends inside a binary token");
+        return true;
+    }
+    uint16_t U16() {
+        const uint16_t v = uint16_t(d_[p_] | d_[p_ + 1] << 8);
+        p_ += 2;
+        return v;
+    }
+    uint32_t U32() {
+        uint32_t v;
+        std::memcpy(&v, &d_[p_], 4);
+        p_ += 4;
+        return v;
+    }
+
+    Token NextBinary() {
+        if (p_ >= d_.size()) return {Tok::End, {}};
+        if (!Need(2)) return {Tok::Error, {}};
+        const char* base = reinterpret_cast<const char*>(d_.data());
+        const uint16_t id = U16();
+        switch (id) {
+            case kTName:
+            case kTString: {
+                if (!Need(4)) return {Tok::Error, {}};
+                const uint32_t n = U32();
+                if (!Need(n)) return {Tok::Error, {}};
+                const std::string_view s(base + p_, n);
+                p_ += n;
+                if (id == kTString && Remaining() >= 2) {
+                    const uint16_t term = uint16_t(d_[p_] | d_[p_ + 1] << 8);
+                    if (term == kTSemicolon || term == kTComma) p_ += 2;
+                }
+                return {id == kTName ? Tok::Name : Tok::String, s};
+            }
+            case kTInteger:
+                if (!Need(4)) return {Tok::Error, {}};
+                p_ += 4;
+                return {Tok::Number, {}};
+            case kTGuid:
+                if (!Need(16)) return {Tok::Error, {}};
+                p_ += 16;
+                return {Tok::Guid, {}};
+            case kTIntList:
+            case kTFloatList: {
+                if (!Need(4)) return {Tok::Error, {}};
+                const uint32_t n = U32();
+                const size_t size = id == kTIntList ? 4 : size_t(float_bytes_);
+                if (uint64_t(n) * size > Remaining()) {
+                    Fail("number list is longer than the file");
+                    return {Tok::Error, {}};
+                }
+                p_ += size_t(n) * size;
+                return {Tok::Number, {}};
+            }
+            case kTOBrace: return {Tok::OBrace, {}};
+            case kTCBrace: return {Tok::CBrace, {}};
+            case kTComma:
+            case kTSemicolon: return {Tok::Sep, {}};
+            case kTTemplate: return {Tok::Template, {}};
+            default:
+                if (id >= 0x0c && id <= 0x34) return {Tok::Other, {}};
+                Fail("unknown binary token");
+                return {Tok::Error, {}};
+        }
+    }
+
+    bool BinaryNumber(double& v) {
+        while (list_left_ == 0) {
+            if (!Need(2)) return false;
+            const uint16_t id = uint16_t(d_[p_] | d_[p_ + 1] << 8);
+            if (id == kTComma || id == kTSemicolon) {
+                p_ += 2;
+                continue;
+            }
+            if (id == kTInteger) {
+                p_ += 2;
+                if (!Need(4)) return false;
+                v = U32();
+                return true;
+            }
+            if (id != kTIntList && id != kTFloatList) return Fail("expected a number");
+            p_ += 2;
+            if (!Need(4)) return false;
+            const uint32_t n = U32();
+            const size_t size = id == kTIntList ? 4 : size_t(float_bytes_);
+            if (uint64_t(n) * size > Remaining()) return Fail("number list is longer than the file");
+            list_left_ = n;
+            list_p_ = &d_[p_];
+            list_float_ = id == kTFloatList;
+            p_ += size_t(n) * size;
+        }
+        --list_left_;
+        if (!list_float_) {
+            uint32_t u;
+            std::memcpy(&u, list_p_, 4);
+            list_p_ += 4;
+            v = u;
+        } else if (float_bytes_ == 4) {
+            float f;
+            std::memcpy(&f, list_p_, 4);
+            list_p_ += 4;
+            v = f;
+        } else {
+            std::memcpy(&v, list_p_, 8);
+            list_p_ += 8;
+        }
+        if (!std::isfinite(v)) v = 0;
+        return true;
+    }
+
+    std::span<const uint8_t> d_;
+    size_t p_ = 0;
+    bool binary_;
+    int float_bytes_;
+    uint32_t list_left_ = 0;
+    const uint8_t* list_p_ = nullptr;
+    bool list_float_ = false;
+    std::string error_;
+};
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Reserves room for at most as many items as the remaining bytes could hold.
+template <class V>
+void ReserveCapped(V& v, uint64_t count, uint64_t per_item, const Reader& r) {
+    const uint64_t cap = r.Remaining() / std::max<uint64_t>(per_item, 1) + 1;
+    v.reserve(size_t(std::min(count, cap)));
+}
+
+class Parser {
+public:
+    explicit Parser(Reader& r) : r_(r) {}
+
+    bool Run(MeshData& out, int& meshes) {
+        MeshData frames;  // meshes of the frame hierarchy, merged
+        int frame_meshes = 0;
+        while (true) {
+            const Token t = r_.Next();
+            if (t.kind == Tok::End) break;
+            if (t.kind == Tok::Error) return false;
+            if (t.kind == Tok::Sep) continue;
+            if (t.kind == Tok::OBrace) {  // a stray reference
+                if (!r_.SkipBody()) return false;
+                continue;
+            }
+            if (t.kind == Tok::Template || (t.kind == Tok::Name && t.text == "template")) {
+                if (!SkipTemplate()) return false;
+                continue;
+            }
+            if (t.kind != Tok::Name) return r_.Fail("unexpected token at the top level");
+            std::string name;
+            if (!Header(name)) return false;
+            if (t.text == "Mesh") {
+                // The first top-level mesh is the model; nothing after it matters.
+                if (!ParseMesh(name, out, nullptr)) return false;
+                meshes = 1;
+                return true;
+            }
+            if (t.text == "Frame") {
+                if (!ParseFrame(Mat4{}, frames, frame_meshes)) return false;
+            } else if (t.text == "Material") {
+                XMaterial m;
+                if (!ParseMaterial(m)) return false;
+                if (!name.empty()) named_materials_[name] = std::move(m);
+            } else if (!r_.SkipBody()) {
+                return false;
+            }
+        }
+        if (frame_meshes == 0) return r_.Fail("the file holds no mesh");
+        out = std::move(frames);
+        meshes = frame_meshes;
+        return true;
+    }
+
+private:
+    bool SkipTemplate() {
+        Token t = r_.Next();
+        if (t.kind != Tok::Name) return r_.Fail("bad template");
+        t = r_.Next();
+        if (t.kind != Tok::OBrace) return r_.Fail("bad template");
+        return r_.SkipBody();
+    }
+
+    // After the type name: optional object name, '{', optional GUID.
+    bool Header(std::string& name) {
+        Token t = r_.Next();
+        if (t.kind == Tok::Name || (t.kind == Tok::Number && !r_.Binary())) {
+            name.assign(t.text);
+            t = r_.Next();
+        }
+        if (t.kind != Tok::OBrace) return r_.Fail("expected '{' after an object name");
+        if (r_.Peek().kind == Tok::Guid) r_.Next();
+        return true;
+    }
+
+    // Walks the children of an object; known ones go to on_child(type, name),
+    // references to on_ref(name). Ends after the closing brace.
+    template <class Child, class RefFn>
+    bool Children(Child on_child, RefFn on_ref) {
+        while (true) {
+            const Token t = r_.Next();
+            switch (t.kind) {
+                case Tok::CBrace: return true;
+                case Tok::Sep:
+                case Tok::Number:  // surplus data of a known template
+                case Tok::Guid:
+                case Tok::String:
+                case Tok::Template:
+                case Tok::Other: continue;
+                case Tok::OBrace: {
+                    const Token n = r_.Next();
+                    if (n.kind == Tok::CBrace) continue;
+                    if (n.kind == Tok::Name) on_ref(n.text);
+                    if (!r_.SkipBody()) return false;
+                    continue;
+                }
+                case Tok::Name: {
+                    std::string name;
+                    const std::string type(t.text);
+                    if (!Header(name)) return false;
+                    if (!on_child(type, name)) return false;
+                    continue;
+                }
+                case Tok::End: return r_.Fail("file ends inside an object");
+                case Tok::Error: return false;
+            }
+        }
+    }
+
+    bool Vector(Vec3& v) { return r_.Float(v.x) && r_.Float(v.y) && r_.Float(v.z); }
+
+    bool ParseFrame(const Mat4& parent, MeshData& acc, int& count) {
+        Mat4 world = parent;
+        return Children(
+            [&](const std::string& type, const std::string& name) {
+                if (type == "FrameTransformMatrix") {
+                    Mat4 local;
+                    for (int i = 0; i < 16; ++i)
+                        if (!r_.Float(local.m[i / 4][i % 4])) return false;
+                    world = Multiply(local, parent);
+                    return r_.SkipBody();
+                }
+                if (type == "Frame") return ParseFrame(world, acc, count);
+                if (type == "Mesh") {
+                    MeshData mesh;
+                    if (!ParseMesh(name, mesh, &world)) return false;
+                    Append(acc, std::move(mesh));
+                    ++count;
+                    return true;
+                }
+                return r_.SkipBody();
+            },
+            [](std::string_view) {});
+    }
+
+    bool ParseMesh(const std::string& name, MeshData& m, const Mat4* transform) {
+        m.Clear();
+        m.name = name;
+        uint32_t nv;
+        if (!r_.Count(nv)) return false;
+        ReserveCapped(m.positions, nv, 3 * r_.MinNumberBytes(), r_);
+        for (uint32_t i = 0; i < nv; ++i) {
+            Vec3 p;
+            if (!Vector(p)) return false;
+            m.positions.push_back(p);
+        }
+        uint32_t nf;
+        if (!r_.Count(nf)) return false;
+        ReserveCapped(m.face_start, uint64_t(nf) + 1, 4 * r_.MinNumberBytes(), r_);
+        m.face_start.push_back(0);
+        for (uint32_t f = 0; f < nf; ++f) {
+            uint32_t n;
+            if (!r_.Count(n)) return false;
+            if (uint64_t(n) * r_.MinNumberBytes() > r_.Remaining()) return r_.Fail("face is longer than the file");
+            for (uint32_t k = 0; k < n; ++k) {
+                uint32_t v;
+                if (!r_.Count(v)) return false;
+                if (v >= nv) return r_.Fail("face uses a vertex that does not exist");
+                m.corners.push_back({v, 0});
+            }
+            m.face_start.push_back(uint32_t(m.corners.size()));
+        }
+        m.uv.assign(size_t(nv) * 2, 0.0f);
+        m.face_material.assign(nf, kNoMaterial);
+        bool have_normals = false;
+        const bool ok = Children(
+            [&](const std::string& type, const std::string&) {
+                if (type == "MeshNormals") return ParseNormals(m, have_normals);
+                if (type == "MeshTextureCoords") return ParseTexCoords(m);
+                if (type == "MeshVertexColors") return ParseVertexColors(m);
+                if (type == "MeshMaterialList") return ParseMaterialList(m);
+                return r_.SkipBody();
+            },
+            [](std::string_view) {});
+        if (!ok) return false;
+        if (!have_normals) GenerateNormals(m);
+        if (transform) Transform(m, *transform);
+        return true;
+    }
+
+    bool ParseNormals(MeshData& m, bool& have) {
+        uint32_t nn;
+        if (!r_.Count(nn)) return false;
+        std::vector<Vec3> normals;
+        ReserveCapped(normals, nn, 3 * r_.MinNumberBytes(), r_);
+        for (uint32_t i = 0; i < nn; ++i) {
+            Vec3 n;
+            if (!Vector(n)) return false;
+            normals.push_back(n);
+        }
+        uint32_t nf;
+        if (!r_.Count(nf)) return false;
+        // Normal faces must match the mesh's faces corner for corner; a mismatch
+        // makes us ignore the part and generate normals instead.
+        bool usable = nf == m.FaceCount();
+        std::vector<uint32_t> idx;
+        if (usable) idx.reserve(m.corners.size());
+        for (uint32_t f = 0; f < nf; ++f) {
+            uint32_t n;
+            if (!r_.Count(n)) return false;
+            if (uint64_t(n) * r_.MinNumberBytes() > r_.Remaining()) return r_.Fail("face is longer than the file");
+            if (usable && n != m.face_start[f + 1] - m.face_start[f]) usable = false;
+            for (uint32_t k = 0; k < n; ++k) {
+                uint32_t v;
+                if (!r_.Count(v)) return false;
+                if (v >= nn) usable = false;
+                if (usable) idx.push_back(v);
+            }
+        }
+        if (usable) {
+            for (size_t i = 0; i < idx.size(); ++i) m.corners[i].normal = idx[i];
+            for (Vec3& n : normals) n = Normalize(n);
+            m.normals = std::move(normals);
+            have = true;
+        }
+        return r_.SkipBody();
+    }
+
+    bool ParseTexCoords(MeshData& m) {
+        uint32_t n;
+        if (!r_.Count(n)) return false;
+        const bool usable = n == m.positions.size();
+        for (uint32_t i = 0; i < n; ++i) {
+            float u, v;
+            if (!r_.Float(u) || !r_.Float(v)) return false;
+            if (usable) {
+                m.uv[size_t(i) * 2] = u;
+                m.uv[size_t(i) * 2 + 1] = v;
+            }
+        }
+        return r_.SkipBody();
+    }
+
+    bool ParseVertexColors(MeshData& m) {
+        uint32_t n;
+        if (!r_.Count(n)) return false;
+        m.vertex_colors.assign(m.positions.size(), Color{255, 255, 255, 255});
+        for (uint32_t i = 0; i < n; ++i) {
+            uint32_t index;
+            float c[4];
+            if (!r_.Count(index)) return false;
+            for (float& x : c)
+                if (!r_.Float(x)) return false;
+            if (index < m.vertex_colors.size()) m.vertex_colors[index] = ColorFromRGBA(c[0], c[1], c[2], c[3]);
+        }
+        return r_.SkipBody();
+    }
+
+    bool ParseMaterialList(MeshData& m) {
+        uint32_t nm, ni;
+        if (!r_.Count(nm) || !r_.Count(ni)) return false;
+        const size_t faces = m.FaceCount();
+        for (uint32_t i = 0; i < ni; ++i) {
+            uint32_t v;
+            if (!r_.Count(v)) return false;
+            if (i < faces) m.face_material[i] = v;
+        }
+        // Fewer indices than faces: the last one holds for the rest.
+        if (ni > 0)
+            for (size_t i = ni; i < faces; ++i) m.face_material[i] = m.face_material[ni - 1];
+        const bool ok = Children(
+            [&](const std::string& type, const std::string& name) {
+                if (type != "Material") return r_.SkipBody();
+                XMaterial mat;
+                if (!ParseMaterial(mat)) return false;
+                if (!name.empty()) named_materials_[name] = mat;
+                m.materials.push_back(std::move(mat));
+                return true;
+            },
+            [&](std::string_view ref) {
+                const auto it = named_materials_.find(std::string(ref));
+                m.materials.push_back(it != named_materials_.end() ? it->second : XMaterial{});
+            });
+        if (!ok) return false;
+        for (uint32_t& f : m.face_material)
+            if (f >= m.materials.size()) f = kNoMaterial;
+        return true;
+    }
+
+    bool ParseMaterial(XMaterial& mat) {
+        for (float& c : mat.face)
+            if (!r_.Float(c)) return false;
+        if (!r_.Float(mat.power) || !Vector(mat.specular) || !Vector(mat.emissive)) return false;
+        return Children(
+            [&](const std::string& type, const std::string&) {
+                if (!SameName(type, "TextureFilename")) return r_.SkipBody();
+                if (!r_.String(mat.texture)) return false;
+                return r_.SkipBody();
+            },
+            [](std::string_view) {});
+    }
+
+    static void Transform(MeshData& m, const Mat4& t) {
+        Mat4 normal_matrix = InverseAffine(t);  // rows of the inverse-transpose, read as columns
+        for (Vec3& p : m.positions) p = TransformPoint(p, t);
+        for (Vec3& n : m.normals) {
+            const Vec3 r{Dot(n, normal_matrix.Row(0)), Dot(n, normal_matrix.Row(1)), Dot(n, normal_matrix.Row(2))};
+            n = Normalize(r);
+        }
+        const Vec3 x = t.Row(0), y = t.Row(1), z = t.Row(2);
+        if (Dot(Cross(x, y), z) < 0) {
+            // A mirroring transform would turn every face inside out: keep the winding.
+            for (size_t f = 0; f + 1 < m.face_start.size(); ++f)
+                std::reverse(m.corners.begin() + m.face_start[f], m.corners.begin() + m.face_start[f + 1]);
+        }
+    }
+
+    static void Append(MeshData& acc, MeshData&& m) {
+        if (acc.face_start.empty()) {
+            acc = std::move(m);
+            return;
+        }
+        const uint32_t vbase = uint32_t(acc.positions.size()), nbase = uint32_t(acc.normals.size());
+        const uint32_t mbase = uint32_t(acc.materials.size()), cbase = uint32_t(acc.corners.size());
+        if (!m.vertex_colors.empty() && acc.vertex_colors.empty())
+            acc.vertex_colors.assign(acc.positions.size(), Color{255, 255, 255, 255});
+        if (!acc.vertex_colors.empty()) {
+            if (m.vertex_colors.empty()) m.vertex_colors.assign(m.positions.size(), Color{255, 255, 255, 255});
+            acc.vertex_colors.insert(acc.vertex_colors.end(), m.vertex_colors.begin(), m.vertex_colors.end());
+        }
+        acc.positions.insert(acc.positions.end(), m.positions.begin(), m.positions.end());
+        acc.normals.insert(acc.normals.end(), m.normals.begin(), m.normals.end());
+        acc.uv.insert(acc.uv.end(), m.uv.begin(), m.uv.end());
+        for (FaceCorner c : m.corners) acc.corners.push_back({c.vertex + vbase, c.normal + nbase});
+        for (size_t i = 1; i < m.face_start.size(); ++i) acc.face_start.push_back(m.face_start[i] + cbase);
+        for (uint32_t f : m.face_material) acc.face_material.push_back(f == kNoMaterial ? f : f + mbase);
+        for (XMaterial& mat : m.materials) acc.materials.push_back(std::move(mat));
+        acc.normals_generated = acc.normals_generated || m.normals_generated;
+    }
+
+    Reader& r_;
+    std::unordered_map<std::string, XMaterial> named_materials_;
+};
+
+// MSZIP: a DWORD with the inflated size (header included), then blocks of
+// [uncompressed size:16][compressed size:16]["CK"][raw deflate], each block using
+// the previous block's output as its dictionary.
+bool Inflate(std::span<const uint8_t> d, std::vector<uint8_t>& out, std::string& error) {
+    if (d.size() < 4) {
+        error = "compressed file is cut short";
+        return false;
+    }
+    uint32_t total;
+    std::memcpy(&total, d.data(), 4);
+    size_t p = 4;
+    // Deflate cannot expand more than about 1032 times.
+    out.reserve(std::min<uint64_t>(total, uint64_t(d.size()) * 1032));
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+        error = "cannot start inflating";
+        return false;
+    }
+    bool ok = true;
+    while (p < d.size()) {
+        if (d.size() - p < 6) {
+            ok = false;
+            error = "compressed block header is cut short";
+            break;
+        }
+        const uint16_t usize = uint16_t(d[p] | d[p + 1] << 8);
+        const uint16_t csize = uint16_t(d[p + 2] | d[p + 3] << 8);
+        p += 4;
+        if (csize < 2 || csize > d.size() - p || d[p] != 'C' || d[p + 1] != 'K') {
+            ok = false;
+            error = "bad compressed block";
+            break;
+        }
+        const size_t start = out.size();
+        out.resize(start + usize);
+        inflateReset(&z);
+        if (start > 0) {
+            const size_t dict = std::min<size_t>(start, 32768);
+            inflateSetDictionary(&z, out.data() + start - dict, uInt(dict));
+        }
+        z.next_in = const_cast<Bytef*>(d.data() + p + 2);
+        z.avail_in = csize - 2;
+        z.next_out = out.data() + start;
+        z.avail_out = usize;
+        const int rc = inflate(&z, Z_FINISH);
+        if (rc != Z_STREAM_END || z.avail_out != 0) {
+            ok = false;
+            error = "damaged compressed data";
+            break;
+        }
+        p += csize;
+    }
+    inflateEnd(&z);
+    if (ok && out.size() + 16 != total && out.size() != total) {
+        ok = false;
+        error = "compressed data does not have its stated size";
+    }
+    if (!ok) out.clear();
+    return ok;
+}
+
+}  // namespace
+
+void GenerateNormals(MeshData& m) {
+    m.normals.assign(m.positions.size(), Vec3{});
+    for (size_t f = 0; f + 1 < m.face_start.size(); ++f) {
+        const uint32_t a = m.face_start[f], b = m.face_start[f + 1];
+        if (b - a < 3) continue;
+        const Vec3 p0 = m.positions[m.corners[a].vertex];
+        const Vec3 n = Cross(m.positions[m.corners[a + 1].vertex] - p0, m.positions[m.corners[a + 2].vertex] - p0);
+        const float len = Length(n);
+        if (!(len > 0.0f)) continue;
+        const Vec3 unit = n * (1.0f / len);
+        for (uint32_t k = a; k < b; ++k) m.normals[m.corners[k].vertex] = m.normals[m.corners[k].vertex] + unit;
+    }
+    for (Vec3& n : m.normals) {
+        const float len = Length(n);
+        n = len > 0.0f ? n * (1.0f / len) : Vec3{};
+    }
+    for (FaceCorner& c : m.corners) c.normal = c.vertex;
+    m.normals_generated = true;
+}
+
+bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error, XFileInfo* info) {
+    out.Clear();
+    if (data.size() < 16) {
+        error = data.empty() ? "empty file" : "file is too short for an X file header";
+        return false;
+    }
+    const auto h = [&](size_t at, const char* s) { return std::memcmp(data.data() + at, s, 4) == 0; };
+    if (!h(0, "xof ")) {
+        error = "not an X file (bad magic)";
+        return false;
+    }
+    if (!h(4, "0302") && !h(4, "0303")) {
+        error = "unsupported X file version";
+        return false;
+    }
+    const bool text = h(8, "txt "), bin = h(8, "bin "), tzip = h(8, "tzip"), bzip = h(8, "bzip");
+    if (!text && !bin && !tzip && !bzip) {
+        error = "unknown X file format";
+        return false;
+    }
+    int float_bits;
+    if (h(12, "0032")) float_bits = 32;
+    else if (h(12, "0064")) float_bits = 64;
+    else {
+        error = "unknown X file float size";
+        return false;
+    }
+    std::vector<uint8_t> inflated;
+    std::span<const uint8_t> body = data.subspan(16);
+    if (tzip || bzip) {
+        if (!Inflate(body, inflated, error)) return false;
+        body = inflated;
+    }
+    Reader reader(body, bin || bzip, float_bits / 8);
+    Parser parser(reader);
+    int meshes = 0;
+    if (!parser.Run(out, meshes)) {
+        error = reader.Error().empty() ? "malformed X file" : reader.Error();
+        out.Clear();
+        return false;
+    }
+    if (info) {
+        info->format = text ? "txt" : bin ? "bin" : tzip ? "tzip" : "bzip";
+        info->float_bits = float_bits;
+        info->meshes = meshes;
+    }
+    return true;
+}
+
+}  // namespace platform::rm
