@@ -1,11 +1,15 @@
 #!/usr/bin/python3
 """Makes every generated resource of orbsaver from the sources in this folder: the
 bitmaps, the sprite script, the opening sound, the icon, the default model and the
-default texture. Usage: resgen.py [--out RESOURCES_DIR] [--sheet CONTACT.png]"""
+default texture. Usage: resgen.py [--out RESOURCES_DIR] [--sheet CONTACT.png] [--check]
+With --check nothing is written: the exit status says whether the files in
+RESOURCES_DIR are what the generator makes now."""
 
 import argparse
+import filecmp
 import os
 import sys
+import tempfile
 
 from PIL import Image, ImageDraw
 
@@ -150,13 +154,7 @@ def model_views(model_path, size):
     return out
 
 
-def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--out", default=os.path.join(here, "..", "..", "resources"))
-    parser.add_argument("--sheet", help="also write a contact sheet of every bitmap here")
-    args = parser.parse_args()
-    out = os.path.abspath(args.out)
+def generate(out):
     for sub in ("bitmap", "patscript", "wave", "icon", "data"):
         os.makedirs(os.path.join(out, sub), exist_ok=True)
     bitmaps = write_bitmaps(os.path.join(out, "bitmap"))
@@ -166,6 +164,39 @@ def main():
     model_path = os.path.join(out, "data", "multi.x")
     vertices, triangles = model.write(model_path)
     texture.write(os.path.join(out, "data", "win95.ppm"))
+    return bitmaps, model_path, vertices, triangles
+
+
+def check(out):
+    """0 when every generated file under out has the bytes the generator makes now."""
+    with tempfile.TemporaryDirectory() as fresh:
+        generate(fresh)
+        stale = []
+        for folder, _, names in os.walk(fresh):
+            for name in sorted(names):
+                made = os.path.join(folder, name)
+                kept = os.path.join(out, os.path.relpath(made, fresh))
+                if not os.path.exists(kept) or not filecmp.cmp(made, kept, shallow=False):
+                    stale.append(os.path.relpath(made, fresh))
+    for name in stale:
+        print(f"differs from what the generator makes: {name}")
+    if not stale:
+        print(f"every generated file in {out} is up to date")
+    return 1 if stale else 0
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", default=os.path.join(here, "..", "..", "resources"))
+    parser.add_argument("--sheet", help="also write a contact sheet of every bitmap here")
+    parser.add_argument("--check", action="store_true",
+                        help="compare with the files in --out instead of writing them")
+    args = parser.parse_args()
+    if args.check:
+        sys.exit(check(os.path.abspath(args.out)))
+    out = os.path.abspath(args.out)
+    bitmaps, model_path, vertices, triangles = generate(out)
     print(f"{len(bitmaps)} bitmaps, model {vertices} vertices {triangles} triangles, in {out}")
     if args.sheet:
         contact_sheet(bitmaps, args.sheet, model_path)
