@@ -6,6 +6,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/device.h"
+#include "engine/frame.h"
+#include "engine/scene.h"
 #include "platform/data_dir.h"
 #include "platform/text.h"
 #include "settings/store.h"
@@ -19,8 +22,8 @@ namespace {
 constexpr const char* kTimesFace = "TimesNewRoman";
 constexpr const char* kMinchoFace = "\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D";  // ＭＳ 明朝
 
-// Until the engine draws frames, a frame step waits for the next message at the
-// display's pace instead of spinning.
+// A frame that could not be made (the device is not running, or the application
+// is inactive in full screen) waits for the next message instead of spinning.
 constexpr int kIdleFrameMilliseconds = 16;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -40,7 +43,10 @@ const settings::MessageEntry& SelectedMessage(const settings::SceneSettings& s) 
     return s.MSG.entries[index];
 }
 
-void IdleFrame() { platform::WaitMessage(kIdleFrameMilliseconds); }
+void FrameStep() {
+    engine::ResetFrameVelocities();
+    if (!engine::UpdateFrame()) platform::WaitMessage(kIdleFrameMilliseconds);
+}
 
 void Fail(const char* what) { std::fprintf(stderr, "orbsaver: %s\n", what); }
 
@@ -56,16 +62,6 @@ std::string WindowsDirectory() {
 }
 
 }  // namespace
-
-ShellState& Shell() {
-    static ShellState state;
-    return state;
-}
-
-InputState& Input() {
-    static InputState state;
-    return state;
-}
 
 bool IsSwitch(const char* arg, char letter) {
     if (!arg) return false;
@@ -195,6 +191,7 @@ int RunProgram(int argc, const char* const* argv) {
     settings::SceneSettings& s = settings::Settings();
 
     settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
+    settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
     settings::LoadOrSaveSettings(0);
     CreateSharedFonts(s, shell.fonts);
 
@@ -272,8 +269,17 @@ int RunProgram(int argc, const char* const* argv) {
     }
     shell.MessageExtent = font ? font->Measure(text) : platform::TextExtent{};
 
-    const int exitCode = RunMainLoop(IdleFrame);
+    engine::StartRenderDevice();
+    engine::Device().ShowFrameRate = shell.preparedShowFrameRate ? 1 : 0;
+    if (!engine::BuildScene()) {
+        Fail("cannot build the scene");
+        return kExitFailure;
+    }
 
+    const int exitCode = RunMainLoop(FrameStep);
+
+    engine::ReleaseRenderDevice();
+    engine::ReleaseScene();
     DeleteFonts(shell.fonts);
     return exitCode;
 }

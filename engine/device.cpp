@@ -1,0 +1,272 @@
+// The render device's set-up, present, window upkeep and release.
+#include "engine/device.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "settings/scene_settings.h"
+#include "shell/shell_state.h"
+
+namespace engine {
+
+namespace {
+
+// The device of a run cannot fail softly: the process ends with exit code 1.
+[[noreturn]] void EndProcess(const char* what) {
+    std::fprintf(stderr, "orbsaver: %s\n", what);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+void ReadClientRect(RenderDevice& d, platform::WindowHandle window) {
+    int w = 0, h = 0;
+    platform::GetClientSize(window, &w, &h);
+    d.clientRect = {0, 0, w, h};
+    d.modeWidth = w;
+    d.modeHeight = h;
+}
+
+}  // namespace
+
+RenderDevice& Device() {
+    static RenderDevice device;
+    return device;
+}
+
+void ResetRenderDevice() {
+    RenderDevice& d = Device();
+    ReleaseRenderDevice();
+    d.retainedMode = false;
+    d.colorModel = 0;
+    d.clientRect = {};
+    d.hwDriverFound = d.windowedRequest = d.running = d.windowed = d.suspended = 0;
+    d.fullScreen = 0;
+    d.deviceWindow = 0;
+    d.renderQuality = d.textureQuality = 0;
+    d.dither = d.antialias = d.ShowFrameRate = 0;
+    d.modeWidth = 800;
+    d.modeHeight = 600;
+    d.modeBpp = 16;
+    d.appActive = 1;
+}
+
+bool StartRenderDevice() {
+    RenderDevice& d = Device();
+    const settings::SceneSettings& s = settings::Settings();
+    ResetRenderDevice();
+    d.renderQuality = static_cast<std::uint32_t>(s.REN_Q);
+    d.textureQuality = static_cast<std::uint32_t>(s.TEX_Q);
+    d.dither = s.DITHER;
+    d.antialias = s.ALIAS;
+    d.ShowFrameRate = s.FPS;
+    d.windowedRequest = shell::Shell().mode != shell::SaverMode::Saver;
+    const platform::WindowHandle window = shell::Shell().SaverWindow;
+    const bool display = d.windowedRequest ? CreateWindowedDevice(window)
+                                           : CreateFullScreenDevice(window);
+    if (!display) EndProcess("cannot draw with OpenGL 3.3 in the saver window");
+    if (!Create3DDevice()) EndProcess("cannot make the 3D device");
+    return true;
+}
+
+bool CreateFullScreenDevice(platform::WindowHandle window) {
+    RenderDevice& d = Device();
+    d.deviceWindow = window;
+    ReleaseRenderDevice();
+    d.surface = platform::GlSurface::Create(window);
+    if (!d.surface) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    // OpenGL always draws in colour with its own 3D hardware or emulation.
+    d.colorModel = d.windowedRequest ? 1 : 2;
+    bool set = platform::EnterFullScreen(window, d.modeWidth, d.modeHeight, d.modeBpp);
+    for (const DisplayMode& m : kDisplayModeTable) {
+        if (set) break;
+        if (platform::EnterFullScreen(window, m.width, m.height, m.bitsPerPixel)) {
+            d.modeWidth = m.width;
+            d.modeHeight = m.height;
+            d.modeBpp = m.bitsPerPixel;
+            set = true;
+        }
+    }
+    if (!set) {
+        ReleaseRenderDevice();
+        return CreateWindowedDevice(window);
+    }
+    d.fullScreen = 1;
+    d.running = 1;
+    return true;
+}
+
+bool CreateWindowedDevice(platform::WindowHandle window) {
+    RenderDevice& d = Device();
+    d.deviceWindow = window;
+    ReleaseRenderDevice();
+    d.modeBpp = platform::DesktopBitsPerPixel();
+    ReadClientRect(d, window);
+    d.surface = platform::GlSurface::Create(window);
+    if (!d.surface) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    d.colorModel = d.windowedRequest ? 1 : 2;
+    d.windowed = 1;
+    return true;
+}
+
+bool Create3DDevice() {
+    RenderDevice& d = Device();
+    d.retainedMode = true;
+    if (d.rmDevice) return true;
+    if (!d.surface) return false;
+    d.surface->MakeCurrent();
+    std::string error;
+    d.rmDevice = platform::rm::Device::Create(d.modeWidth, d.modeHeight, &error);
+    if (!d.rmDevice) {
+        std::fprintf(stderr, "orbsaver: %s\n", error.c_str());
+        ReleaseRenderDevice();
+        return false;
+    }
+    // The shade mode comes from the setting; lights on and solid fill always.
+    const std::uint32_t quality = d.renderQuality | 0x88;
+    if (d.rmDevice->Quality() != quality) d.rmDevice->SetQuality(quality);
+    if (d.rmDevice->Dither() != (d.dither != 0)) d.rmDevice->SetDither(d.dither != 0);
+    if (static_cast<std::uint32_t>(d.rmDevice->GetTextureQuality()) != d.textureQuality) {
+        d.rmDevice->SetTextureQuality(static_cast<platform::rm::TextureQuality>(d.textureQuality));
+    }
+    d.rmDevice->SetAntialias(d.antialias != 0);
+    return true;
+}
+
+bool RecreateWindowedDevice(platform::WindowHandle window) {
+    RenderDevice& d = Device();
+    d.deviceWindow = window;
+    if (!d.windowed) return false;
+    d.suspended = 1;
+    ReadClientRect(d, window);
+    if (!d.rmDevice || !d.surface) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    // The GL context stays; only the render target takes the new size.
+    d.surface->MakeCurrent();
+    if (d.modeWidth <= 0 || d.modeHeight <= 0 || !d.rmDevice->Resize(d.modeWidth, d.modeHeight)) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    d.windowed = 1;
+    d.suspended = 0;
+    return true;
+}
+
+bool PresentFrame() {
+    RenderDevice& d = Device();
+    if (d.suspended || !d.running || !d.surface || !d.rmDevice) return false;
+    int w = 0, h = 0;
+    d.surface->DrawableSize(&w, &h);
+    d.surface->BindWindowFramebuffer();
+    d.rmDevice->Present(0, 0, w, h);
+    if (!d.surface->SwapBuffers()) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    return true;
+}
+
+bool RenderOnce(platform::rm::Frame* root) {
+    RenderDevice& d = Device();
+    if (d.suspended || !d.running || !root || !d.viewport) return false;
+    if (!d.viewport->Clear() || !d.viewport->Render(root) || !d.rmDevice->Update()) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    return true;
+}
+
+bool CreateDeviceViewport(platform::rm::Frame* camera) {
+    RenderDevice& d = Device();
+    if (!d.rmDevice || !camera) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    if (d.viewport) {
+        d.viewport->Release();
+        d.viewport = nullptr;
+    }
+    d.viewport = platform::rm::Viewport::Create(d.rmDevice.get(), camera, 0, 0, d.modeWidth,
+                                                d.modeHeight);
+    if (!d.viewport || !d.viewport->SetBack(5000.0f)) {
+        ReleaseRenderDevice();
+        return false;
+    }
+    return true;
+}
+
+bool SetDeviceRunning(int value) {
+    if (value == 0) Device().running = 0;
+    if (value == 1) Device().running = 1;
+    return true;
+}
+
+void RestoreLostSurfaces() {
+    // A GL context keeps its framebuffers: nothing is ever lost here, so there is
+    // nothing to restore. The step stays so the frame keeps its order.
+}
+
+bool OnDeviceMove(platform::WindowHandle window) {
+    ReadClientRect(Device(), window);
+    return true;
+}
+
+bool OnDeviceSize(platform::WindowHandle window, std::uintptr_t sizeType, int, int) {
+    RenderDevice& d = Device();
+    if (d.suspended) return true;
+    switch (sizeType) {
+        case 0:  // restored
+            if (d.windowed) RecreateWindowedDevice(window);
+            return false;
+        case 1:  // minimised
+        case 2:  // maximised
+            d.suspended = 1;
+            return true;
+        default:
+            return true;
+    }
+}
+
+bool OnDeviceActivate(std::uintptr_t active) {
+    RenderDevice& d = Device();
+    d.appActive = active != 0;
+    return d.running && !d.suspended;
+}
+
+bool OnDevicePaint(platform::WindowHandle) {
+    RenderDevice& d = Device();
+    return d.running && d.windowed && !d.suspended;
+}
+
+void FlipToGdiSurface() {
+    RenderDevice& d = Device();
+    if (d.fullScreen && d.deviceWindow) {
+        platform::LeaveFullScreen(d.deviceWindow);
+        d.fullScreen = 0;
+    }
+}
+
+bool ReleaseRenderDevice() {
+    RenderDevice& d = Device();
+    if (d.surface) d.surface->MakeCurrent();
+    if (d.viewport) {
+        d.viewport->Release();
+        d.viewport = nullptr;
+    }
+    d.rmDevice.reset();
+    d.retainedMode = false;
+    if (d.fullScreen && d.deviceWindow) platform::LeaveFullScreen(d.deviceWindow);
+    d.fullScreen = 0;
+    d.surface.reset();
+    d.running = 0;
+    return true;
+}
+
+}  // namespace engine

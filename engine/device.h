@@ -1,0 +1,79 @@
+// The render device: everything between the saver window and the 3D scene. A GL
+// context on the window stands for the display driver and its primary surface, the
+// 3D layer's device for the render target with its depth buffer and the 3D devices,
+// and its viewport for the viewport. Full screen tries the display-mode table and
+// falls back to drawing windowed; presenting waits for the display.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/gl_surface.h"
+#include "platform/rm/device.h"
+#include "platform/window.h"
+
+namespace engine {
+
+struct DisplayMode {
+    std::int32_t width, height, bitsPerPixel;
+};
+
+// Tried in this order when 800 x 600 x 16 cannot be set.
+inline constexpr DisplayMode kDisplayModeTable[6] = {
+    {800, 600, 16}, {800, 600, 8}, {800, 600, 24}, {640, 480, 16}, {640, 480, 8}, {640, 480, 24},
+};
+
+struct RenderDevice {
+    // The GL context on the window: the display object and its primary surface.
+    std::unique_ptr<platform::GlSurface> surface;
+    // The render target, depth buffer and 3D device.
+    std::unique_ptr<platform::rm::Device> rmDevice;
+    platform::rm::Viewport* viewport = nullptr;
+    // Whether the scene objects may be made: the retained-mode root.
+    bool retainedMode = false;
+
+    std::int32_t colorModel = 0;
+    struct {
+        std::int32_t left, top, right, bottom;
+    } clientRect{};
+    std::int32_t hwDriverFound = 0;
+    std::int32_t windowedRequest = 0;
+    std::int32_t running = 0;
+    std::int32_t windowed = 0;
+    std::int32_t suspended = 0;
+    std::int32_t appActive = 0;
+    std::int32_t fullScreen = 0;  // the window covers the monitor in a mode of ours
+    std::int32_t modeWidth = 0, modeHeight = 0, modeBpp = 0;
+    platform::WindowHandle deviceWindow = 0;
+    std::uint32_t renderQuality = 0;
+    std::uint32_t textureQuality = 0;
+    std::int32_t dither = 0;
+    std::int32_t antialias = 0;
+    std::int32_t ShowFrameRate = 0;
+};
+
+RenderDevice& Device();
+
+void ResetRenderDevice();
+// Starts the device for the current mode and the saver window. A device that cannot
+// be started ends the process with exit code 1.
+bool StartRenderDevice();
+bool CreateFullScreenDevice(platform::WindowHandle window);
+bool CreateWindowedDevice(platform::WindowHandle window);
+bool Create3DDevice();
+bool RecreateWindowedDevice(platform::WindowHandle window);
+bool PresentFrame();
+bool RenderOnce(platform::rm::Frame* root);
+bool CreateDeviceViewport(platform::rm::Frame* camera);
+bool SetDeviceRunning(int value);
+void RestoreLostSurfaces();
+bool OnDeviceMove(platform::WindowHandle window);
+bool OnDeviceSize(platform::WindowHandle window, std::uintptr_t sizeType, int width, int height);
+bool OnDeviceActivate(std::uintptr_t active);
+bool OnDevicePaint(platform::WindowHandle window);
+// Steps out of exclusive full screen so that a dialog can be seen over the saver.
+void FlipToGdiSurface();
+// Releases everything; harmless to repeat.
+bool ReleaseRenderDevice();
+
+}  // namespace engine

@@ -1,0 +1,89 @@
+// GL contexts and display modes through SDL.
+#include <SDL.h>
+
+#include "platform/gl_surface.h"
+
+namespace platform {
+
+namespace {
+
+SDL_Window* SdlWindow(WindowHandle window) {
+    return static_cast<SDL_Window*>(Backend().Native(window));
+}
+
+class SdlGlSurface : public GlSurface {
+public:
+    SdlGlSurface(SDL_Window* window, SDL_GLContext context) : window_(window), context_(context) {}
+    ~SdlGlSurface() override { SDL_GL_DeleteContext(context_); }
+
+    void MakeCurrent() override { SDL_GL_MakeCurrent(window_, context_); }
+    void BindWindowFramebuffer() override {
+        using BindFramebuffer = void (*)(unsigned target, unsigned framebuffer);
+        static auto bind =
+            reinterpret_cast<BindFramebuffer>(SDL_GL_GetProcAddress("glBindFramebuffer"));
+        constexpr unsigned kDrawFramebuffer = 0x8CA9;
+        if (bind) bind(kDrawFramebuffer, 0);
+    }
+    bool SwapBuffers() override {
+        SDL_GL_SwapWindow(window_);
+        return true;
+    }
+    void DrawableSize(int* width, int* height) override {
+        SDL_GL_GetDrawableSize(window_, width, height);
+    }
+
+private:
+    SDL_Window* window_;
+    SDL_GLContext context_;
+};
+
+}  // namespace
+
+std::unique_ptr<GlSurface> GlSurface::Create(WindowHandle window) {
+    SDL_Window* w = SdlWindow(window);
+    if (!w) return nullptr;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GLContext context = SDL_GL_CreateContext(w);
+    if (!context) return nullptr;
+    if (SDL_GL_MakeCurrent(w, context) != 0) {
+        SDL_GL_DeleteContext(context);
+        return nullptr;
+    }
+    // Present once per refresh; the frame loop has no other pacing.
+    SDL_GL_SetSwapInterval(1);
+    return std::make_unique<SdlGlSurface>(w, context);
+}
+
+bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixel) {
+    SDL_Window* w = SdlWindow(window);
+    if (!w) return false;
+    const int display = SDL_GetWindowDisplayIndex(w);
+    // The desktop must offer the size itself; depth is what it has at that size.
+    const int count = SDL_GetNumDisplayModes(display < 0 ? 0 : display);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display < 0 ? 0 : display, i, &mode) != 0) continue;
+        if (mode.w != width || mode.h != height) continue;
+        const int bpp = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+        if (bpp != bitsPerPixel && !(bitsPerPixel == 24 && bpp == 32)) continue;
+        if (SDL_SetWindowDisplayMode(w, &mode) != 0) continue;
+        if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN) != 0) continue;
+        return true;
+    }
+    return false;
+}
+
+void LeaveFullScreen(WindowHandle window) {
+    if (SDL_Window* w = SdlWindow(window)) SDL_SetWindowFullscreen(w, 0);
+}
+
+int DesktopBitsPerPixel() {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return 24;
+    return static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+}
+
+}  // namespace platform
