@@ -11,8 +11,10 @@ namespace engine {
 
 namespace {
 
-// The device of a run cannot fail softly: the process ends with exit code 1.
+// The device of a run cannot fail softly: the process ends with exit code 1. A
+// preview whose host window went away while the device started has simply ended.
 [[noreturn]] void EndProcess(const char* what) {
+    if (!platform::IsWindowAlive(shell::Shell().SaverWindow)) std::_Exit(0);
     std::fprintf(stderr, "orbsaver: %s\n", what);
     std::fflush(stderr);
     std::_Exit(1);

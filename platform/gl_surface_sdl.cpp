@@ -41,7 +41,8 @@ private:
 
 std::unique_ptr<GlSurface> GlSurface::Create(WindowHandle window) {
     SDL_Window* w = SdlWindow(window);
-    if (!w) return nullptr;
+    // SDL does not survive making a context on a window that has gone.
+    if (!w || !IsWindowAlive(window)) return nullptr;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);

@@ -159,6 +159,10 @@ bool DestroyWindow(WindowHandle window) {
 
 bool IsWindow(WindowHandle window) { return FindWindow(window) != nullptr; }
 
+bool IsWindowAlive(WindowHandle window) {
+    return FindWindow(window) && Backend().Alive(window);
+}
+
 bool GetClientSize(WindowHandle window, int* width, int* height) {
     return FindWindow(window) && Backend().ClientSize(window, width, height);
 }

@@ -101,6 +101,8 @@ public:
     virtual void SetCursorVisible(bool visible) = 0;
     virtual void SetCursorPosition(int x, int y) = 0;
     virtual bool ClientSize(WindowHandle window, int* width, int* height) = 0;
+    // Whether the desktop still has the window (a child dies with its parent).
+    virtual bool Alive(WindowHandle window) = 0;
     // The backend's own window object (an SDL_Window for SDL), for the render device.
     virtual void* Native(WindowHandle window) = 0;
 };
@@ -121,6 +123,8 @@ WindowHandle CreateWindow(const std::string& className, std::uint32_t style, int
 bool DestroyWindow(WindowHandle window);
 bool IsWindow(WindowHandle window);
 bool GetClientSize(WindowHandle window, int* width, int* height);
+// Whether the window is ours and the desktop still has it.
+bool IsWindowAlive(WindowHandle window);
 
 LRESULT SendMessage(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
 LRESULT DefWindowProc(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam);

@@ -33,6 +33,7 @@ public:
         return true;
     }
     void* Native(WindowHandle) override { return nullptr; }
+    bool Alive(WindowHandle window) override { return sizes_.count(window) != 0; }
 
 private:
     std::map<WindowHandle, std::pair<int, int>> sizes_;

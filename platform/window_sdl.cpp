@@ -164,6 +164,21 @@ public:
         return true;
     }
 
+    bool Alive(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end()) return false;
+        if (!it->second.child) return true;
+        if (it->second.childGone) return false;
+        // Everything asked of the server so far has been done once XSync returns.
+        auto* old = XSetErrorHandler(CountXError);
+        g_xErrors = 0;
+        XWindowAttributes attributes;
+        const bool alive = XGetWindowAttributes(display_, it->second.child, &attributes) != 0;
+        XSync(display_, False);
+        XSetErrorHandler(old);
+        return alive && g_xErrors == 0;
+    }
+
     void* Native(WindowHandle handle) override {
         auto it = windows_.find(handle);
         return it == windows_.end() ? nullptr : it->second.sdl;

@@ -126,6 +126,14 @@ TEST_F(RealBinary, SaverShowsItsWindowAndEndsWithZeroWhenItCloses) {
     ASSERT_TRUE(in >> id >> x >> y >> w >> h) << found;
     EXPECT_EQ(w, 800);
     EXPECT_EQ(h, 600);
+    // The default model spins in the middle: a good part of the window is lit.
+    long lit = 0;
+    for (int tries = 0; tries < 50 && lit < 20000; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        lit = std::atol(Capture(kXtool + " lit " + std::to_string(id)).c_str());
+    }
+    EXPECT_GT(lit, 20000);
+    EXPECT_LT(lit, 800 * 600 / 2);
     EXPECT_EQ(std::system((kXtool + " close 'D3DRM Example'").c_str()), 0);
     EXPECT_EQ(WaitFor(saver, 10), 0);
 

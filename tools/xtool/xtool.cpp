@@ -6,6 +6,7 @@
 //   hold CLASS              make a window of that class and keep it until killed
 //   parent                  make a 400x300 window, print its id, keep it until killed
 //   shot FILE.png [ID]      save the screen (or one window) as a PNG
+//   lit ID                  print how many pixels of the window are not near black
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -168,6 +169,26 @@ int main(int argc, char** argv) {
         std::printf("%lu\n", w);
         std::fflush(stdout);
         for (;;) pause();
+    }
+    if (cmd == "lit" && argc > 2) {
+        const Window w = std::strtoul(argv[2], nullptr, 0);
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(d, w, &a)) return 1;
+        XImage* img = XGetImage(d, w, 0, 0, static_cast<unsigned>(a.width),
+                                static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+        if (!img) return 1;
+        long lit = 0;
+        for (int y = 0; y < a.height; ++y) {
+            for (int x = 0; x < a.width; ++x) {
+                const unsigned long p = XGetPixel(img, x, y);
+                const unsigned r = (p & img->red_mask) >> 16, g = (p & img->green_mask) >> 8,
+                               b = p & img->blue_mask;
+                if (r + g + b > 48) ++lit;
+            }
+        }
+        XDestroyImage(img);
+        std::printf("%ld\n", lit);
+        return 0;
     }
     if (cmd == "shot" && argc > 2) {
         const Window w = argc > 3 ? std::strtoul(argv[3], nullptr, 0) : DefaultRootWindow(d);

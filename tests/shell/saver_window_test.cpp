@@ -1,0 +1,182 @@
+// The saver window's procedure fed with messages: what ends the saver, the About
+// box on F1, the pause after a refused password and the music's repeat.
+#include <gtest/gtest.h>
+
+#include "settings/scene_settings.h"
+#include "shell/entry.h"
+#include "shell/saver_window.h"
+
+using namespace shell;
+using namespace platform;
+
+namespace {
+
+int g_checks = 0;
+bool g_password = true;
+int g_abouts = 0;
+bool g_ignoredDuringAbout = false;
+std::vector<std::uint32_t> g_replays;
+
+bool FakeCheck(WindowHandle) {
+    ++g_checks;
+    if (!g_password) Input().passwordPause = true;  // the dialog was shown
+    return g_password;
+}
+void FakeAbout(WindowHandle) {
+    ++g_abouts;
+    g_ignoredDuringAbout = Input().ignoreInput;
+}
+std::uint32_t FakeMusic() { return 7; }
+void FakeReplay(std::uint32_t device, WindowHandle) { g_replays.push_back(device); }
+
+class SaverInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWindowSystem();
+        SetWindowBackend(CreateNullWindowBackend());
+        Services() = {FakeCheck, FakeAbout, FakeMusic, FakeReplay};
+        g_checks = g_abouts = 0;
+        g_password = true;
+        g_replays.clear();
+        Shell().mode = SaverMode::Saver;
+        Shell().ViewWidth = 800;
+        Shell().ViewHeight = 600;
+        ASSERT_TRUE(CreateSaverWindow());
+        w = Shell().SaverWindow;
+    }
+    void TearDown() override {
+        Services() = {};
+        ResetWindowSystem();
+    }
+    LRESULT Send(std::uint32_t m, WPARAM wp = 0, LPARAM lp = 0) {
+        return SaverWindowProc(w, m, wp, lp);
+    }
+    // Whether the window was asked to close.
+    bool Closing() {
+        Msg m;
+        while (PeekMessage(&m, true)) {
+            if (m.message == WM_CLOSE) return true;
+        }
+        return false;
+    }
+    WindowHandle w = 0;
+};
+
+}  // namespace
+
+TEST_F(SaverInput, FirstMovementOnlyTakesTheReference) {
+    Send(WM_MOUSEMOVE, 0, MakePointParam(400, 300));
+    EXPECT_FALSE(Closing());
+    Send(WM_MOUSEMOVE, 0, MakePointParam(400, 300));
+    EXPECT_FALSE(Closing());
+    EXPECT_EQ(g_checks, 0);
+    Send(WM_MOUSEMOVE, 0, MakePointParam(401, 300));  // one pixel is enough
+    EXPECT_EQ(g_checks, 1);
+    EXPECT_TRUE(Closing());
+}
+
+TEST_F(SaverInput, PositionsAreSigned16BitHalves) {
+    Send(WM_MOUSEMOVE, 0, MakePointParam(-1, -1));  // as a position it is (-1, -1)
+    EXPECT_EQ(Input().lastMousePosX, -1);
+    Send(WM_MOUSEMOVE, 0, MakePointParam(-1, -1));  // still no reference taken
+    EXPECT_EQ(g_checks, 0);
+    Send(WM_MOUSEMOVE, 0, MakePointParam(5, -2));
+    EXPECT_EQ(Input().lastMousePosY, -2);
+}
+
+TEST_F(SaverInput, KeysAndButtonsEndButF1AndCharactersDoNot) {
+    Send(WM_KEYDOWN, VK_F1);
+    Send(WM_CHAR, 'a');
+    Send(WM_KEYUP, 'A');
+    Send(WM_LBUTTONDBLCLK, MK_LBUTTON);
+    EXPECT_EQ(g_checks, 0);
+    for (std::uint32_t m : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                            WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP}) {
+        g_checks = 0;
+        Send(m, m == WM_SYSKEYDOWN ? VK_MENU : 0);
+        EXPECT_EQ(g_checks, 1) << m;
+        EXPECT_TRUE(Closing()) << m;
+    }
+    // The F1 test looks at the first parameter of buttons too.
+    g_checks = 0;
+    Send(WM_LBUTTONDOWN, VK_F1);
+    EXPECT_EQ(g_checks, 0);
+}
+
+TEST_F(SaverInput, ReleasingF1ShowsTheAboutBoxAndTakesANewReference) {
+    Send(WM_MOUSEMOVE, 0, MakePointParam(10, 10));
+    EXPECT_EQ(Send(WM_KEYUP, VK_F1), 0);
+    EXPECT_EQ(g_abouts, 1);
+    EXPECT_TRUE(g_ignoredDuringAbout);
+    EXPECT_FALSE(Input().ignoreInput);
+    Send(WM_MOUSEMOVE, 0, MakePointParam(99, 99));  // only the reference again
+    EXPECT_EQ(g_checks, 0);
+    EXPECT_FALSE(Closing());
+}
+
+TEST_F(SaverInput, ARefusedPasswordPausesMovementButNotKeys) {
+    g_password = false;
+    Send(WM_MOUSEMOVE, 0, MakePointParam(10, 10));
+    Send(WM_MOUSEMOVE, 0, MakePointParam(20, 10));
+    EXPECT_EQ(g_checks, 1);
+    EXPECT_FALSE(Closing());
+    EXPECT_EQ(Input().lastMousePosX, -1);
+    Send(WM_MOUSEMOVE, 0, MakePointParam(30, 10));
+    Send(WM_MOUSEMOVE, 0, MakePointParam(40, 10));
+    EXPECT_EQ(g_checks, 1);  // movement is ignored during the pause
+    Send(WM_KEYDOWN, 'Q');
+    EXPECT_EQ(g_checks, 2);  // keys are not
+    Send(WM_TIMER, kPauseTimer);
+    EXPECT_FALSE(Input().passwordPause);
+    Send(WM_MOUSEMOVE, 0, MakePointParam(50, 10));  // the reference again
+    EXPECT_EQ(g_checks, 2);
+    g_password = true;
+    Send(WM_MOUSEMOVE, 0, MakePointParam(51, 10));
+    EXPECT_TRUE(Closing());
+}
+
+TEST_F(SaverInput, KeyboardMenuNeverReachesTheDefault) {
+    EXPECT_EQ(Send(WM_SYSCOMMAND, SC_KEYMENU), 0);
+    EXPECT_FALSE(Closing());
+}
+
+TEST_F(SaverInput, OnlyASuccessfulEndOfTheOpenPieceRepeatsIt) {
+    settings::Settings().M_ON = 1;
+    Send(MM_MCINOTIFY, 2, 7);  // superseded
+    Send(MM_MCINOTIFY, 4, 7);  // aborted
+    Send(MM_MCINOTIFY, 1, 8);  // another device
+    EXPECT_TRUE(g_replays.empty());
+    Send(MM_MCINOTIFY, 1, 7);
+    EXPECT_EQ(g_replays, std::vector<std::uint32_t>{7});
+    settings::Settings().M_ON = 0;
+    Send(MM_MCINOTIFY, 1, 7);
+    EXPECT_EQ(g_replays.size(), 1u);
+}
+
+TEST_F(SaverInput, DestroyingTheWindowEndsTheLoop) {
+    DestroyWindow(w);
+    Msg m;
+    ASSERT_TRUE(PeekMessage(&m, true));
+    EXPECT_EQ(m.message, WM_QUIT);
+    EXPECT_EQ(m.wParam, 0u);
+}
+
+TEST(PreviewInput, ClicksInThePreviewOnlyGetTheDefault) {
+    ResetWindowSystem();
+    SetWindowBackend(CreateNullWindowBackend());
+    Services() = {FakeCheck, FakeAbout, nullptr, nullptr};
+    g_checks = 0;
+    Shell().mode = SaverMode::Preview;
+    Shell().parentWindow = 42;
+    ASSERT_TRUE(CreateSaverWindow());
+    SaverWindowProc(Shell().SaverWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SaverWindowProc(Shell().SaverWindow, WM_MOUSEMOVE, 0, MakePointParam(3, 3));
+    SaverWindowProc(Shell().SaverWindow, WM_MOUSEMOVE, 0, MakePointParam(9, 3));
+    EXPECT_EQ(g_checks, 0);
+    // After an About box the preview reacts to input too.
+    SaverWindowProc(Shell().SaverWindow, WM_KEYUP, VK_F1, 0);
+    SaverWindowProc(Shell().SaverWindow, WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(g_checks, 1);
+    Services() = {};
+    ResetWindowSystem();
+}
