@@ -57,18 +57,18 @@ void main() {
         n = len > 0.0 ? n / len : vec3(0.0);
         vec3 v = normalize(u_eye - wp.xyz);
         vec3 diffuse = u_ambient;
-        vec3 spec = vec3(0.0);
+        vec3 highlight = vec3(0.0);
         for (int i = 0; i < u_lights; ++i) {
             float nl = dot(n, u_to_light[i]);
             if (nl > 0.0) {
                 diffuse += nl * u_light_color[i];
                 if (u_power > 0.0) {
                     vec3 h = normalize(u_to_light[i] + v);
-                    spec += pow(max(dot(n, h), 0.0), u_power) * u_light_color[i];
+                    highlight += pow(max(dot(n, h), 0.0), u_power) * u_light_color[i];
                 }
             }
         }
-        c = clamp(u_emissive + a_color.rgb * diffuse + u_specular * spec, 0.0, 1.0);
+        c = clamp(u_emissive + a_color.rgb * diffuse + u_specular * highlight, 0.0, 1.0);
     }
     v_smooth = vec4(c, a_color.a);
     v_flat = v_smooth;

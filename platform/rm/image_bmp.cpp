@@ -135,16 +135,18 @@ bool DecodeBmpInto(std::span<const uint8_t> d, Image& out, std::string& error) {
     Channel cr, cg, cb, ca;
     if (fields) {
         const uint8_t* m = h + 40;
+        size_t mask_bytes = hs >= 52 ? hs - 40 : 0;
         if (hs < 52) {
-            const size_t extra = compression == kAlphaBitfields ? 16 : 12;
-            if (after_header + extra > n) return Fail(error, "BMP bit fields are cut short");
+            mask_bytes = compression == kAlphaBitfields ? 16 : 12;
+            if (after_header + mask_bytes > n) return Fail(error, "BMP bit fields are cut short");
             m = &d[after_header];
-            after_header += extra;
+            after_header += mask_bytes;
         }
         cr = Channel::From(U32(m));
         cg = Channel::From(U32(m + 4));
         cb = Channel::From(U32(m + 8));
-        if (compression == kAlphaBitfields || hs >= 56) ca = Channel::From(U32(m + 12));
+        // The alpha mask only where the file has one: a v2 header holds three masks.
+        if (mask_bytes >= 16 && (compression == kAlphaBitfields || hs >= 56)) ca = Channel::From(U32(m + 12));
     } else if (bpp == 16) {
         cr = Channel::From(0x7c00);
         cg = Channel::From(0x03e0);

@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <numbers>
 #include <unordered_map>
 
@@ -192,6 +193,9 @@ void WrapPoint(const WrapParams& p, Vec3 point, float* u, float* v) {
 
 bool Wrap::Apply(MeshBuilder* builder) const {
     if (!builder || (p_.type != WrapType::Cylinder && p_.type != WrapType::Flat)) return false;
+    // A scale made by dividing by a zero height would fill the mesh with NaNs.
+    for (float f : {p_.ou, p_.ov, p_.su, p_.sv})
+        if (!std::isfinite(f)) return false;
     const WrapBasis b = BasisOf(p_);
     const std::vector<Vec3>& pos = builder->Mesh().positions;
     std::span<float> uv = builder->TextureCoordinates();

@@ -25,8 +25,9 @@ public:
     // ref is accepted for the interface's sake; Apply works in the builder's own
     // model coordinates (see docs/rm.md).
     static Wrap* Create(const WrapParams& params, Frame* /*ref*/ = nullptr) { return new Wrap(params); }
-    // Writes (u, v) for every vertex. False for the kinds not implemented here
-    // (sphere, chrome, sheet, box), leaving the builder as it was.
+    // Writes (u, v) for every vertex. False, leaving the builder as it was, for the
+    // kinds not implemented here (sphere, chrome, sheet, box) and for a non-finite
+    // origin or scale (as a wrap over a model of zero height would have).
     bool Apply(MeshBuilder* builder) const;
     const WrapParams& Params() const { return p_; }
 

@@ -217,6 +217,24 @@ TEST(BmpDecode, RleThatWouldOverrunFails) {
     ExpectFails(Bmp(8000, 8000, 8, 1, kTwoColours, {0, 1}), "RLE data can describe");
 }
 
+TEST(BmpDecode, FoundByFuzzingAlphaMaskPastAShortHeader) {
+    // A 52-byte (v2) header holds three masks; with "alpha bit fields" the decoder
+    // once read a fourth past the end of a file that ends with the header.
+    Bytes b(14 + 52);
+    b[0] = 'B', b[1] = 'M';
+    Put32(b, 10, 66);
+    Put32(b, 14, 52);
+    Put32(b, 18, 1), Put32(b, 22, 1);
+    Put16(b, 26, 1), Put16(b, 28, 16);
+    Put32(b, 30, 6);
+    Put32(b, 54, 0xf800), Put32(b, 58, 0x07e0), Put32(b, 62, 0x001f);
+    ExpectFails(b, "outside the file");
+    b.insert(b.end(), {0x00, 0xf8, 0, 0});
+    const rm::Image img = DecodeOk(b);
+    EXPECT_EQ("ff0000", Pixel(img, 0, 0));
+    EXPECT_EQ(255, img.rgba[3]);
+}
+
 TEST(PnmDecode, AllSixKindsWithCommentsAndScaling) {
     const rm::Image p6 = DecodeOk(Text("P6\n# comment\n2 1\n255\n\x01\x02\x03\xff\x80\x00"));
     EXPECT_EQ("010203", Pixel(p6, 0, 0));

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <fstream>
 #include <numbers>
 #include <string>
@@ -404,6 +405,12 @@ TEST(Wrap, CylinderAsTheSaverSetsItUp) {
     EXPECT_FLOAT_EQ(v, b->Mesh().uv[9]);
     p.type = rm::WrapType::Sphere;
     EXPECT_FALSE(rm::Ref<rm::Wrap>::Adopt(rm::Wrap::Create(p))->Apply(b.get()));
+    // A model of zero height makes an infinite scale: refused, coordinates kept.
+    p.type = rm::WrapType::Cylinder;
+    p.sv = -std::numeric_limits<float>::infinity();
+    const float kept = b->Mesh().uv[9];
+    EXPECT_FALSE(rm::Ref<rm::Wrap>::Adopt(rm::Wrap::Create(p))->Apply(b.get()));
+    EXPECT_EQ(kept, b->Mesh().uv[9]);
 }
 
 TEST(Wrap, FlatProjectsOntoTheSheet) {

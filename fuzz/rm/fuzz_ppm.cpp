@@ -1,0 +1,15 @@
+// Fuzzes the PPM, PGM and PBM decoder.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/rm/image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    platform::rm::Image img;
+    std::string error;
+    if (platform::rm::DecodePnm(std::span(data, size), img, error) &&
+        img.rgba.size() != size_t(img.width) * img.height * 4)
+        __builtin_trap();
+    return 0;
+}
