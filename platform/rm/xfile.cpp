@@ -87,6 +87,22 @@ public:
         return true;
     }
     bool Count(uint32_t& n) {
+        if (!binary_) {
+            // Counts and indices are most of a text model's numbers: a plain run of
+            // digits after separators is read here; anything else takes the long way.
+            size_t p = p_;
+            while (p < d_.size() && (d_[p] <= 0x20 || d_[p] == ';' || d_[p] == ',')) ++p;
+            const size_t start = p;
+            uint64_t v = 0;
+            while (p < d_.size() && d_[p] >= '0' && d_[p] <= '9' && p - start < 10) v = v * 10 + (d_[p++] - '0');
+            if (p > start && v <= 0xffffffffu &&
+                (p == d_.size() || !((d_[p] >= '0' && d_[p] <= '9') || d_[p] == '.' || d_[p] == 'e' || d_[p] == 'E' ||
+                                     d_[p] == '#' || d_[p] == '/'))) {
+                n = uint32_t(v);
+                p_ = p;
+                return true;
+            }
+        }
         double v;
         if (!Number(v)) return false;
         if (!(v >= 0) || v > 4294967295.0 || v != std::floor(v)) return Fail("bad count or index");
@@ -148,10 +164,29 @@ private:
         const char* digits = q;
         uint64_t iv = 0;
         while (q < e && *q >= '0' && *q <= '9' && q - digits < 18) iv = iv * 10 + uint64_t(*q++ - '0');
-        if (q > digits && (q == e || (*q != '.' && *q != 'e' && *q != 'E' && !(*q >= '0' && *q <= '9')))) {
+        const auto ends_number = [e](const char* at) {
+            return at == e || (*at != '.' && *at != 'e' && *at != 'E' && !(*at >= '0' && *at <= '9') && *at != '#');
+        };
+        if (q > digits && ends_number(q)) {
             v = neg ? -double(iv) : double(iv);
             p_ += size_t(q - b);
             return true;
+        }
+        // Plain decimals ("-12.345678") are most of a model: with at most 18 digits
+        // the mantissa and the power of ten are exact doubles, so one division
+        // rounds correctly. Anything else goes to from_chars.
+        if (q < e && *q == '.') {
+            const char* f = q + 1;
+            const char* frac = f;
+            while (f < e && *f >= '0' && *f <= '9' && (q - digits) + (f - frac) < 18) iv = iv * 10 + uint64_t(*f++ - '0');
+            if ((q > digits || f > frac) && ends_number(f)) {
+                static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+                                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+                v = double(iv) / kPow10[f - frac];
+                if (neg) v = -v;
+                p_ += size_t(f - b);
+                return true;
+            }
         }
         auto [end, ec] = std::from_chars(s, e, v);
         if (ec == std::errc::result_out_of_range) {
