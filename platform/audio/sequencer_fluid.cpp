@@ -1,0 +1,386 @@
+// The sequencer on FluidSynth: each device is a synthesiser with the General MIDI
+// SoundFont and a player holding the MIDI file in its plain form. The synthesisers are
+// rendered by one stream of the audio output, under the output's lock, so commands and
+// rendering never overlap. Ends of play found on the output's thread wait in the device
+// until PollSequencerNotices posts them on the program's thread.
+#include <fluidsynth.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/audio/audio.h"
+#include "platform/audio/midi_file.h"
+#include "platform/audio/sequencer.h"
+
+namespace platform {
+
+namespace {
+
+struct Notice {
+    WindowHandle window;
+    WPARAM code;
+    MciDeviceId device;
+};
+
+// Notices gathered under the lock and posted once it is released.
+class NoticeList {
+public:
+    void Add(WindowHandle w, WPARAM code, MciDeviceId id) {
+        if (w != 0 && count_ < list_.size()) list_[count_++] = Notice{w, code, id};
+    }
+    void Post() {
+        for (std::size_t i = 0; i < count_; ++i)
+            PostMessage(list_[i].window, MM_MCINOTIFY, list_[i].code, static_cast<LPARAM>(list_[i].device));
+        count_ = 0;
+    }
+
+private:
+    std::array<Notice, 64> list_{};
+    std::size_t count_ = 0;
+};
+
+constexpr int kChunkFrames = 512;
+
+struct Device {
+    MciDeviceId id = 0;
+    std::vector<std::uint8_t> midi;  // the file in its plain form
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    fluid_player_t* player = nullptr;
+    bool playing = false;
+    bool atEnd = false;        // played to the end; a play completes at once
+    bool ended = false;        // set on the output's thread: the play reached the end
+    WindowHandle awaiting = 0; // the window owed a notice for the running play
+    std::array<float, kChunkFrames> left{};
+    std::array<float, kChunkFrames> right{};
+
+    ~Device() {
+        if (player) delete_fluid_player(player);
+        if (synth) delete_fluid_synth(synth);
+        if (settings) delete_fluid_settings(settings);
+    }
+
+    // A fresh player at the start of the piece; the old one and its sounding notes go.
+    bool ResetPlayer() {
+        if (player) delete_fluid_player(player);
+        fluid_synth_all_sounds_off(synth, -1);
+        player = new_fluid_player(synth);
+        return player && fluid_player_add_mem(player, midi.data(), midi.size()) == FLUID_OK;
+    }
+};
+
+class SequencerStream : public AudioStream {
+public:
+    void Render(float* out, int frames) override;
+};
+
+struct State {
+    State() { (void)AudioOutputRate(); }  // the audio output is made first, so it outlives this
+    ~State() {
+        DetachAudioStream(&stream);
+        auto lock = LockAudio();
+        devices.clear();
+    }
+    std::vector<std::unique_ptr<Device>> devices;  // changed only under the audio lock
+    MciDeviceId nextId = 1;
+    SequencerStream stream;
+};
+
+State& S() {
+    static State state;
+    return state;
+}
+
+Device* Find(MciDeviceId id) {
+    for (auto& d : S().devices) {
+        if (d->id == id) return d.get();
+    }
+    return nullptr;
+}
+
+bool PieceEnded(fluid_player_t* player) {
+    if (fluid_player_get_status(player) == FLUID_PLAYER_DONE) return true;
+    const int total = fluid_player_get_total_ticks(player);
+    return total > 0 && fluid_player_get_current_tick(player) >= total;
+}
+
+void SequencerStream::Render(float* out, int frames) {
+    for (auto& d : S().devices) {
+        // A stopped synthesiser still renders the release of its last notes.
+        if (!d->playing && fluid_synth_get_active_voice_count(d->synth) == 0) continue;
+        for (int done = 0; done < frames;) {
+            const int n = std::min(kChunkFrames, frames - done);
+            if (fluid_synth_write_float(d->synth, n, d->left.data(), 0, 1, d->right.data(), 0, 1) !=
+                FLUID_OK)
+                break;
+            float* o = out + static_cast<std::ptrdiff_t>(done) * 2;
+            for (int i = 0; i < n; ++i) {
+                o[2 * i] += d->left[static_cast<std::size_t>(i)];
+                o[2 * i + 1] += d->right[static_cast<std::size_t>(i)];
+            }
+            done += n;
+        }
+        if (d->playing && PieceEnded(d->player)) {
+            // The player itself would wait for the last notes to die away before it
+            // calls itself done; the piece has ended with its last event, and the
+            // notes ring on while the stream renders them.
+            fluid_player_stop(d->player);
+            d->playing = false;
+            d->atEnd = true;
+            d->ended = true;
+        }
+    }
+}
+
+// Gives out the notice that a play which ended since the last look still owes.
+void Settle(Device& d, NoticeList& notices) {
+    if (d.ended) {
+        d.ended = false;
+        notices.Add(d.awaiting, MCI_NOTIFY_SUCCESSFUL, d.id);
+        d.awaiting = 0;
+    }
+}
+
+void Abort(Device& d, NoticeList& notices) {
+    notices.Add(d.awaiting, MCI_NOTIFY_ABORTED, d.id);
+    d.awaiting = 0;
+}
+
+void QuietLog(int, const char*, void*) {}
+
+void SilenceSynthesiserLog() {
+    // The program keeps no log; the synthesiser would otherwise write to stderr.
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, &QuietLog, nullptr);
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::byte>* bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    struct stat st{};
+    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<std::uint64_t>(st.st_size) <= kMaxMidiFileBytes;
+    if (ok) {
+        bytes->resize(static_cast<std::size_t>(st.st_size));
+        ok = std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
+    }
+    std::fclose(f);
+    return ok;
+}
+
+bool IsReadableFile(const std::string& path) {
+    struct stat st{};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::string_view SequencerErrorText(SequencerError error) {
+    switch (error) {
+        case SequencerError::kOk: return "no error";
+        case SequencerError::kCannotRead: return "the file cannot be read";
+        case SequencerError::kNotMidi: return "the file is not a well-formed MIDI file";
+        case SequencerError::kNoSoundFont: return "no SoundFont can be loaded";
+        case SequencerError::kNoOutput: return "there is no audio output";
+        case SequencerError::kSynthesiser: return "the synthesiser cannot be started";
+    }
+    return "unknown error";
+}
+
+std::vector<std::string> SoundFontCandidates() {
+    std::vector<std::string> list;
+    if (const char* user = std::getenv("ORBSAVER_SOUNDFONT"); user && *user) list.emplace_back(user);
+    SilenceSynthesiserLog();
+    if (fluid_settings_t* settings = new_fluid_settings()) {
+        char* def = nullptr;
+        if (fluid_settings_getstr_default(settings, "synth.default-soundfont", &def) == FLUID_OK &&
+            def && *def)
+            list.emplace_back(def);
+        delete_fluid_settings(settings);
+    }
+    for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2",
+                             "/usr/share/sounds/sf3/default-GM.sf3",
+                             "/usr/share/soundfonts/default.sf2",
+                             "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                             "/usr/share/sounds/sf3/MuseScore_General.sf3",
+                             "/usr/share/sounds/sf2/TimGM6mb.sf2"})
+        list.emplace_back(path);
+    return list;
+}
+
+std::string FindSoundFont() {
+    for (const std::string& path : SoundFontCandidates()) {
+        if (IsReadableFile(path) && fluid_is_soundfont(path.c_str())) return path;
+    }
+    return {};
+}
+
+MciDeviceId SequencerOpen(const std::string& path, SequencerError* error) {
+    SequencerError dummy;
+    SequencerError& err = error ? *error : dummy;
+    std::vector<std::byte> bytes;
+    if (!ReadWholeFile(path, &bytes)) {
+        err = SequencerError::kCannotRead;
+        return 0;
+    }
+    auto device = std::make_unique<Device>();
+    if (NormalizeMidiFile(bytes, &device->midi) != MidiError::kOk) {
+        err = SequencerError::kNotMidi;
+        return 0;
+    }
+    const std::string font = FindSoundFont();
+    if (font.empty()) {
+        err = SequencerError::kNoSoundFont;
+        return 0;
+    }
+    if (!OpenAudioOutput()) {
+        err = SequencerError::kNoOutput;
+        return 0;
+    }
+    SilenceSynthesiserLog();
+    device->settings = new_fluid_settings();
+    if (!device->settings) {
+        err = SequencerError::kSynthesiser;
+        return 0;
+    }
+    fluid_settings_setnum(device->settings, "synth.sample-rate", AudioOutputRate());
+    // The player follows the samples rendered, not the wall clock, so it keeps pace
+    // with the output whatever the device's speed.
+    fluid_settings_setstr(device->settings, "player.timing-source", "sample");
+    device->synth = new_fluid_synth(device->settings);
+    if (!device->synth) {
+        err = SequencerError::kSynthesiser;
+        return 0;
+    }
+    if (fluid_synth_sfload(device->synth, font.c_str(), 1) == FLUID_FAILED) {
+        err = SequencerError::kNoSoundFont;
+        return 0;
+    }
+    if (!device->ResetPlayer()) {
+        err = SequencerError::kSynthesiser;
+        return 0;
+    }
+    State& s = S();
+    if (!AttachAudioStream(&s.stream)) {
+        err = SequencerError::kNoOutput;
+        return 0;
+    }
+    device->id = s.nextId++;
+    if (s.nextId == 0) s.nextId = 1;
+    const MciDeviceId id = device->id;
+    {
+        auto lock = LockAudio();
+        s.devices.push_back(std::move(device));
+    }
+    err = SequencerError::kOk;
+    return id;
+}
+
+bool SequencerPlay(MciDeviceId id, WindowHandle notify) {
+    NoticeList notices;
+    bool ok = false;
+    {
+        auto lock = LockAudio();
+        if (Device* d = Find(id)) {
+            ok = true;
+            Settle(*d, notices);
+            if (d->awaiting) notices.Add(d->awaiting, MCI_NOTIFY_SUPERSEDED, id);
+            d->awaiting = 0;
+            if (d->atEnd) {
+                notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
+            } else if (!d->playing && fluid_player_play(d->player) != FLUID_OK) {
+                notices.Add(notify, MCI_NOTIFY_FAILURE, id);
+                ok = false;
+            } else {
+                d->playing = true;
+                d->awaiting = notify;
+            }
+        }
+    }
+    notices.Post();
+    return ok;
+}
+
+bool SequencerSeekToStart(MciDeviceId id) {
+    NoticeList notices;
+    bool ok = false;
+    {
+        auto lock = LockAudio();
+        if (Device* d = Find(id)) {
+            Settle(*d, notices);
+            Abort(*d, notices);
+            d->playing = false;
+            d->atEnd = false;
+            ok = d->ResetPlayer();
+        }
+    }
+    notices.Post();
+    return ok;
+}
+
+bool SequencerStop(MciDeviceId id, WindowHandle notify) {
+    NoticeList notices;
+    bool ok = false;
+    {
+        auto lock = LockAudio();
+        if (Device* d = Find(id)) {
+            ok = true;
+            Settle(*d, notices);
+            Abort(*d, notices);
+            if (d->playing) fluid_player_stop(d->player);
+            d->playing = false;
+            fluid_synth_all_notes_off(d->synth, -1);
+            notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
+        }
+    }
+    notices.Post();
+    return ok;
+}
+
+bool SequencerClose(MciDeviceId id) {
+    NoticeList notices;
+    std::unique_ptr<Device> closed;
+    {
+        auto lock = LockAudio();
+        auto& devices = S().devices;
+        auto it = std::find_if(devices.begin(), devices.end(),
+                               [&](const auto& d) { return d->id == id; });
+        if (it != devices.end()) {
+            Settle(**it, notices);
+            Abort(**it, notices);
+            closed = std::move(*it);
+            devices.erase(it);
+        }
+    }
+    notices.Post();
+    return closed != nullptr;  // the synthesiser is released here, outside the lock
+}
+
+bool SequencerPlaying(MciDeviceId id) {
+    auto lock = LockAudio();
+    const Device* d = Find(id);
+    return d && d->playing;
+}
+
+void PollSequencerNotices() {
+    NoticeList notices;
+    const bool failed = AudioOutputFailed();
+    {
+        auto lock = LockAudio();
+        for (auto& d : S().devices) {
+            Settle(*d, notices);
+            if (failed && d->playing) {
+                d->playing = false;
+                notices.Add(d->awaiting, MCI_NOTIFY_FAILURE, d->id);
+                d->awaiting = 0;
+            }
+        }
+    }
+    notices.Post();
+}
+
+}  // namespace platform
