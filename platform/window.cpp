@@ -262,6 +262,10 @@ bool KillTimer(WindowHandle window, std::uintptr_t id) {
 
 bool WindowClassExists(const std::string& className) { return Backend().ClassExists(className); }
 
+void FocusWindow(WindowHandle window) {
+    if (FindWindow(window)) Backend().Focus(window);
+}
+
 void ShowCursor(bool visible) { Backend().SetCursorVisible(visible); }
 
 void SetCursorPos(int x, int y) { Backend().SetCursorPosition(x, y); }

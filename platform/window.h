@@ -101,6 +101,8 @@ public:
     virtual void SetCursorVisible(bool visible) = 0;
     virtual void SetCursorPosition(int x, int y) = 0;
     virtual bool ClientSize(WindowHandle window, int* width, int* height) = 0;
+    // Raises the window and gives it the keyboard.
+    virtual void Focus(WindowHandle window) = 0;
     // Whether the desktop still has the window (a child dies with its parent).
     virtual bool Alive(WindowHandle window) = 0;
     // The backend's own window object (an SDL_Window for SDL), for the render device.
@@ -146,6 +148,8 @@ bool KillTimer(WindowHandle window, std::uintptr_t id);
 // Whether a window of the class exists on the desktop (ours or another program's).
 bool WindowClassExists(const std::string& className);
 
+// Raises the window and gives it the keyboard, as after a dialog over it.
+void FocusWindow(WindowHandle window);
 void ShowCursor(bool visible);
 void SetCursorPos(int x, int y);
 

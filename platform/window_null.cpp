@@ -33,6 +33,7 @@ public:
         return true;
     }
     void* Native(WindowHandle) override { return nullptr; }
+    void Focus(WindowHandle) override {}
     bool Alive(WindowHandle window) override { return sizes_.count(window) != 0; }
 
 private:

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/window.h"
@@ -137,6 +138,7 @@ public:
         WatchChildren(post);
         SDL_Event ev;
         while (SDL_PollEvent(&ev)) Translate(ev, post);
+        FlushMotion(post);
     }
 
     void Wait(int milliseconds) override {
@@ -162,6 +164,13 @@ public:
         if (it == windows_.end() || !it->second.sdl) return false;
         SDL_GetWindowSize(it->second.sdl, width, height);
         return true;
+    }
+
+    void Focus(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.sdl) return;
+        SDL_RaiseWindow(it->second.sdl);
+        SDL_SetWindowInputFocus(it->second.sdl);
     }
 
     bool Alive(WindowHandle handle) override {
@@ -327,6 +336,7 @@ private:
             }
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
+                FlushMotion(post);
                 const WindowHandle h = HandleOf(ev.key.windowID);
                 if (!h) return;
                 const WPARAM vk = VirtualKey(ev.key.keysym.sym);
@@ -352,14 +362,20 @@ private:
                 return;
             }
             case SDL_MOUSEMOTION: {
+                // As on Windows, movements waiting together make one message at the
+                // latest position: a pointer moved while a dialog held the program
+                // does not replay its path afterwards.
                 const WindowHandle h = HandleOf(ev.motion.windowID);
                 if (!h) return;
-                post(Msg{h, WM_SETCURSOR, h, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16)});
-                post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(ev.motion.x, ev.motion.y)});
+                if (motionWindow_ && motionWindow_ != h) FlushMotion(post);
+                motionWindow_ = h;
+                motionX_ = ev.motion.x;
+                motionY_ = ev.motion.y;
                 return;
             }
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP: {
+                FlushMotion(post);
                 const WindowHandle h = HandleOf(ev.button.windowID);
                 if (!h) return;
                 const bool down = ev.type == SDL_MOUSEBUTTONDOWN;
@@ -378,8 +394,18 @@ private:
         }
     }
 
+    void FlushMotion(void (*post)(const Msg&)) {
+        if (!motionWindow_) return;
+        const WindowHandle h = std::exchange(motionWindow_, 0);
+        if (windows_.find(h) == windows_.end()) return;
+        post(Msg{h, WM_SETCURSOR, h, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16)});
+        post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
+    }
+
     Display* display_;
     std::map<WindowHandle, Entry> windows_;
+    WindowHandle motionWindow_ = 0;
+    int motionX_ = 0, motionY_ = 0;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/data_dir.h"
 #include "platform/text.h"
 #include "settings/store.h"
+#include "shell/about_box.h"
 #include "shell/saver_window.h"
 
 namespace shell {
@@ -192,6 +193,7 @@ int RunProgram(int argc, const char* const* argv) {
 
     settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
     settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
+    Services().showAboutBox = ShowAboutBox;
     settings::LoadOrSaveSettings(0);
     CreateSharedFonts(s, shell.fonts);
 

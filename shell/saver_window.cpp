@@ -65,6 +65,7 @@ void ShowAbout(WindowHandle window) {
     engine::FlipToGdiSurface();
     SetCursorPos(Shell().ViewWidth / 2, Shell().ViewHeight / 2);
     if (Services().showAboutBox) Services().showAboutBox(window);
+    FocusWindow(window);
     input.lastMousePosX = input.lastMousePosY = -1;
     input.ignoreInput = false;
 }

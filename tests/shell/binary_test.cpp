@@ -218,3 +218,36 @@ TEST_F(RealBinary, AStoreThatDoesNotParseIsLeftAsItIs) {
     EXPECT_EQ(WaitFor(saver, 10), 0);
     EXPECT_EQ(ReadFile(Store()), junk);
 }
+
+TEST_F(RealBinary, F1ShowsTheAboutBoxWhoseOkReturnsToTheSaver) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
+    Process saver = Start({kBinary, "/s"}, {config_});
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+    unsigned long id;
+    ASSERT_TRUE(in >> id);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::system(("xdotool windowfocus " + std::to_string(id) + " key F1").c_str());
+    // The box is up: the pointer was put on its OK button; the saver still runs.
+    std::string where;
+    for (int tries = 0; tries < 50; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        where = Capture("xdotool getmouselocation");
+        int sw = 0, sh = 0;
+        std::istringstream geometry(Capture("xdpyinfo | awk '/dimensions:/{print $2}' | tr x ' '"));
+        geometry >> sw >> sh;
+        if (where.find("x:" + std::to_string(sw / 2 + 130) + " y:" + std::to_string(sh / 2 + 25)) !=
+            std::string::npos) {
+            break;
+        }
+    }
+    EXPECT_EQ(Capture(kXtool + " find 'D3DRM Example'").empty(), false);
+    // Escape does not close it; a click on OK does, and the saver goes on.
+    std::system("xdotool key Escape click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    int status = 0;
+    EXPECT_EQ(waitpid(saver.pid, &status, WNOHANG), 0) << where;
+    // A key ends the saver again.
+    std::system("xdotool key a");
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+}

@@ -1,0 +1,75 @@
+// The password check before the saver ends, over the store's two desktop values and
+// the password service.
+#include "shell/password.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/password/input_method.h"
+
+namespace shell {
+
+namespace {
+
+// One 32-bit value as RegQueryValueEx fills a DWORD: up to four bytes, little-endian,
+// the rest zero. Text is the exception: its digits are the number.
+std::uint32_t ReadFlag(platform::RegistryKey& key, const char* name) {
+    unsigned char buffer[64] = {};
+    std::uint32_t size = sizeof buffer;
+    std::uint32_t type = platform::kRegNone;
+    if (key.QueryValue(name, buffer, &size, &type) != platform::RegStatus::kOk) return 0;
+    if (type == platform::kRegSz || type == platform::kRegExpandSz) {
+        buffer[sizeof buffer - 1] = 0;
+        return static_cast<std::uint32_t>(std::strtoul(reinterpret_cast<char*>(buffer), nullptr, 10));
+    }
+    if (size > 4) return 0;  // too large for a 32-bit value: it cannot be read
+    return static_cast<std::uint32_t>(buffer[0]) | (static_cast<std::uint32_t>(buffer[1]) << 8) |
+           (static_cast<std::uint32_t>(buffer[2]) << 16) | (static_cast<std::uint32_t>(buffer[3]) << 24);
+}
+
+}  // namespace
+
+std::uint32_t ReadPasswordRequest(platform::Registry& registry) {
+    std::uint32_t secure = 0;
+    if (auto key = registry.OpenKey(kDesktopKey)) secure = ReadFlag(*key, kIsSecureValue);
+    if (auto key = registry.OpenKey(kDesktopKeyLower)) secure |= ReadFlag(*key, kUsePasswordValue);
+    return secure;
+}
+
+PasswordHooks& SaverPasswordHooks() {
+    static std::unique_ptr<platform::PasswordService> service = platform::CreatePamPasswordService();
+    static platform::SaverPasswordCheck check(service.get(), nullptr);
+    static PasswordHooks hooks{&check};
+    return hooks;
+}
+
+void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt) {
+    if (SaverPasswordHooks().check) SaverPasswordHooks().check->SetPrompt(prompt);
+}
+
+bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& registry,
+                        const PasswordHooks& hooks, ShellState& shell, InputState& input) {
+    const std::uint32_t secure = ReadPasswordRequest(registry);
+    bool result = true;
+    if (hooks.check && secure != 0) {
+        if (!hooks.check->HasPrompt()) {
+            result = false;
+        } else {
+            input.passwordPause = true;
+            platform::SetCursorPos(shell.ViewWidth / 2 + 120, shell.ViewHeight / 2);
+            result = hooks.check->Verify(window);
+        }
+    }
+    DropImeContext(window);
+    return result;
+}
+
+bool CheckSaverPassword(platform::WindowHandle window) {
+    return CheckSaverPassword(window, platform::UserRegistry(), SaverPasswordHooks(), Shell(), Input());
+}
+
+void ChangeSaverPassword() {}
+
+void DropImeContext(platform::WindowHandle) { platform::EndTextInput(); }
+
+}  // namespace shell

@@ -1,0 +1,50 @@
+// The password hooks of the saver: the check made before input may end the saver, the
+// change of the password (absent here: the saver uses the login password), and the
+// input-method clean-up after each check.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/password/password.h"
+#include "platform/registry.h"
+#include "platform/window.h"
+#include "shell/shell_state.h"
+
+namespace shell {
+
+// The store's key and values that ask for the password.
+inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
+inline constexpr const char* kDesktopKeyLower = "Control Panel\\desktop";
+inline constexpr const char* kIsSecureValue = "ScreenSaverIsSecure";
+inline constexpr const char* kUsePasswordValue = "ScreenSaveUsePassword";
+
+// "ScreenSaverIsSecure" OR "ScreenSaveUsePassword", each read as a 32-bit value; a
+// key that does not open or a value that cannot be read counts as 0. A value stored
+// as text (as some Windows versions write it) is read as the decimal number it holds.
+std::uint32_t ReadPasswordRequest(platform::Registry& registry);
+
+// The password service of the system, as the check finds it: nothing stands for a
+// service that is not there, and the check then lets the saver end.
+struct PasswordHooks {
+    platform::SaverPasswordCheck* check = nullptr;
+};
+
+// The process-wide hooks: the login password through PAM, asked for by the prompt
+// set with SetSaverPasswordPrompt (until one is set, a password cannot be asked).
+PasswordHooks& SaverPasswordHooks();
+void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt);
+
+// True when the saver may end. With a password asked for and a service that can ask,
+// the pointer first goes 120 pixels right of the view's centre and passwordPause is
+// set; the answer is the service's. DropImeContext runs whatever the result.
+bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& registry,
+                        const PasswordHooks& hooks, ShellState& shell, InputState& input);
+bool CheckSaverPassword(platform::WindowHandle window);
+
+// There is no password of the saver's own to change: returns at once.
+void ChangeSaverPassword();
+
+// Ends any text input the window holds.
+void DropImeContext(platform::WindowHandle window);
+
+}  // namespace shell
