@@ -651,6 +651,8 @@ bool Viewport::Clear(uint32_t flags) {
         glUniform1i(m.bg_texture, 0);
         glBindVertexArray(m.bg_vao);
         glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        glBindVertexArray(0);
+        glUseProgram(0);
     }
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -715,8 +717,13 @@ bool Viewport::Render(Frame* frame) {
             }
         }
     }
+    // Leave the state others sharing the context expect (overlays draw after us).
     glBindVertexArray(0);
+    glUseProgram(0);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return glGetError() == GL_NO_ERROR;
 }
