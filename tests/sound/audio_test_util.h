@@ -2,6 +2,8 @@
 // collects music notices, and measures of rendered samples.
 #pragma once
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -67,19 +69,26 @@ inline std::vector<std::uint8_t> MakeMidi(int notes = 1) {
     std::vector<std::uint8_t> track = {0x00, 0xC0, 0x00};  // program: piano
     for (int i = 0; i < notes; ++i) {
         const std::uint8_t key = static_cast<std::uint8_t>(60 + 2 * i);
-        track.insert(track.end(), {0x00, 0x90, key, 0x64, 0x60, 0x80, key, 0x40});
+        for (std::uint8_t b : {0x00, 0x90, static_cast<int>(key), 0x64, 0x60, 0x80, static_cast<int>(key), 0x40})
+            track.push_back(b);
     }
-    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    std::vector<std::uint8_t> v = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
-                                   'M', 'T', 'r', 'k', 0, 0, 0, 0};
-    v[21] = static_cast<std::uint8_t>(track.size());
-    v.insert(v.end(), track.begin(), track.end());
+    for (std::uint8_t b : {0x00, 0xFF, 0x2F, 0x00}) track.push_back(b);
+    std::vector<std::uint8_t> v = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0,
+                                   static_cast<std::uint8_t>(track.size())};
+    for (std::uint8_t b : track) v.push_back(b);
     return v;
 }
 
-inline std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const auto dir = std::filesystem::temp_directory_path() / "orbsaver-sound-tests";
+// A folder of this test process's own, so that test runs side by side do not meet.
+inline std::filesystem::path TempDir() {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("orbsaver-sound-tests-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
+    return dir;
+}
+
+inline std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const auto dir = TempDir();
     const std::string path = (dir / name).string();
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

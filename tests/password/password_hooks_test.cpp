@@ -1,0 +1,253 @@
+// The password hooks: the store's two values combined by OR, the decision whether the
+// saver may end, the pointer and pause before the prompt, the growing delay after
+// refusals, and the typed text wiped after each check.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/password/password.h"
+#include "platform/registry.h"
+#include "shell/password.h"
+
+using namespace platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kDesktopPath = "HKEY_CURRENT_USER\\Control Panel\\Desktop";
+
+RegValue Dword(const char* name, std::uint32_t v) {
+    return RegValue{name, kRegDword,
+                    {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                     static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)}};
+}
+
+RegValue Text(const char* name, const char* text) {
+    std::vector<std::uint8_t> data(text, text + std::strlen(text) + 1);
+    return RegValue{name, kRegSz, data};
+}
+
+MemoryRegistry Desktop(std::vector<RegValue> values) {
+    MemoryRegistry r;
+    r.document.keys.push_back(RegKey{kDesktopPath, std::move(values)});
+    return r;
+}
+
+// A prompt that types a fixed text, or gives up; it counts how often it was shown.
+class TypingPrompt : public PasswordPrompt {
+public:
+    bool Ask(WindowHandle window, SecretText* typed) override {
+        ++shown;
+        lastWindow = window;
+        buffer = typed;
+        if (giveUp) return false;
+        for (char c : text) typed->Append(c);
+        return true;
+    }
+    std::string text;
+    bool giveUp = false;
+    int shown = 0;
+    WindowHandle lastWindow = 0;
+    SecretText* buffer = nullptr;
+};
+
+// A desktop that records where the pointer was put.
+class PointerBackend : public WindowBackend {
+public:
+    bool Create(WindowHandle, const std::string&, std::uint32_t, int, int, int, int,
+                std::uint64_t) override { return true; }
+    void Destroy(WindowHandle) override {}
+    void Pump(void (*)(const Msg&)) override {}
+    void Wait(int) override {}
+    bool ClassExists(const std::string&) override { return false; }
+    void SetCursorVisible(bool) override {}
+    void SetCursorPosition(int x, int y) override {
+        *lastX = x;
+        *lastY = y;
+    }
+    bool ClientSize(WindowHandle, int*, int*) override { return false; }
+    void Focus(WindowHandle) override {}
+    bool Alive(WindowHandle) override { return true; }
+    void* Native(WindowHandle) override { return nullptr; }
+    int* lastX;
+    int* lastY;
+};
+
+class PasswordCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto backend = std::make_unique<PointerBackend>();
+        backend->lastX = &pointerX;
+        backend->lastY = &pointerY;
+        SetWindowBackend(std::move(backend));
+        shell.ViewWidth = 800;
+        shell.ViewHeight = 600;
+        input.passwordPause = false;
+        check.SetSleeper([this](std::chrono::milliseconds d) { waits.push_back(d); });
+    }
+    void TearDown() override { SetWindowBackend(CreateNullWindowBackend()); }
+
+    bool Check(Registry& r) { return shell::CheckSaverPassword(7, r, hooks, shell, input); }
+
+    FakePasswordService service{"open sesame"};
+    TypingPrompt prompt;
+    SaverPasswordCheck check{&service, &prompt};
+    shell::PasswordHooks hooks{&check};
+    shell::ShellState shell;
+    shell::InputState input;
+    int pointerX = -1, pointerY = -1;
+    std::vector<std::chrono::milliseconds> waits;
+};
+
+}  // namespace
+
+TEST(PasswordRequest, TheTwoValuesAreCombinedByOr) {
+    struct Case {
+        const char* what;
+        std::vector<RegValue> values;
+        std::uint32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"neither value", {}, 0},
+        {"both zero", {Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 0)}, 0},
+        {"secure only", {Dword("ScreenSaverIsSecure", 1)}, 1},
+        {"use password only", {Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 1)}, 1},
+        {"bits of both", {Dword("ScreenSaverIsSecure", 2), Dword("ScreenSaveUsePassword", 1)}, 3},
+        {"one byte", {RegValue{"ScreenSaverIsSecure", kRegBinary, {1}}}, 1},
+        {"five bytes cannot be read", {RegValue{"ScreenSaverIsSecure", kRegBinary, {1, 0, 0, 0, 0}}}, 0},
+        {"text one", {Text("ScreenSaverIsSecure", "1")}, 1},
+        {"text zero", {Text("ScreenSaverIsSecure", "0"), Text("ScreenSaveUsePassword", "0")}, 0},
+        {"text that is no number", {Text("ScreenSaveUsePassword", "yes")}, 0},
+        {"names in another case", {Dword("screensaverissecure", 0), Dword("SCREENSAVEUSEPASSWORD", 4)}, 4},
+    };
+    for (const Case& c : cases) {
+        MemoryRegistry r = Desktop(c.values);
+        EXPECT_EQ(shell::ReadPasswordRequest(r), c.expected) << c.what;
+    }
+    MemoryRegistry none;
+    EXPECT_EQ(shell::ReadPasswordRequest(none), 0u) << "no desktop key";
+}
+
+TEST_F(PasswordCheck, WithoutAPasswordServiceTheSaverEndsAtOnce) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 1)});
+    hooks.check = nullptr;
+    EXPECT_TRUE(Check(r));
+    EXPECT_EQ(prompt.shown, 0);
+    EXPECT_FALSE(input.passwordPause);
+}
+
+TEST_F(PasswordCheck, WithoutAPasswordAskedForTheSaverEndsAtOnce) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 0)});
+    EXPECT_TRUE(Check(r));
+    EXPECT_EQ(prompt.shown, 0);
+    EXPECT_EQ(service.checks, 0);
+    EXPECT_FALSE(input.passwordPause);
+    EXPECT_EQ(pointerX, -1) << "the pointer stays where it is";
+}
+
+TEST_F(PasswordCheck, AServiceThatCannotAskKeepsTheSaverRunning) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaveUsePassword", 1)});
+    check.SetPrompt(nullptr);
+    EXPECT_FALSE(Check(r));
+    EXPECT_EQ(service.checks, 0);
+    EXPECT_FALSE(input.passwordPause) << "nothing was shown, so no pause";
+}
+
+TEST_F(PasswordCheck, TheRightPasswordEndsTheSaverAfterThePointerMovedBesideTheCentre) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 1)});
+    prompt.text = "open sesame";
+    EXPECT_TRUE(Check(r));
+    EXPECT_EQ(prompt.shown, 1);
+    EXPECT_EQ(prompt.lastWindow, 7u);
+    EXPECT_TRUE(input.passwordPause);
+    EXPECT_EQ(pointerX, 520);
+    EXPECT_EQ(pointerY, 300);
+    EXPECT_EQ(service.checks, 1);
+    EXPECT_TRUE(waits.empty()) << "an accepted password is answered at once";
+
+    shell.ViewWidth = 153;  // halves are cut toward zero
+    shell.ViewHeight = 113;
+    EXPECT_TRUE(Check(r));
+    EXPECT_EQ(pointerX, 76 + 120);
+    EXPECT_EQ(pointerY, 56);
+}
+
+TEST_F(PasswordCheck, RefusalsAreAnsweredLaterEachTimeUntilTheRightPassword) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 1)});
+    prompt.text = "open sesam";
+    for (int i = 0; i < 6; ++i) EXPECT_FALSE(Check(r));
+    EXPECT_EQ(waits.size(), 6u);
+    const std::vector<std::chrono::milliseconds> expected = {1000ms, 2000ms, 4000ms, 8000ms, 16000ms, 16000ms};
+    for (std::size_t i = 0; i < waits.size(); ++i) {
+        // The service's own time counts toward the delay; the fake takes next to none.
+        EXPECT_LE(waits[i], expected[i]);
+        EXPECT_GE(waits[i], expected[i] - 100ms);
+    }
+    EXPECT_EQ(check.refusalsInARow(), 6);
+    prompt.text = "open sesame";
+    EXPECT_TRUE(Check(r));
+    EXPECT_EQ(check.refusalsInARow(), 0);
+    prompt.text = "wrong";
+    waits.clear();
+    EXPECT_FALSE(Check(r));
+    ASSERT_EQ(waits.size(), 1u);
+    EXPECT_GE(waits[0], 900ms) << "the delay starts over after a success";
+}
+
+TEST_F(PasswordCheck, GivingUpAtThePromptIsARefusalWithoutAsking) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 1)});
+    prompt.giveUp = true;
+    EXPECT_FALSE(Check(r));
+    EXPECT_EQ(service.checks, 0);
+    EXPECT_TRUE(input.passwordPause);
+}
+
+TEST_F(PasswordCheck, AnUnavailableServiceIsARefusal) {
+    FakePasswordService broken("x", PasswordAnswer::kUnavailable);
+    SaverPasswordCheck brokenCheck(&broken, &prompt);
+    brokenCheck.SetSleeper([](std::chrono::milliseconds) {});
+    hooks.check = &brokenCheck;
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 1)});
+    prompt.text = "anything";
+    EXPECT_FALSE(Check(r));
+    EXPECT_EQ(broken.checks, 1);
+}
+
+TEST(TypedPassword, IsWipedOnceVerified) {
+    FakePasswordService service("secret");
+    SaverPasswordCheck check(&service, nullptr);
+    check.SetSleeper([](std::chrono::milliseconds) {});
+    for (const char* typed : {"secret", "wrong!"}) {
+        SecretText text;
+        for (const char* p = typed; *p; ++p) text.Append(*p);
+        check.VerifyTyped(&text);
+        EXPECT_EQ(service.lastLength, 6u);
+        EXPECT_TRUE(text.empty());
+        const char* raw = text.c_str();
+        for (std::size_t i = 0; i <= SecretText::kCapacity; ++i) ASSERT_EQ(raw[i], 0) << typed << " at " << i;
+    }
+}
+
+TEST(TypedPassword, HoldsAtMostItsCapacityAndEditsAtTheEnd) {
+    SecretText text;
+    for (std::size_t i = 0; i < SecretText::kCapacity; ++i) ASSERT_TRUE(text.Append('a'));
+    EXPECT_FALSE(text.Append('b'));
+    EXPECT_EQ(text.size(), SecretText::kCapacity);
+    EXPECT_EQ(text.c_str()[SecretText::kCapacity], '\0');
+    text.Clear();
+    text.Append('x');
+    text.Append('y');
+    text.RemoveLast();
+    EXPECT_STREQ(text.c_str(), "x");
+    text.RemoveLast();
+    text.RemoveLast();  // on an empty text: nothing
+    EXPECT_TRUE(text.empty());
+}
+
+TEST(RefusalDelay, DoublesFromOneSecondUpToSixteen) {
+    EXPECT_EQ(RefusalDelay(0), 0ms);
+    EXPECT_EQ(RefusalDelay(1), 1000ms);
+    EXPECT_EQ(RefusalDelay(2), 2000ms);
+    EXPECT_EQ(RefusalDelay(5), 16000ms);
+    EXPECT_EQ(RefusalDelay(1000), 16000ms);
+}
