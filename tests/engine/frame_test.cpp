@@ -177,6 +177,31 @@ TEST_F(Motion, BuiltInFlightLooksThenFliesOnWithTheLastLookAtOrientation) {
     EXPECT_FLOAT_EQ(Camera().z, -40);
 }
 
+TEST_F(Motion, BuiltInFlightPositionsWorkedOutByHand) {
+    settings::PutBuiltInFlight(s.AN_VEC);
+    // Row 0 (0, 50, -80) for 50 frames to row 1 at the same place: frames 0..50.
+    // Row 1 from frame 51, 40 steps to (0, 50, -2): z gains 78 / 40 / 2 = 0.975.
+    // Row 2 starts at frame 92 at (0, 25, -1).
+    std::vector<rm::Vec3> at(93);
+    for (int f = 0; f < 93; ++f) {
+        PlayKeyframes(scene, s, player);
+        at[f] = Camera();
+    }
+    auto expect = [&](int f, float x, float y, float z) {
+        EXPECT_NEAR(at[f].x, x, 1e-4) << "frame " << f;
+        EXPECT_NEAR(at[f].y, y, 1e-4) << "frame " << f;
+        EXPECT_NEAR(at[f].z, z, 1e-4) << "frame " << f;
+    };
+    expect(0, 0, 25, -40);
+    expect(50, 0, 25, -40);
+    expect(51, 0, 25, -40);
+    expect(52, 0, 25, -39.025f);
+    expect(71, 0, 25, -20.5f);
+    expect(91, 0, 25, -1);
+    expect(92, 0, 25, -1);
+    EXPECT_EQ(player.currentRow, 2);
+}
+
 TEST_F(Motion, ANegativeFrameCountShowsTheRowOnceInsteadOfStopping) {
     SetRow(0, 2, 0, 0, -5, 0);
     SetRow(1, 4, 0, 0, 0, 0);

@@ -242,6 +242,19 @@ TEST_F(RealBinary, F1ShowsTheAboutBoxWhoseOkReturnsToTheSaver) {
         }
     }
     EXPECT_EQ(Capture(kXtool + " find 'D3DRM Example'").empty(), false);
+    // Its face is on the screen: the light grey of the picture below its caption.
+    {
+        int sw = 0, sh = 0;
+        std::istringstream geometry(Capture("xdpyinfo | awk '/dimensions:/{print $2}' | tr x ' '"));
+        geometry >> sw >> sh;
+        std::istringstream rgb(Capture(kXtool + " pixel " + std::to_string(sw / 2 - 172 + 10) +
+                                       " " + std::to_string(sh / 2 - 77 + 135)));
+        int r = 0, g = 0, b = 0;
+        rgb >> r >> g >> b;
+        EXPECT_GT(r, 150);
+        EXPECT_NEAR(r, g, 12);
+        EXPECT_NEAR(g, b, 12);
+    }
     // Escape does not close it; a click on OK does, and the saver goes on.
     std::system("xdotool key Escape click 1");
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -249,5 +262,59 @@ TEST_F(RealBinary, F1ShowsTheAboutBoxWhoseOkReturnsToTheSaver) {
     EXPECT_EQ(waitpid(saver.pid, &status, WNOHANG), 0) << where;
     // A key ends the saver again.
     std::system("xdotool key a");
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+}
+
+namespace {
+
+// Starts the saver, waits for its window and for its first frames.
+unsigned long StartSaverWindow(Process& saver, const std::string& config) {
+    saver = Start({kBinary, "/s"}, {config});
+    if (std::system((kXtool + " wait 'D3DRM Example' 10").c_str()) != 0) return 0;
+    std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+    unsigned long id = 0;
+    in >> id;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return id;
+}
+
+bool Running(Process& p) {
+    int status = 0;
+    return waitpid(p.pid, &status, WNOHANG) == 0;
+}
+
+}  // namespace
+
+TEST_F(RealBinary, KeysButtonsAndASecondPositionEndTheSaverButNotTheFirstPosition) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
+    const std::vector<std::string> enders = {"key space", "click 3",
+                                             "mousemove 100 100 sleep 0.3 mousemove 101 100"};
+    for (const std::string& input : enders) {
+        // The pointer starts outside the saver's window, so the move into it is the
+        // first position the saver sees.
+        std::system("xdotool mousemove 1200 1000");
+        Process saver;
+        const unsigned long id = StartSaverWindow(saver, config_);
+        ASSERT_NE(id, 0u);
+        std::system(("xdotool windowfocus " + std::to_string(id) + " mousemove 50 50").c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        EXPECT_TRUE(Running(saver)) << "the first position ended it, before: " << input;
+        std::system(("xdotool " + input).c_str());
+        EXPECT_EQ(WaitFor(saver, 10), 0) << input;
+    }
+}
+
+TEST_F(RealBinary, TheDefaultSceneTurns) {
+    Process saver;
+    const unsigned long id = StartSaverWindow(saver, config_);
+    ASSERT_NE(id, 0u);
+    const std::string first = home_ + "/a.png", second = home_ + "/b.png";
+    std::system((kXtool + " shot " + first + " " + std::to_string(id)).c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::system((kXtool + " shot " + second + " " + std::to_string(id)).c_str());
+    const std::string a = ReadFile(first), b = ReadFile(second);
+    EXPECT_GT(a.size(), 1000u);
+    EXPECT_NE(a, b);  // the model has turned between the two pictures
+    std::system((kXtool + " close 'D3DRM Example'").c_str());
     EXPECT_EQ(WaitFor(saver, 10), 0);
 }

@@ -7,6 +7,7 @@
 //   parent                  make a 400x300 window, print its id, keep it until killed
 //   shot FILE.png [ID]      save the screen (or one window) as a PNG
 //   lit ID                  print how many pixels of the window are not near black
+//   pixel X Y               print the red, green and blue of a point of the screen
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -169,6 +170,16 @@ int main(int argc, char** argv) {
         std::printf("%lu\n", w);
         std::fflush(stdout);
         for (;;) pause();
+    }
+    if (cmd == "pixel" && argc > 3) {
+        XImage* img = XGetImage(d, DefaultRootWindow(d), std::atoi(argv[2]), std::atoi(argv[3]), 1,
+                                1, AllPlanes, ZPixmap);
+        if (!img) return 1;
+        const unsigned long p = XGetPixel(img, 0, 0);
+        std::printf("%lu %lu %lu\n", (p & img->red_mask) >> 16, (p & img->green_mask) >> 8,
+                    p & img->blue_mask);
+        XDestroyImage(img);
+        return 0;
     }
     if (cmd == "lit" && argc > 2) {
         const Window w = std::strtoul(argv[2], nullptr, 0);
