@@ -16,6 +16,8 @@ public:
     virtual ~GlSurface() = default;
 
     virtual void MakeCurrent() = 0;
+    // 1 (the default) presents once per display refresh; 0 as fast as it can.
+    virtual void SetSwapInterval(int interval) = 0;
     // Binds the window's own framebuffer for drawing.
     virtual void BindWindowFramebuffer() = 0;
     // Shows what was drawn into the window's framebuffer; waits for the display.

@@ -17,6 +17,7 @@ public:
     ~SdlGlSurface() override { SDL_GL_DeleteContext(context_); }
 
     void MakeCurrent() override { SDL_GL_MakeCurrent(window_, context_); }
+    void SetSwapInterval(int interval) override { SDL_GL_SetSwapInterval(interval); }
     void BindWindowFramebuffer() override {
         using BindFramebuffer = void (*)(unsigned target, unsigned framebuffer);
         static auto bind =
