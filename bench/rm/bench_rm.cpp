@@ -306,12 +306,15 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
-            if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
+            // A single run, or the median of repetitions.
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (r.error_occurred || (r.run_type != Run::RT_Iteration && !median)) continue;
             const double unit = r.time_unit == benchmark::kMillisecond   ? 1e-3
                                 : r.time_unit == benchmark::kMicrosecond ? 1e-6
                                                                          : 1e-9;
-            const bool frame = r.benchmark_name().rfind("render/", 0) == 0;
-            seconds[r.benchmark_name()] = (frame ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime()) * unit;
+            const std::string name = r.run_name.str();
+            const bool frame = name.rfind("render/", 0) == 0;
+            seconds[name] = (frame ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime()) * unit;
         }
     }
 };

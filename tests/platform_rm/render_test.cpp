@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <numbers>
 
+#include <epoxy/gl.h>
+
 #include "alloc_counter.h"
 #include "platform/rm/device.h"
 #include "platform/rm/frame.h"
@@ -497,4 +499,35 @@ Mesh { 8; -2;-2;-2;, 2;-2;-2;, 2;2;-2;, -2;2;-2;, -2;-2;2;, 2;-2;2;, 2;2;2;, -2;
                             "' 2>/dev/null";
     EXPECT_EQ(1, WEXITSTATUS(std::system(bad.c_str())));
     fs::remove_all(dir);
+}
+
+TEST_F(Render, PresentStretchesOntoWhicheverFramebufferIsBound) {
+    MakeScene(8, 6);
+    scene->SetSceneBackgroundRGB(0, 1, 0);
+    Frame();
+    // The host's framebuffer (a window's, a GtkGLArea's): here one of the test's own,
+    // twice the size, bound for drawing before Present as a host would.
+    GLuint fbo = 0, rb = 0;
+    glGenFramebuffers(1, &fbo);
+    glGenRenderbuffers(1, &rb);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 16, 12);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    device->Present(0, 0, 16, 12);
+    GLint bound = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(GLint(fbo), bound) << "the host's binding is left as it was";
+    uint8_t px[16 * 12 * 4];
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+    glReadPixels(0, 0, 16, 12, GL_RGBA, GL_UNSIGNED_BYTE, px);
+    for (int i : {0, 16 * 6 + 8, 16 * 12 - 1}) {
+        EXPECT_EQ(0, px[i * 4]) << i;
+        EXPECT_EQ(255, px[i * 4 + 1]) << i;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &fbo);
+    glDeleteRenderbuffers(1, &rb);
 }
