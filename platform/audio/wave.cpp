@@ -86,6 +86,7 @@ WaveError ParseWave(std::span<const std::byte> bytes, WaveSound* sound) {
     std::size_t end = bytes.size();
     const std::uint64_t riffEnd = static_cast<std::uint64_t>(Le32(bytes.data() + 4)) + 8;
     if (riffEnd < end) end = static_cast<std::size_t>(riffEnd);
+    if (end < 12) return WaveError::kBadChunkSize;  // a RIFF size that ends inside the header
 
     Format format;
     bool haveFormat = false;

@@ -94,6 +94,8 @@ TEST(WaveParser, RefusesEachKindOfBrokenFile) {
         {"no data chunk", with([](auto& v) { v[kDataTag] = 'X'; }), WaveError::kNoData},
         {"empty data", MakeWave(1, 8, 11025, 0), WaveError::kNoData},
         {"header only", std::vector<std::uint8_t>(good.begin(), good.begin() + 12), WaveError::kNoFormat},
+        {"RIFF size ends inside the header", with([](auto& v) { SetLe32(v, kRiffSize, 0); }),
+         WaveError::kBadChunkSize},
         {"RIFF size cuts the data chunk", with([](auto& v) { SetLe32(v, kRiffSize, 40); }),
          WaveError::kBadChunkSize},
     };
