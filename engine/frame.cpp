@@ -5,6 +5,7 @@
 
 #include "engine/device.h"
 #include "shell/shell_state.h"
+#include "sprites/surface_set.h"
 
 namespace engine {
 
@@ -18,7 +19,9 @@ rm::Vec3 Vec(const double v[3]) {
     return {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
 }
 
-bool IsZero(const double v[3]) { return IsZeroVector(v[0], v[1], v[2]); }
+bool IsZero(const double v[3]) {
+    return IsZeroVector(v[0], v[1], v[2]);
+}
 
 int TableOf(const settings::SceneSettings& s) {
     return (s.AN_NUM >= 0 && s.AN_NUM < settings::kStepTables) ? s.AN_NUM : 0;
@@ -62,19 +65,17 @@ void PlaceManually(Scene& scene, const settings::SceneSettings& s, AppliedPlacem
     const std::int32_t camera[3] = {s.CM_X, s.CM_Y, s.CM_Z};
     if (camera[0] != applied.camera[0] || camera[1] != applied.camera[1] ||
         camera[2] != applied.camera[2]) {
-        scene.CameraFrame->SetPosition(scene.SceneFrame,
-                                       {static_cast<float>(camera[0] * 0.5),
-                                        static_cast<float>(camera[1] * 0.5),
-                                        static_cast<float>(camera[2] * 0.5)});
+        scene.CameraFrame->SetPosition(scene.SceneFrame, {static_cast<float>(camera[0] * 0.5),
+                                                          static_cast<float>(camera[1] * 0.5),
+                                                          static_cast<float>(camera[2] * 0.5)});
         for (int i = 0; i < 3; ++i) applied.camera[i] = camera[i];
     }
     const std::int32_t object[3] = {s.OJ_X, s.OJ_Y, s.OJ_Z};
     if (object[0] != applied.object[0] || object[1] != applied.object[1] ||
         object[2] != applied.object[2]) {
-        scene.AxisXFrame->SetPosition(scene.SceneFrame,
-                                      {static_cast<float>(object[0] * 0.5),
-                                       static_cast<float>(object[1] * 0.5),
-                                       static_cast<float>(object[2] * 0.5)});
+        scene.AxisXFrame->SetPosition(scene.SceneFrame, {static_cast<float>(object[0] * 0.5),
+                                                         static_cast<float>(object[1] * 0.5),
+                                                         static_cast<float>(object[2] * 0.5)});
         for (int i = 0; i < 3; ++i) applied.object[i] = object[i];
     }
     if (s.L_AT == 1) {
@@ -177,8 +178,7 @@ void CaptureCameraOrientation(const Scene& scene, settings::SceneSettings& s) {
 
 bool ResetFrameVelocities() {
     Scene& scene = TheScene();
-    rm::Frame* frames[4] = {scene.AxisXFrame, scene.AxisYFrame, scene.AxisZFrame,
-                            scene.ModelFrame};
+    rm::Frame* frames[4] = {scene.AxisXFrame, scene.AxisYFrame, scene.AxisZFrame, scene.ModelFrame};
     for (rm::Frame* f : frames) {
         if (f) f->SetVelocity(f->Parent(), {0, 0, 0}, false);
     }
@@ -194,6 +194,8 @@ bool UpdateFrame() {
 
     ApplyRotationSpeeds(scene, s, TheAppliedPlacement());
     RestoreLostSurfaces();
+    if (shell::Shell().mode == shell::SaverMode::Saver)
+        sprites::RefreshSpriteSurfaces(sprites::TheSurfaceSet());
     if (s.ANIME == 1) {
         PlayKeyframes(scene, s, ThePathPlayer());
     } else {

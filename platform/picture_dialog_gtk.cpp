@@ -1,6 +1,10 @@
 // The picture dialog on GTK 3, which is started only when a dialog is shown.
 #include <gtk/gtk.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/message_box.h"
 #include "platform/picture_dialog.h"
 
 namespace platform {
@@ -129,6 +133,22 @@ gboolean OnKeyRelease(GtkWidget*, GdkEventKey* e, gpointer data) {
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
 }  // namespace
+
+void ShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind) {
+    // Tests and runs without a desktop see the box's words on stderr.
+    std::fprintf(stderr, "%s: %s", title.c_str(), text.c_str());
+    if (std::getenv("ORBSAVER_NO_MESSAGE_BOXES") || !EnsureGtk()) return;
+    const GtkMessageType type = kind == MessageBoxKind::kError     ? GTK_MESSAGE_ERROR
+                                : kind == MessageBoxKind::kWarning ? GTK_MESSAGE_WARNING
+                                                                   : GTK_MESSAGE_INFO;
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s",
+                                            text.c_str());
+    gtk_window_set_title(GTK_WINDOW(box), title.c_str());
+    gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+    while (gtk_events_pending()) gtk_main_iteration();
+}
 
 bool PrimaryScreenSize(int* width, int* height) {
     if (!EnsureGtk()) return false;

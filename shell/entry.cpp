@@ -12,6 +12,7 @@
 #include "platform/data_dir.h"
 #include "platform/text.h"
 #include "settings/store.h"
+#include "sprites/surface_set.h"
 #include "shell/about_box.h"
 #include "shell/saver_window.h"
 
@@ -273,6 +274,10 @@ int RunProgram(int argc, const char* const* argv) {
 
     engine::StartRenderDevice();
     engine::Device().ShowFrameRate = shell.preparedShowFrameRate ? 1 : 0;
+    if (shell.mode == SaverMode::Saver &&
+        !sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) {
+        return kExitFailure;
+    }
     if (!engine::BuildScene()) {
         Fail("cannot build the scene");
         return kExitFailure;
