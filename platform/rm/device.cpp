@@ -534,15 +534,22 @@ struct RenderPass {
         m.scratch.clear();
         g.ranges.clear();
         const size_t faces = d.FaceCount();
-        const uint32_t groups = uint32_t(d.materials.size()) + 1;
-        for (uint32_t group = 0; group < groups; ++group) {
-            const uint32_t mat = group < d.materials.size() ? group : kNoMaterial;
+        // Faces in material order (those without one last), by counting.
+        const size_t groups = d.materials.size() + 1;
+        auto group_of = [&](size_t f) { return d.face_material[f] < d.materials.size() ? d.face_material[f] : groups - 1; };
+        std::vector<uint32_t> start(groups + 1, 0), order(faces);
+        for (size_t f = 0; f < faces; ++f) ++start[group_of(f) + 1];
+        for (size_t k = 0; k < groups; ++k) start[k + 1] += start[k];
+        std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+        for (size_t f = 0; f < faces; ++f) order[fill[group_of(f)]++] = uint32_t(f);
+        for (size_t group = 0; group < groups; ++group) {
+            const uint32_t mat = group < d.materials.size() ? uint32_t(group) : kNoMaterial;
             const GLint first = GLint(m.scratch.size());
             Color face_colour = b.PlainColour();
             if (mat != kNoMaterial) face_colour = ColorFromRGBA(d.materials[mat].face[0], d.materials[mat].face[1],
                                                                 d.materials[mat].face[2], d.materials[mat].face[3]);
-            for (size_t f = 0; f < faces; ++f) {
-                if (d.face_material[f] != mat) continue;
+            for (uint32_t i = start[group]; i < start[group + 1]; ++i) {
+                const uint32_t f = order[i];
                 const uint32_t a = d.face_start[f], e = d.face_start[f + 1];
                 if (e - a < 3) continue;
                 const Vec3 p0 = d.positions[d.corners[a].vertex];

@@ -261,6 +261,32 @@ TEST_F(Render, HandednessAndClockwiseFrontFaces) {
     ExpectRgb(At(img, 8, 32), {0, 0, 0}, 0, "a counter-clockwise face is culled");
 }
 
+TEST_F(Render, EachFaceKeepsItsOwnMaterialWhateverTheOrder) {
+    MakeScene(90, 30);
+    device->SetQuality(0x80);
+    // Three unit squares side by side at depth 3: materials 1, none, 0.
+    rm::MeshData m;
+    m.face_start = {0};
+    for (int i = 0; i < 3; ++i) {
+        const float x = -1.5f + i;
+        const uint32_t b = uint32_t(m.positions.size());
+        m.positions.insert(m.positions.end(), {{x, 0.5f, 3}, {x + 1, 0.5f, 3}, {x + 1, -0.5f, 3}, {x, -0.5f, 3}});
+        for (uint32_t k = 0; k < 4; ++k) m.corners.push_back({b + k, 0});
+        m.face_start.push_back(uint32_t(m.corners.size()));
+    }
+    m.uv.assign(m.positions.size() * 2, 0.0f);
+    m.materials.resize(2);
+    m.materials[0].face[1] = m.materials[0].face[2] = 0;  // red
+    m.materials[1].face[0] = m.materials[1].face[1] = 0;  // blue
+    m.face_material = {1, rm::kNoMaterial, 0};
+    rm::GenerateNormals(m);
+    AddModel(std::move(m));
+    const rm::Image img = Frame();
+    ExpectRgb(At(img, 15, 15), {0, 0, 255}, 0, "first face: material 1");
+    ExpectRgb(At(img, 45, 15), {255, 255, 255}, 0, "second face: no material, white");
+    ExpectRgb(At(img, 75, 15), {255, 0, 0}, 0, "third face: material 0");
+}
+
 TEST_F(Render, LightingFormulaOnAFaceSeenHeadOn) {
     MakeScene(128, 128);
     AddLights(0.2f, 0.5f, {0, 0, 1});  // shines along +z, straight onto the squares
