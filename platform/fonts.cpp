@@ -135,20 +135,78 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
     return font;
 }
 
+Font::Face& Font::FaceFor(char32_t c) const {
+    for (const auto& f : faces_) {
+        if (!f->charset || FcCharSetHasChar(f->charset, c)) return *f;
+    }
+    return *faces_.front();
+}
+
 TextExtent Font::Measure(std::string_view utf8) const {
     long width26 = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t c = NextCodePoint(utf8, i);
-        FT_Face chosen = faces_.front()->face;
-        for (const auto& f : faces_) {
-            if (!f->charset || FcCharSetHasChar(f->charset, c)) {
-                chosen = f->face;
-                break;
-            }
-        }
-        if (FT_Load_Char(chosen, c, FT_LOAD_DEFAULT) == 0) width26 += chosen->glyph->advance.x;
+        FT_Face face = FaceFor(c).face;
+        if (FT_Load_Char(face, c, FT_LOAD_DEFAULT) == 0) width26 += face->glyph->advance.x;
     }
     return TextExtent{static_cast<std::int32_t>((width26 + 32) >> 6), ascent_ + descent_};
+}
+
+TextImage Font::Render(std::string_view utf8, std::uint32_t colorref) const {
+    const TextExtent extent = Measure(utf8);
+    TextImage image;
+    image.width = std::max(extent.width, 0);
+    image.height = std::max(extent.height, 0);
+    image.rgba.assign(static_cast<std::size_t>(image.width) * image.height * 4, 0);
+    const std::uint8_t red = colorref & 0xFF, green = (colorref >> 8) & 0xFF,
+                       blue = (colorref >> 16) & 0xFF;
+    for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
+        image.rgba[p] = red;
+        image.rgba[p + 1] = green;
+        image.rgba[p + 2] = blue;
+    }
+    auto cover = [&](int x, int y, std::uint8_t alpha) {
+        if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
+        std::uint8_t& a = image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4 + 3];
+        a = std::max(a, alpha);
+    };
+    long pen26 = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextCodePoint(utf8, i);
+        FT_Face face = FaceFor(c).face;
+        if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) continue;
+        const FT_GlyphSlot g = face->glyph;
+        const FT_Bitmap& bm = g->bitmap;
+        const int left = static_cast<int>((pen26 + 32) >> 6) + g->bitmap_left;
+        const int top = ascent_ - g->bitmap_top;
+        if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
+            for (unsigned row = 0; row < bm.rows; ++row) {
+                for (unsigned col = 0; col < bm.width; ++col) {
+                    cover(left + static_cast<int>(col), top + static_cast<int>(row),
+                          bm.buffer[row * bm.pitch + col]);
+                }
+            }
+        } else if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+            for (unsigned row = 0; row < bm.rows; ++row) {
+                for (unsigned col = 0; col < bm.width; ++col) {
+                    if (bm.buffer[row * bm.pitch + col / 8] & (0x80 >> (col % 8))) {
+                        cover(left + static_cast<int>(col), top + static_cast<int>(row), 255);
+                    }
+                }
+            }
+        }
+        pen26 += g->advance.x;
+    }
+    // Underline below the baseline, strike-out through the middle of the small letters.
+    const int thickness = std::max(1, static_cast<int>(ascent_ + descent_) / 16);
+    auto line = [&](int y) {
+        for (int t = 0; t < thickness; ++t) {
+            for (int x = 0; x < image.width; ++x) cover(x, y + t, 255);
+        }
+    };
+    if (description_.underline) line(ascent_ + std::max(1, descent_ / 3));
+    if (description_.strikeOut) line(ascent_ - ascent_ / 3);
+    return image;
 }
 
 char32_t NextCodePoint(std::string_view s, std::size_t& i) {

@@ -26,6 +26,14 @@ struct TextExtent {
     std::int32_t height = 0;
 };
 
+// A text drawn in one colour on a transparent ground: RGBA, top row first, the
+// alpha being the glyphs' coverage. Its size is the text's extent.
+struct TextImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
 class Font {
 public:
     // Nothing when no face at all can be found.
@@ -37,6 +45,9 @@ public:
     // Width and height in pixels of a UTF-8 text in one line; the height is the
     // font's cell height whatever the text.
     TextExtent Measure(std::string_view utf8) const;
+    // Draws a UTF-8 text in the colour (COLORREF: red in the low byte), with the
+    // font's underline and strike-out.
+    TextImage Render(std::string_view utf8, std::uint32_t colorref) const;
 
     const FontDescription& description() const { return description_; }
     // The file of the primary face, for diagnostics and tests.
@@ -47,6 +58,8 @@ public:
     struct Face;
 
 private:
+    // The face that has the character, the primary one when none has.
+    Face& FaceFor(char32_t c) const;
     Font() = default;
     FontDescription description_;
     std::vector<std::unique_ptr<Face>> faces_;  // primary first, then fallbacks

@@ -1,0 +1,159 @@
+// The overlays' positions, colours and timing.
+#include "engine/overlay.h"
+
+#include "engine/device.h"
+#include <algorithm>
+#include <memory>
+
+#include "platform/text.h"
+#include "settings/scene_settings.h"
+#include "shell/shell_state.h"
+
+namespace engine {
+
+namespace {
+
+constexpr int kBallSurface = 0;
+constexpr int kGlyphSurface = 4;
+
+std::uint32_t g_nextTextId = 1;
+
+void Prepare(PreparedText& text, const platform::Font* font, std::string_view utf8,
+             std::uint32_t colorref) {
+    text.image = font ? font->Render(utf8, colorref) : platform::TextImage{};
+    text.id = g_nextTextId++;
+}
+
+int Trunc(double v) { return static_cast<int>(v); }
+
+const settings::MessageEntry* SelectedMessage() {
+    const settings::SceneSettings& s = settings::Settings();
+    if (s.MSN <= 0 || s.MSN >= settings::kMessageEntries) return nullptr;
+    return &s.MSG.entries[s.MSN];
+}
+
+}  // namespace
+
+OverlayState& Overlay() {
+    static OverlayState state;
+    return state;
+}
+
+void PrepareOverlayTexts() {
+    const shell::ShellState& shell = shell::Shell();
+    const settings::SceneSettings& s = settings::Settings();
+    OverlayState& o = Overlay();
+    const platform::Font* label = shell.fonts.PreviewLabelFont.get();
+    Prepare(o.sampleRate, label, "15", 0x3F7FFF);
+    Prepare(o.sampleFps, label, "FPS", 0xFFBF00);
+    Prepare(o.notice, label, kNoticeWord, 0x00FF00);
+    Prepare(o.maker, label, kMakerName, 0x00FFFF);
+
+    const settings::MessageEntry* entry = SelectedMessage();
+    if (!entry) {
+        o.message = PreparedText{};
+        return;
+    }
+    const platform::Font* font = shell.mode == shell::SaverMode::Saver
+                                     ? shell.fonts.MessageFont.get()
+                                     : shell.fonts.PreviewMessageFont.get();
+    std::unique_ptr<platform::Font> fallback;
+    if (!font) {
+        fallback = platform::Font::CreateDefault();
+        font = fallback.get();
+    }
+    const std::string text = platform::CodePageToUtf8(
+        std::string_view(entry->text, settings::TextLength(entry->text, sizeof entry->text)),
+        s.keyboardCodePage);
+    Prepare(o.message, font, text, entry->textColor);
+}
+
+void StartFrameRateClock(std::uint32_t now) {
+    Overlay().lastMeasure = now;
+    Overlay().frames = 0;
+}
+
+void DrawScrollingMessage(OverlayCanvas& canvas) {
+    const shell::ShellState& shell = shell::Shell();
+    OverlayState& o = Overlay();
+    if (!o.messageStarted) {
+        o.messageStarted = true;
+        o.messageX = shell.ViewWidth;
+    }
+    const int y = (shell.ViewHeight - shell.MessageExtent.height) / 2;
+    if (!SelectedMessage()) return;
+    canvas.DrawText(o.messageX, y, o.message);
+    o.messageX -= shell.ScrollStep;
+    if (-static_cast<long long>(o.messageX) > shell.MessageExtent.width) {
+        o.messageX = shell.ViewWidth;
+    }
+}
+
+void DrawGlyphText(OverlayCanvas& canvas, int x, int y, const char* text) {
+    sprites::SurfaceSet& set = sprites::TheSurfaceSet();
+    if (static_cast<int>(set.surfaces.size()) <= kGlyphSurface) return;
+    const sprites::SpriteSurface& str = set.surfaces[kGlyphSurface];
+    const double scale = shell::Shell().ViewScale;
+    for (const char* p = text; *p; ++p) {
+        const int b = static_cast<unsigned char>(*p);
+        // Only the characters 32 to 127 have glyphs.
+        if (b >= 32 && b <= 127 && str.columns > 0) {
+            const int k = b - 32;
+            const sprites::CellRect cell = sprites::Cell(str, k);
+            canvas.BlitSprite(x, y, Trunc(str.cellWidth * scale), Trunc(str.cellHeight * scale),
+                              str, cell);
+        }
+        x += str.cellWidth;
+    }
+}
+
+void DrawTwoDigits(OverlayCanvas& canvas, int x, int y, int n) {
+    n = std::clamp(n, 0, 99);
+    const char text[3] = {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10), 0};
+    DrawGlyphText(canvas, x, y, text);
+}
+
+void DrawFrameRate(OverlayCanvas& canvas, std::uint32_t now) {
+    OverlayState& o = Overlay();
+    ++o.frames;
+    const std::uint32_t elapsed = now - o.lastMeasure;
+    if (elapsed > 1000) {
+        o.rate = static_cast<std::uint32_t>(static_cast<std::uint64_t>(o.frames) * 1000u / elapsed);
+        o.lastMeasure = now;
+        o.frames = 0;
+    }
+    if (o.rate == 0) return;
+    const shell::ShellState& shell = shell::Shell();
+    const int shown = static_cast<int>(std::min<std::uint32_t>(o.rate, 99));
+    const int y = shell.ViewHeight - Trunc(28 * shell.ViewScale);
+    DrawTwoDigits(canvas, Trunc(8 * shell.ViewScale), y, shown);
+    DrawGlyphText(canvas, Trunc(60 * shell.ViewScale), y, "FPS");
+}
+
+void DrawOverlays(OverlayCanvas& canvas, std::uint32_t now) {
+    const shell::ShellState& shell = shell::Shell();
+    const settings::SceneSettings& s = settings::Settings();
+    OverlayState& o = Overlay();
+    if (shell.mode == shell::SaverMode::Saver) {
+        sprites::SurfaceSet& set = sprites::TheSurfaceSet();
+        if (s.CPR != 0 && !set.surfaces.empty()) {
+            const double scale = shell.ViewScale;
+            canvas.BlitSprite(shell.ViewWidth - Trunc(190 * scale),
+                              shell.ViewHeight - Trunc(25 * scale), Trunc(186 * scale),
+                              Trunc(22 * scale), set.surfaces[kBallSurface], {0, 0, 186, 22});
+        }
+        if (Device().ShowFrameRate) DrawFrameRate(canvas, now);
+    } else {
+        if (s.FPS != 0) {
+            canvas.DrawText(5, 100, o.sampleRate);
+            canvas.DrawText(15, 100, o.sampleFps);
+        }
+        if (s.CPR != 0) {
+            canvas.DrawText(100, 100, o.notice);
+            canvas.DrawText(130, 100, o.maker);
+        }
+    }
+    DrawScrollingMessage(canvas);
+}
+
+}  // namespace engine

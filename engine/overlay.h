@@ -1,0 +1,61 @@
+// What is drawn over the rendered scene before it is presented: the banner and the
+// frame-rate counter from the sprite surfaces in full-screen saving, the sample
+// labels of the small views, and the scrolling message in every mode. Texts are
+// drawn into pictures once, outside the frames; a frame only places them.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/fonts.h"
+#include "sprites/surface_set.h"
+
+namespace engine {
+
+// A text drawn once; id changes whenever its picture does.
+struct PreparedText {
+    platform::TextImage image;
+    std::uint32_t id = 0;
+};
+
+// Where overlays are drawn: the back buffer of the render device.
+class OverlayCanvas {
+public:
+    virtual ~OverlayCanvas() = default;
+    // The source rectangle of the surface stretched onto (x, y, width, height), its
+    // key colour transparent.
+    virtual void BlitSprite(int x, int y, int width, int height,
+                            const sprites::SpriteSurface& surface, sprites::CellRect source) = 0;
+    // A prepared text with its top-left corner at (x, y), blended over the frame.
+    virtual void DrawText(int x, int y, const PreparedText& text) = 0;
+};
+
+struct OverlayState {
+    bool messageStarted = false;
+    int messageX = 0;
+    int frames = 0;
+    std::uint32_t rate = 0;
+    std::uint32_t lastMeasure = 0;
+    PreparedText message;
+    PreparedText sampleRate, sampleFps, notice, maker;
+};
+
+OverlayState& Overlay();
+
+// The words of the small views' maker label.
+inline constexpr const char* kNoticeWord = "Copyright";   // 9 characters
+inline constexpr const char* kMakerName = "Quiet Orbit";  // 11 characters
+
+// Draws the selected message in the mode's font and its colour, and the labels of
+// the small views. Run at start and whenever the message or its font changes.
+void PrepareOverlayTexts();
+// The frame-rate counter's measuring window starts now.
+void StartFrameRateClock(std::uint32_t now);
+
+// The overlays of the mode, in their order.
+void DrawOverlays(OverlayCanvas& canvas, std::uint32_t now);
+void DrawScrollingMessage(OverlayCanvas& canvas);
+void DrawFrameRate(OverlayCanvas& canvas, std::uint32_t now);
+void DrawGlyphText(OverlayCanvas& canvas, int x, int y, const char* text);
+void DrawTwoDigits(OverlayCanvas& canvas, int x, int y, int n);
+
+}  // namespace engine
