@@ -137,6 +137,7 @@ bool Create3DDevice() {
         d.rmDevice->SetTextureQuality(static_cast<platform::rm::TextureQuality>(d.textureQuality));
     }
     d.rmDevice->SetAntialias(d.antialias != 0);
+    d.pictures = platform::rm::Overlay2D::Create();
     return true;
 }
 
@@ -262,6 +263,7 @@ bool ReleaseRenderDevice() {
         d.viewport->Release();
         d.viewport = nullptr;
     }
+    d.pictures.reset();
     d.rmDevice.reset();
     d.retainedMode = false;
     if (d.fullScreen && d.deviceWindow) platform::LeaveFullScreen(d.deviceWindow);

@@ -10,6 +10,7 @@
 
 #include "platform/gl_surface.h"
 #include "platform/rm/device.h"
+#include "platform/rm/overlay2d.h"
 #include "platform/window.h"
 
 namespace engine {
@@ -29,6 +30,8 @@ struct RenderDevice {
     // The render target, depth buffer and 3D device.
     std::unique_ptr<platform::rm::Device> rmDevice;
     platform::rm::Viewport* viewport = nullptr;
+    // Draws the overlays' pictures over the finished frame.
+    std::unique_ptr<platform::rm::Overlay2D> pictures;
     // Whether the scene objects may be made: the retained-mode root.
     bool retainedMode = false;
 

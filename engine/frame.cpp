@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/device.h"
+#include "engine/overlay_canvas.h"
 #include "shell/shell_state.h"
 #include "sprites/surface_set.h"
 
@@ -213,6 +214,10 @@ bool UpdateFrame() {
     if (!d.viewport->Render(scene.SceneFrame) || !d.rmDevice->Update()) {
         ReleaseRenderDevice();
         return false;
+    }
+    if (d.pictures) {
+        DeviceCanvas canvas(*d.rmDevice, *d.pictures);
+        DrawOverlays(canvas, platform::TimeGetTime());
     }
     PresentFrame();
     CaptureCameraOrientation(scene, s);

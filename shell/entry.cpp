@@ -8,6 +8,7 @@
 
 #include "engine/device.h"
 #include "engine/frame.h"
+#include "engine/overlay.h"
 #include "engine/scene.h"
 #include "platform/data_dir.h"
 #include "platform/text.h"
@@ -283,6 +284,8 @@ int RunProgram(int argc, const char* const* argv) {
         return kExitFailure;
     }
 
+    engine::PrepareOverlayTexts();
+    engine::StartFrameRateClock(platform::TimeGetTime());
     const int exitCode = RunMainLoop(FrameStep);
 
     engine::ReleaseRenderDevice();

@@ -339,6 +339,8 @@ void Device::Present(int x, int y, int w, int h) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(target));
 }
 
+unsigned Device::FinishedFramebuffer() const { return impl_->Finished(); }
+
 bool Device::ReadPixels(Image& out) {
     out.width = width_;
     out.height = height_;

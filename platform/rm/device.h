@@ -52,6 +52,9 @@ public:
     // Copies the finished frame, stretched, onto the framebuffer bound for drawing
     // when called (0 for a window), at (x, y, w, h) in its pixels from the bottom.
     void Present(int x, int y, int w, int h);
+    // The GL framebuffer holding the finished frame (after Update), so that 2D
+    // overlays can be drawn over it before it is presented.
+    unsigned FinishedFramebuffer() const;
     // The finished frame as RGBA, rows top to bottom.
     bool ReadPixels(Image& out);
     // Times a GL object (buffer or texture) was created or filled: tests use it to
