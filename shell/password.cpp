@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/audio/sequencer.h"
 #include "platform/password/input_method.h"
+#include "platform/password/prompt.h"
 
 namespace shell {
 
@@ -36,12 +38,35 @@ std::uint32_t ReadPasswordRequest(platform::Registry& registry) {
     return secure;
 }
 
+namespace {
+
+// Draws through the painter set by whoever draws the saver's window; nothing until then.
+class ForwardingPainter : public platform::PromptPainter {
+public:
+    void Paint(platform::WindowHandle window, std::size_t masked, bool full) override {
+        if (painter) painter->Paint(window, masked, full);
+    }
+    platform::PromptPainter* painter = nullptr;
+};
+
+ForwardingPainter& Painter() {
+    static ForwardingPainter painter;
+    return painter;
+}
+
+}  // namespace
+
 PasswordHooks& SaverPasswordHooks() {
     static std::unique_ptr<platform::PasswordService> service = platform::CreatePamPasswordService();
-    static platform::SaverPasswordCheck check(service.get(), nullptr);
+    // The music keeps repeating while the prompt holds the program.
+    static platform::ModalPasswordPrompt prompt(
+        &Painter(), platform::PromptOptions{std::chrono::seconds(30), &platform::PollSequencerNotices});
+    static platform::SaverPasswordCheck check(service.get(), &prompt);
     static PasswordHooks hooks{&check};
     return hooks;
 }
+
+void SetSaverPasswordPainter(platform::PromptPainter* painter) { Painter().painter = painter; }
 
 void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt) {
     if (SaverPasswordHooks().check) SaverPasswordHooks().check->SetPrompt(prompt);

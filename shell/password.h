@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/password/password.h"
+#include "platform/password/prompt.h"
 #include "platform/registry.h"
 #include "platform/window.h"
 #include "shell/shell_state.h"
@@ -29,9 +30,13 @@ struct PasswordHooks {
     platform::SaverPasswordCheck* check = nullptr;
 };
 
-// The process-wide hooks: the login password through PAM, asked for by the prompt
-// set with SetSaverPasswordPrompt (until one is set, a password cannot be asked).
+// The process-wide hooks: the login password through PAM, asked for by the modal
+// prompt in the saver window. What the prompt looks like is drawn by the painter set
+// with SetSaverPasswordPainter; until one is set the prompt takes the typing unseen.
+// SetSaverPasswordPrompt replaces the prompt as a whole (nullptr: none, so a password
+// cannot be asked and input never ends the saver).
 PasswordHooks& SaverPasswordHooks();
+void SetSaverPasswordPainter(platform::PromptPainter* painter);
 void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt);
 
 // True when the saver may end. With a password asked for and a service that can ask,

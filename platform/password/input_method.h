@@ -4,6 +4,8 @@
 
 namespace platform {
 
+// Starts the desktop's text input, so that typed characters arrive as WM_CHAR.
+void BeginTextInput();
 // Ends the desktop's text input (and any composition in progress) where it is on.
 void EndTextInput();
 

@@ -1,0 +1,90 @@
+// The modal loop of the password prompt.
+#include "platform/password/prompt.h"
+
+#include "platform/password/input_method.h"
+
+namespace platform {
+
+namespace {
+
+bool IsInput(std::uint32_t message) {
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+EntryStep ApplyEntryMessage(const Msg& message, SecretText* typed) {
+    if (message.message == WM_CHAR) {
+        if (message.wParam >= 0x20 && message.wParam != 0x7F && message.wParam < 0x100)
+            typed->Append(static_cast<char>(message.wParam));
+    } else if (message.message == WM_KEYDOWN) {
+        switch (message.wParam) {
+            case VK_RETURN: return EntryStep::kConfirmed;
+            case VK_ESCAPE: return EntryStep::kGivenUp;
+            case VK_BACK: typed->RemoveLast(); break;
+            default: break;
+        }
+    }
+    return EntryStep::kTyping;
+}
+
+bool ModalPasswordPrompt::Ask(WindowHandle window, SecretText* typed) {
+    using Clock = std::chrono::steady_clock;
+    typed->Clear();
+    BeginTextInput();
+    std::size_t shown = 0;
+    if (painter_) painter_->Paint(window, 0, false);
+    auto lastKey = Clock::now();
+    EntryStep step = EntryStep::kTyping;
+    while (step == EntryStep::kTyping) {
+        if (options_.onIdle) options_.onIdle();
+        Msg m;
+        if (!PeekMessage(&m, true)) {
+            if (Clock::now() - lastKey >= options_.idleTimeout) {
+                step = EntryStep::kGivenUp;
+                break;
+            }
+            WaitMessage(16);
+            continue;
+        }
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            step = EntryStep::kGivenUp;
+            break;
+        }
+        if (m.window == window && IsInput(m.message)) {
+            if (m.message == WM_CHAR || m.message == WM_KEYDOWN) {
+                step = ApplyEntryMessage(m, typed);
+                lastKey = Clock::now();
+            }
+            WipeMemory(&m, sizeof m);  // a typed character leaves no copy here
+            if (painter_ && typed->size() != shown) {
+                shown = typed->size();
+                painter_->Paint(window, shown, shown == SecretText::kCapacity);
+            }
+            continue;
+        }
+        DispatchMessage(m);
+    }
+    if (step != EntryStep::kConfirmed) typed->Clear();
+    return step == EntryStep::kConfirmed;
+}
+
+}  // namespace platform

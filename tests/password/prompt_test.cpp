@@ -1,0 +1,146 @@
+// The password prompt's loop on the null desktop: what typing does to the text, how
+// the prompt ends, what it shows, and which messages it keeps from the saver window.
+#include <gtest/gtest.h>
+
+#include "platform/password/prompt.h"
+
+using namespace platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::uint32_t> g_dispatched;
+
+LRESULT Recording(WindowHandle w, std::uint32_t m, WPARAM wp, LPARAM lp) {
+    g_dispatched.push_back(m);
+    return DefWindowProc(w, m, wp, lp);
+}
+
+class Painter : public PromptPainter {
+public:
+    void Paint(WindowHandle, std::size_t masked, bool full) override {
+        counts.push_back(masked);
+        lastFull = full;
+    }
+    std::vector<std::size_t> counts;
+    bool lastFull = false;
+};
+
+class Prompt : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWindowSystem();
+        SetWindowBackend(CreateNullWindowBackend());
+        RegisterWindowClass("Saver", Recording);
+        window = CreateWindow("Saver", WS_POPUP, 0, 0, 800, 600, 0);
+        g_dispatched.clear();
+    }
+    void TearDown() override { ResetWindowSystem(); }
+
+    void Type(const char* text) {
+        for (const char* p = text; *p; ++p) PostMessage(window, WM_CHAR, static_cast<unsigned char>(*p), 1);
+    }
+    void Key(WPARAM vk) { PostMessage(window, WM_KEYDOWN, vk, 1); }
+
+    bool Ask(SecretText* typed, std::chrono::milliseconds idle = 2000ms) {
+        ModalPasswordPrompt prompt(&painter, PromptOptions{idle, nullptr});
+        return prompt.Ask(window, typed);
+    }
+
+    WindowHandle window = 0;
+    Painter painter;
+};
+
+}  // namespace
+
+TEST(PromptEntry, TypingEditsTheTextAndTheKeysEndIt) {
+    SecretText t;
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, 'p', 1}, &t), EntryStep::kTyping);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, ' ', 1}, &t), EntryStep::kTyping);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, '\t', 1}, &t), EntryStep::kTyping);  // control: ignored
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, 0x7F, 1}, &t), EntryStep::kTyping);
+    EXPECT_STREQ(t.c_str(), "p ");
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_BACK, 1}, &t), EntryStep::kTyping);
+    EXPECT_STREQ(t.c_str(), "p");
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYUP, VK_RETURN, 1}, &t), EntryStep::kTyping);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_RETURN, 1}, &t), EntryStep::kConfirmed);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_ESCAPE, 1}, &t), EntryStep::kGivenUp);
+    EXPECT_STREQ(t.c_str(), "p");
+}
+
+TEST_F(Prompt, EnterConfirmsWhatWasTypedAndEachChangeIsShownMasked) {
+    Type("ab");
+    Key(VK_BACK);
+    Type("c");
+    Key(VK_RETURN);
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_STREQ(typed.c_str(), "ac");
+    EXPECT_EQ(painter.counts, (std::vector<std::size_t>{0, 1, 2, 1, 2}));
+    EXPECT_TRUE(g_dispatched.empty()) << "the typing never reaches the saver window";
+}
+
+TEST_F(Prompt, EscapeGivesUpAndLeavesNothingTyped) {
+    Type("secret");
+    Key(VK_ESCAPE);
+    SecretText typed;
+    EXPECT_FALSE(Ask(&typed));
+    EXPECT_TRUE(typed.empty());
+}
+
+TEST_F(Prompt, AFullFieldTakesNoMore) {
+    for (std::size_t i = 0; i < SecretText::kCapacity + 5; ++i) Type("x");
+    Key(VK_RETURN);
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_EQ(typed.size(), SecretText::kCapacity);
+    EXPECT_TRUE(painter.lastFull);
+}
+
+TEST_F(Prompt, GivesUpAfterASpellWithoutTyping) {
+    Type("half");
+    SecretText typed;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Ask(&typed, 100ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_TRUE(typed.empty());
+}
+
+TEST_F(Prompt, OtherMessagesGoOnWhileThePointerAndKeysAreKeptFromTheWindow) {
+    PostMessage(window, WM_MOUSEMOVE, 0, MakePointParam(5, 5));
+    PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    PostMessage(window, WM_TIMER, 0, 0);
+    PostMessage(window, MM_MCINOTIFY, 1, 1);
+    Type("k");
+    Key(VK_RETURN);
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_EQ(g_dispatched, (std::vector<std::uint32_t>{WM_TIMER, MM_MCINOTIFY}));
+}
+
+TEST_F(Prompt, AQuitMessageEndsThePromptAndIsKept) {
+    Type("abc");
+    PostQuitMessage(3);
+    SecretText typed;
+    // The quit comes once the typed characters are taken, before any confirmation.
+    EXPECT_FALSE(Ask(&typed));
+    EXPECT_TRUE(typed.empty());
+    Msg m;
+    ASSERT_TRUE(PeekMessage(&m, true));
+    EXPECT_EQ(m.message, WM_QUIT);
+    EXPECT_EQ(m.wParam, 3u);
+}
+
+TEST_F(Prompt, TheCheckAsksThroughThePrompt) {
+    FakePasswordService service("ok go");
+    ModalPasswordPrompt prompt(&painter);
+    SaverPasswordCheck check(&service, &prompt);
+    check.SetSleeper([](std::chrono::milliseconds) {});
+    Type("ok go");
+    Key(VK_RETURN);
+    EXPECT_TRUE(check.Verify(window));
+    Type("ok no");
+    Key(VK_RETURN);
+    EXPECT_FALSE(check.Verify(window));
+    EXPECT_EQ(service.checks, 2);
+}
