@@ -27,8 +27,10 @@ inline constexpr std::uint32_t SND_MEMORY = 0x0004;
 void PlayWaveResource(std::string_view name, std::uint32_t flags);
 
 // Opens the MIDI file as a sequencer device: its ID, or 0 when the file or the
-// sequencer cannot be opened.
+// sequencer cannot be opened. The path is a setting's bytes: taken as they are, and
+// when that fails and they hold other than ASCII, read in the keyboard code page.
 std::uint32_t OpenMusic(const char* path);
+std::uint32_t OpenMusic(const char* path, int codePage);
 // Plays from the current position to the end, the outcome notified to the window.
 void PlayMusic(std::uint32_t device, platform::WindowHandle window);
 // Goes back to the start, without a notice.

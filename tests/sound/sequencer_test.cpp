@@ -9,6 +9,7 @@
 #include "audio_test_util.h"
 #include "platform/audio/audio.h"
 #include "platform/audio/sequencer.h"
+#include "sound/sound.h"
 
 using namespace platform;
 using soundtest::Notice;
@@ -273,4 +274,18 @@ TEST(SoundFonts, TheUsersChoiceComesFirstAndOnlyARealSoundFontIsTaken) {
     EXPECT_EQ(SoundFontCandidates().front(), text);
     EXPECT_EQ(FindSoundFont(), system);
     unsetenv("ORBSAVER_SOUNDFONT");
+}
+
+TEST_F(Sequencer, MusicPathsInTheKeyboardCodePageAreFound) {
+    // "café.mid" on the disk in UTF-8; the setting holds it in code page 1252.
+    const std::string utf8 = soundtest::WriteTemp("caf\xC3\xA9.mid", soundtest::MakeMidi(1));
+    std::string setting = utf8.substr(0, utf8.size() - std::string("caf\xC3\xA9.mid").size()) + "caf\xE9.mid";
+    const std::uint32_t a = sound::OpenMusic(setting.c_str(), 1252);
+    ASSERT_NE(a, 0u);
+    opened.push_back(a);
+    const std::uint32_t b = sound::OpenMusic(utf8.c_str(), 1252);
+    ASSERT_NE(b, 0u);
+    opened.push_back(b);
+    EXPECT_EQ(sound::OpenMusic((setting + "x").c_str(), 1252), 0u);
+    EXPECT_EQ(sound::OpenMusic("", 1252), 0u);
 }
