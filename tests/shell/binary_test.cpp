@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -315,6 +316,47 @@ TEST_F(RealBinary, TheDefaultSceneTurns) {
     const std::string a = ReadFile(first), b = ReadFile(second);
     EXPECT_GT(a.size(), 1000u);
     EXPECT_NE(a, b);  // the model has turned between the two pictures
+    std::system((kXtool + " close 'D3DRM Example'").c_str());
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+}
+
+TEST_F(RealBinary, OverlaysShowTheBannerTheCounterAndTheMessage) {
+    // A message in yellow, 36-pixel Liberation Serif, selected in the store.
+    std::string msg(1920, '\0');
+    const std::string text = "Scrolling through the middle";
+    msg.replace(320, text.size(), text);
+    const std::int32_t height = -36, weight = 700;
+    std::memcpy(&msg[320 + 256], &height, 4);
+    std::memcpy(&msg[320 + 256 + 16], &weight, 4);
+    msg.replace(320 + 256 + 28, 16, "Liberation Serif");
+    msg[320 + 316] = '\xff';
+    msg[320 + 317] = '\xff';
+    std::string hex;
+    char byte[4];
+    for (unsigned char c : msg) {
+        std::snprintf(byte, sizeof byte, "%02x,", c);
+        hex += byte;
+    }
+    hex.pop_back();
+    std::system(("mkdir -p '" + home_ + "/orbsaver'").c_str());
+    std::ofstream(Store(), std::ios::binary)
+        << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n"
+        << "\"MSN\"=\"     1\"\r\n\"ROT_Y\"=\"     0\"\r\n\"CM_Z\"=\"  -100\"\r\n\"MSG\"=hex:" << hex
+        << "\r\n";
+    Process saver;
+    const unsigned long id = StartSaverWindow(saver, config_);
+    ASSERT_NE(id, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past the first second
+    auto lit = [&](int x, int y, int w, int h) {
+        return std::atol(Capture(kXtool + " lit " + std::to_string(id) + " " + std::to_string(x) +
+                                 " " + std::to_string(y) + " " + std::to_string(w) + " " +
+                                 std::to_string(h))
+                             .c_str());
+    };
+    EXPECT_GT(lit(610, 575, 186, 22), 300);  // the banner, bottom right
+    EXPECT_GT(lit(8, 572, 120, 24), 100);    // two digits and "FPS", bottom left
+    EXPECT_GT(lit(0, 270, 800, 60), 1000);   // the message through the middle
+    EXPECT_LT(lit(0, 0, 800, 150), 10);      // nothing above it (the model is far away)
     std::system((kXtool + " close 'D3DRM Example'").c_str());
     EXPECT_EQ(WaitFor(saver, 10), 0);
 }

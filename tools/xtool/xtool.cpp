@@ -6,7 +6,8 @@
 //   hold CLASS              make a window of that class and keep it until killed
 //   parent                  make a 400x300 window, print its id, keep it until killed
 //   shot FILE.png [ID]      save the screen (or one window) as a PNG
-//   lit ID                  print how many pixels of the window are not near black
+//   lit ID [X Y W H]        print how many pixels of the window (or of a rectangle of
+//                           it) are not near black
 //   pixel X Y               print the red, green and blue of a point of the screen
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -185,12 +186,19 @@ int main(int argc, char** argv) {
         const Window w = std::strtoul(argv[2], nullptr, 0);
         XWindowAttributes a{};
         if (!XGetWindowAttributes(d, w, &a)) return 1;
-        XImage* img = XGetImage(d, w, 0, 0, static_cast<unsigned>(a.width),
-                                static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+        int rx = 0, ry = 0, rw = a.width, rh = a.height;
+        if (argc > 6) {
+            rx = std::atoi(argv[3]);
+            ry = std::atoi(argv[4]);
+            rw = std::atoi(argv[5]);
+            rh = std::atoi(argv[6]);
+        }
+        XImage* img = XGetImage(d, w, rx, ry, static_cast<unsigned>(rw), static_cast<unsigned>(rh),
+                                AllPlanes, ZPixmap);
         if (!img) return 1;
         long lit = 0;
-        for (int y = 0; y < a.height; ++y) {
-            for (int x = 0; x < a.width; ++x) {
+        for (int y = 0; y < rh; ++y) {
+            for (int x = 0; x < rw; ++x) {
                 const unsigned long p = XGetPixel(img, x, y);
                 const unsigned r = (p & img->red_mask) >> 16, g = (p & img->green_mask) >> 8,
                                b = p & img->blue_mask;
