@@ -61,7 +61,7 @@ bool StartRenderDevice() {
     d.dither = s.DITHER;
     d.antialias = s.ALIAS;
     d.ShowFrameRate = s.FPS;
-    d.windowedRequest = shell::Shell().mode != shell::SaverMode::Saver;
+    d.windowedRequest = shell::Shell().mode != shell::SaverMode::Saver || shell::Shell().hosted;
     const platform::WindowHandle window = shell::Shell().SaverWindow;
     const bool display = d.windowedRequest ? CreateWindowedDevice(window)
                                            : CreateFullScreenDevice(window);

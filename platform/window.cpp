@@ -262,6 +262,12 @@ bool KillTimer(WindowHandle window, std::uintptr_t id) {
 
 bool WindowClassExists(const std::string& className) { return Backend().ClassExists(className); }
 
+bool GetForeignWindowSize(std::uint64_t id, int* width, int* height) {
+    return Backend().ForeignWindowSize(id, width, height);
+}
+
+std::uint64_t GetRootWindow() { return Backend().ScreenRoot(); }
+
 void FocusWindow(WindowHandle window) {
     if (FindWindow(window)) Backend().Focus(window);
 }

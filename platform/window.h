@@ -103,6 +103,9 @@ public:
     virtual bool ClientSize(WindowHandle window, int* width, int* height) = 0;
     // Raises the window and gives it the keyboard.
     virtual void Focus(WindowHandle window) = 0;
+    // The size of another program's window (a native id; 0 for the screen's root).
+    virtual bool ForeignWindowSize(std::uint64_t id, int* width, int* height) = 0;
+    virtual std::uint64_t ScreenRoot() = 0;
     // Whether the desktop still has the window (a child dies with its parent).
     virtual bool Alive(WindowHandle window) = 0;
     // The backend's own window object (an SDL_Window for SDL), for the render device.
@@ -148,6 +151,10 @@ bool KillTimer(WindowHandle window, std::uintptr_t id);
 // Whether a window of the class exists on the desktop (ours or another program's).
 bool WindowClassExists(const std::string& className);
 
+// The size of a desktop window that is not ours, by its native id.
+bool GetForeignWindowSize(std::uint64_t id, int* width, int* height);
+// The native id of the screen's root window; 0 without a desktop.
+std::uint64_t GetRootWindow();
 // Raises the window and gives it the keyboard, as after a dialog over it.
 void FocusWindow(WindowHandle window);
 void ShowCursor(bool visible);

@@ -34,6 +34,8 @@ public:
     }
     void* Native(WindowHandle) override { return nullptr; }
     void Focus(WindowHandle) override {}
+    bool ForeignWindowSize(std::uint64_t, int*, int*) override { return false; }
+    std::uint64_t ScreenRoot() override { return 0; }
     bool Alive(WindowHandle window) override { return sizes_.count(window) != 0; }
 
 private:

@@ -166,6 +166,21 @@ public:
         return true;
     }
 
+    bool ForeignWindowSize(std::uint64_t id, int* width, int* height) override {
+        auto* old = XSetErrorHandler(CountXError);
+        g_xErrors = 0;
+        XWindowAttributes a{};
+        const bool ok = XGetWindowAttributes(display_, static_cast<Window>(id), &a) != 0;
+        XSync(display_, False);
+        XSetErrorHandler(old);
+        if (!ok || g_xErrors != 0) return false;
+        *width = a.width;
+        *height = a.height;
+        return true;
+    }
+
+    std::uint64_t ScreenRoot() override { return DefaultRootWindow(display_); }
+
     void Focus(WindowHandle handle) override {
         auto it = windows_.find(handle);
         if (it == windows_.end() || !it->second.sdl) return;

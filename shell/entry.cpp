@@ -2,7 +2,9 @@
 // preparation, the saver window, the message loop and the shutdown.
 #include "shell/entry.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -72,8 +74,43 @@ bool IsSwitch(const char* arg, char letter) {
     return arg[0] != '\0' && arg[1] == '\0' && Lower(arg[0]) == Lower(letter);
 }
 
-ModeChoice DecideMode(int argc, const char* const* argv) {
+std::uint64_t ParseHostWindowId(const char* text) {
+    if (!text || !*text) return 0;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long id = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != '\0' || id > 0xFFFFFFFFull) return 0;
+    return id;
+}
+
+HostRequest FindHost(int argc, const char* const* argv, const char* hostWindowEnv) {
+    HostRequest request;
+    bool root = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a(argv[i]);
+        if ((a == "-window-id" || a == "--window-id") && i + 1 < argc) {
+            request.hosted = true;
+            request.window = ParseHostWindowId(argv[++i]);
+            return request;  // wins over -root
+        }
+        if (a == "-root" || a == "--root") root = true;
+    }
+    const std::uint64_t fromEnv = ParseHostWindowId(hostWindowEnv);
+    if (root || fromEnv) {
+        request.hosted = true;
+        request.window = fromEnv;
+    }
+    return request;
+}
+
+ModeChoice DecideMode(int argc, const char* const* argv, const char* hostWindowEnv) {
     const char* first = argc > 1 ? argv[1] : nullptr;
+    // A host's switches or window come first: XScreenSaver starts its display modes
+    // with them and no switch of ours.
+    const bool ourSwitch = first && (IsSwitch(first, 'c') || IsSwitch(first, 'a') ||
+                                     IsSwitch(first, 'p') || IsSwitch(first, 'l') ||
+                                     IsSwitch(first, 's'));
+    if (!ourSwitch && FindHost(argc, argv, hostWindowEnv).hosted) return ModeChoice::Hosted;
     if (!first || IsSwitch(first, 'c')) return ModeChoice::Config;
     if (IsSwitch(first, 'a')) return ModeChoice::ChangePassword;
     if (IsSwitch(first, 'p') || IsSwitch(first, 'l')) return ModeChoice::Preview;
@@ -146,7 +183,7 @@ void DeleteFonts(SharedFonts& fonts) {
 bool CreateSaverWindow() {
     ShellState& shell = Shell();
     InputState& input = Input();
-    if (shell.mode == SaverMode::Saver) {
+    if (shell.mode == SaverMode::Saver && !shell.hosted) {
         input.ignoreInput = false;
         input.passwordPause = false;
         input.lastMousePosX = input.lastMousePosY = -1;
@@ -156,12 +193,12 @@ bool CreateSaverWindow() {
         input.lastMousePosX = input.lastMousePosY = 0;
     }
     if (!platform::RegisterWindowClass(kSaverWindowClass, SaverWindowProc)) return false;
+    const bool popup = shell.mode == SaverMode::Saver && !shell.hosted;
     const std::uint32_t style =
-        platform::WS_VISIBLE | (shell.mode == SaverMode::Saver ? platform::WS_POPUP
-                                                               : platform::WS_CHILD);
+        platform::WS_VISIBLE | (popup ? platform::WS_POPUP : platform::WS_CHILD);
     const platform::WindowHandle window =
         platform::CreateWindow(kSaverWindowClass, style, 0, 0, shell.ViewWidth, shell.ViewHeight,
-                               shell.mode == SaverMode::Saver ? 0 : shell.parentWindow);
+                               popup ? 0 : shell.parentWindow);
     if (!window) return false;
     shell.SaverWindow = window;
     return true;
@@ -181,11 +218,13 @@ int RunMainLoop(void (*frameStep)()) {
 }
 
 std::string UsageText() {
-    return "usage: orbsaver [/s | /p <window id> | /c | /a]\n"
+    return "usage: orbsaver [/s | /p <window id> | /c | /a | -root | -window-id <id>]\n"
            "  /s              run the screen saver full screen\n"
            "  /p <window id>  draw the small preview inside the given X11 window (/l too)\n"
            "  /c, no switch   open the configuration dialog\n"
            "  /a              change the screen-saver password\n"
+           "  -root, -window-id <id>\n"
+           "                  as an XScreenSaver display mode (also XSCREENSAVER_WINDOW)\n"
            "A switch may be written with '-' or '/' or alone, in either case.\n";
 }
 
@@ -199,7 +238,8 @@ int RunProgram(int argc, const char* const* argv) {
     settings::LoadOrSaveSettings(0);
     CreateSharedFonts(s, shell.fonts);
 
-    const ModeChoice choice = DecideMode(argc, argv);
+    const char* hostEnv = std::getenv("XSCREENSAVER_WINDOW");
+    const ModeChoice choice = DecideMode(argc, argv, hostEnv);
     switch (choice) {
         case ModeChoice::Help:
             std::fputs(UsageText().c_str(), stdout);
@@ -249,6 +289,25 @@ int RunProgram(int argc, const char* const* argv) {
             shell.parentWindow = 0;
             shell.preparedShowFrameRate = true;
             break;
+        case ModeChoice::Hosted: {
+            // The host's window, at its size; several monitors run one process each.
+            shell.mode = SaverMode::Saver;
+            shell.hosted = true;
+            CreateMessageFont(s, shell.fonts);
+            HostRequest host = FindHost(argc, argv, hostEnv);
+            if (!host.window) host.window = platform::GetRootWindow();
+            int w = 0, h = 0;
+            if (!host.window || !platform::GetForeignWindowSize(host.window, &w, &h)) {
+                Fail("cannot find the host's window");
+                DeleteFonts(shell.fonts);
+                return kExitFailure;
+            }
+            shell.ViewWidth = w;
+            shell.ViewHeight = h;
+            shell.parentWindow = host.window;
+            shell.preparedShowFrameRate = true;
+            break;
+        }
     }
 
     shell.ViewScale = ComputeViewScale(shell.ViewWidth);

@@ -19,8 +19,18 @@ inline constexpr int kExitFailure = 1;
 bool IsSwitch(const char* arg, char letter);
 
 // What the first argument asks for.
-enum class ModeChoice { Config, ChangePassword, Preview, Saver, Help, Unknown };
-ModeChoice DecideMode(int argc, const char* const* argv);
+enum class ModeChoice { Config, ChangePassword, Preview, Saver, Hosted, Help, Unknown };
+ModeChoice DecideMode(int argc, const char* const* argv, const char* hostWindowEnv = nullptr);
+
+// A screen-saver host's request: "-window-id ID" (it wins), "-root", or the
+// XSCREENSAVER_WINDOW variable. window 0 with hosted set means the screen's root.
+struct HostRequest {
+    bool hosted = false;
+    std::uint64_t window = 0;
+};
+HostRequest FindHost(int argc, const char* const* argv, const char* hostWindowEnv);
+// A window id written in decimal or as 0x hexadecimal; 0 when it is neither.
+std::uint64_t ParseHostWindowId(const char* text);
 
 // A window handle written in decimal: leading blanks and one sign allowed, reading
 // stops at the first other character, nothing read gives 0.

@@ -36,6 +36,9 @@ struct ShellState {
     platform::TextExtent MessageExtent;
     std::uint64_t parentWindow = 0;
     platform::WindowHandle SaverWindow = 0;
+    // Full-screen saving inside a window of a screen-saver host (XScreenSaver):
+    // the scene at the window's size, no input, no opening sound.
+    bool hosted = false;
     // What the frame-rate counter's switch becomes once the render device runs.
     bool preparedShowFrameRate = false;
     SharedFonts fonts;

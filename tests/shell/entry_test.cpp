@@ -38,7 +38,33 @@ TEST(DecideMode, FirstArgumentPicksTheMode) {
     EXPECT_EQ(decide({"/S"}), ModeChoice::Saver);
     EXPECT_EQ(decide({"/s:5"}), ModeChoice::Unknown);
     EXPECT_EQ(decide({"--help"}), ModeChoice::Help);
-    EXPECT_EQ(decide({"-root"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({"-x"}), ModeChoice::Unknown);
+}
+
+TEST(Host, XScreenSaversSwitchesAndWindowPickTheHostedMode) {
+    auto host = [](std::vector<const char*> args, const char* env) {
+        args.insert(args.begin(), "orbsaver");
+        return FindHost(static_cast<int>(args.size()), args.data(), env);
+    };
+    EXPECT_FALSE(host({}, nullptr).hosted);
+    EXPECT_FALSE(host({"/s"}, nullptr).hosted);
+    const HostRequest root = host({"-root"}, nullptr);
+    EXPECT_TRUE(root.hosted);
+    EXPECT_EQ(root.window, 0u);  // the screen's root
+    EXPECT_EQ(host({"-root"}, "0x2a").window, 42u);
+    EXPECT_EQ(host({}, "0x2a").window, 42u);
+    EXPECT_EQ(host({"-root", "-window-id", "77"}, "0x2a").window, 77u);  // wins over -root
+    EXPECT_EQ(host({"-window-id", "0x10", "-root"}, nullptr).window, 16u);
+    EXPECT_FALSE(host({}, "junk").hosted);
+
+    auto decide = [](std::vector<const char*> args, const char* env) {
+        args.insert(args.begin(), "orbsaver");
+        return DecideMode(static_cast<int>(args.size()), args.data(), env);
+    };
+    EXPECT_EQ(decide({"-root"}, nullptr), ModeChoice::Hosted);
+    EXPECT_EQ(decide({}, "0x2a"), ModeChoice::Hosted);
+    EXPECT_EQ(decide({"/s"}, "0x2a"), ModeChoice::Saver);  // our own switch comes first
+    EXPECT_EQ(decide({"/c"}, "0x2a"), ModeChoice::Config);
 }
 
 TEST(ParseWindowHandle, ReadsADecimalLikeTheCLibrary) {
