@@ -248,6 +248,9 @@ MciDeviceId SequencerOpen(const std::string& path, SequencerError* error) {
         return 0;
     }
     fluid_settings_setnum(device->settings, "synth.sample-rate", AudioOutputRate());
+    // The synthesiser's own default (0.2) leaves a solo piano near -50 dB, too quiet
+    // beside the opening sound; at 1.0 the shared test pieces peak between 0.1 and 0.4.
+    fluid_settings_setnum(device->settings, "synth.gain", 1.0);
     // The player follows the samples rendered, not the wall clock, so it keeps pace
     // with the output whatever the device's speed.
     fluid_settings_setstr(device->settings, "player.timing-source", "sample");
