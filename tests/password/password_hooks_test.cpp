@@ -68,6 +68,8 @@ public:
     bool ClientSize(WindowHandle, int*, int*) override { return false; }
     void Focus(WindowHandle) override {}
     bool Alive(WindowHandle) override { return true; }
+    bool ForeignWindowSize(std::uint64_t, int*, int*) override { return false; }
+    std::uint64_t ScreenRoot() override { return 0; }
     void* Native(WindowHandle) override { return nullptr; }
     int* lastX;
     int* lastY;
