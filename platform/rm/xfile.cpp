@@ -489,7 +489,10 @@ private:
 
     bool Vector(Vec3& v) { return r_.Float(v.x) && r_.Float(v.y) && r_.Float(v.z); }
 
-    bool ParseFrame(const Mat4& parent, MeshData& acc, int& count) {
+    bool ParseFrame(const Mat4& parent, MeshData& acc, int& count, int depth = 1) {
+        // Frames nest by recursion here: a hostile file must not exhaust the stack.
+        constexpr int kMaxFrameDepth = 256;
+        if (depth > kMaxFrameDepth) return r_.Fail("frames are nested too deeply");
         Mat4 world = parent;
         return Children(
             [&](const std::string& type, const std::string& name) {
@@ -500,7 +503,7 @@ private:
                     world = Multiply(local, parent);
                     return r_.SkipBody();
                 }
-                if (type == "Frame") return ParseFrame(world, acc, count);
+                if (type == "Frame") return ParseFrame(world, acc, count, depth + 1);
                 if (type == "Mesh") {
                     MeshData mesh;
                     if (!ParseMesh(name, mesh, &world)) return false;

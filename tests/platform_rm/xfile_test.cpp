@@ -330,6 +330,18 @@ TEST(XFileLoad, MalformedFilesFailWithAReason) {
     EXPECT_NE("", ParseError(bad_token.b));
 }
 
+TEST(XFileLoad, DeeplyNestedFramesFailInsteadOfExhaustingTheStack) {
+    std::string deep = "xof 0303txt 0032\n";
+    for (int i = 0; i < 200000; ++i) deep += "Frame{";
+    EXPECT_EQ("frames are nested too deeply", ParseError(FromText(deep)));
+    // A sensible depth still loads.
+    std::string fine = "xof 0303txt 0032\n";
+    for (int i = 0; i < 100; ++i) fine += "Frame{";
+    fine += "Mesh{3;0;0;0;,1;0;0;,0;1;0;;1;3;0,1,2;;}";
+    for (int i = 0; i < 100; ++i) fine += "}";
+    EXPECT_EQ(3u, ParseOk(FromText(fine)).positions.size());
+}
+
 TEST(XFileLoad, EveryTruncationFailsOrGivesTheWholeMesh) {
     for (const Bytes& full : {FromText(kTextModel), BinaryModel(false), BinaryModel(true)}) {
         for (size_t n = 0; n < full.size(); ++n) {
