@@ -22,11 +22,13 @@ std::uint32_t ReadFlag(platform::RegistryKey& key, const char* name) {
     if (key.QueryValue(name, buffer, &size, &type) != platform::RegStatus::kOk) return 0;
     if (type == platform::kRegSz || type == platform::kRegExpandSz) {
         buffer[sizeof buffer - 1] = 0;
-        return static_cast<std::uint32_t>(std::strtoul(reinterpret_cast<char*>(buffer), nullptr, 10));
+        return static_cast<std::uint32_t>(
+            std::strtoul(reinterpret_cast<char*>(buffer), nullptr, 10));
     }
     if (size > 4) return 0;  // too large for a 32-bit value: it cannot be read
     return static_cast<std::uint32_t>(buffer[0]) | (static_cast<std::uint32_t>(buffer[1]) << 8) |
-           (static_cast<std::uint32_t>(buffer[2]) << 16) | (static_cast<std::uint32_t>(buffer[3]) << 24);
+           (static_cast<std::uint32_t>(buffer[2]) << 16) |
+           (static_cast<std::uint32_t>(buffer[3]) << 24);
 }
 
 }  // namespace
@@ -42,7 +44,7 @@ namespace {
 
 // Draws through the painter set by whoever draws the saver's window; nothing until then.
 class ForwardingPainter : public platform::PromptPainter {
-public:
+  public:
     void Paint(platform::WindowHandle window, std::size_t masked, bool full) override {
         if (painter) painter->Paint(window, masked, full);
     }
@@ -57,16 +59,20 @@ ForwardingPainter& Painter() {
 }  // namespace
 
 PasswordHooks& SaverPasswordHooks() {
-    static std::unique_ptr<platform::PasswordService> service = platform::CreatePamPasswordService();
+    static std::unique_ptr<platform::PasswordService> service =
+        platform::CreatePamPasswordService();
     // The music keeps repeating while the prompt holds the program.
     static platform::ModalPasswordPrompt prompt(
-        &Painter(), platform::PromptOptions{std::chrono::seconds(30), &platform::PollSequencerNotices});
+        &Painter(),
+        platform::PromptOptions{std::chrono::seconds(30), &platform::PollSequencerNotices});
     static platform::SaverPasswordCheck check(service.get(), &prompt);
     static PasswordHooks hooks{&check};
     return hooks;
 }
 
-void SetSaverPasswordPainter(platform::PromptPainter* painter) { Painter().painter = painter; }
+void SetSaverPasswordPainter(platform::PromptPainter* painter) {
+    Painter().painter = painter;
+}
 
 void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt) {
     if (SaverPasswordHooks().check) SaverPasswordHooks().check->SetPrompt(prompt);
@@ -90,11 +96,14 @@ bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& regis
 }
 
 bool CheckSaverPassword(platform::WindowHandle window) {
-    return CheckSaverPassword(window, platform::UserRegistry(), SaverPasswordHooks(), Shell(), Input());
+    return CheckSaverPassword(window, platform::UserRegistry(), SaverPasswordHooks(), Shell(),
+                              Input());
 }
 
 void ChangeSaverPassword() {}
 
-void DropImeContext(platform::WindowHandle) { platform::EndTextInput(); }
+void DropImeContext(platform::WindowHandle) {
+    platform::EndTextInput();
+}
 
 }  // namespace shell

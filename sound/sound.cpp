@@ -60,6 +60,8 @@ void StopMusic(std::uint32_t device, platform::WindowHandle window) {
     platform::SequencerStop(device, window);
 }
 
-void CloseMusic(std::uint32_t device) { platform::SequencerClose(device); }
+void CloseMusic(std::uint32_t device) {
+    platform::SequencerClose(device);
+}
 
 }  // namespace sound

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         platform::MidiError::kOk)
         return 0;
     std::vector<std::uint8_t> again;
-    if (platform::NormalizeMidiFile(std::as_bytes(std::span(plain)), &again) != platform::MidiError::kOk ||
+    if (platform::NormalizeMidiFile(std::as_bytes(std::span(plain)), &again) !=
+            platform::MidiError::kOk ||
         again != plain)
         std::abort();
     return 0;

@@ -59,9 +59,13 @@ bool OpenAudioOutput() {
     return true;
 }
 
-std::uint32_t AudioOutputRate() { return S().open ? S().rate : 0; }
+std::uint32_t AudioOutputRate() {
+    return S().open ? S().rate : 0;
+}
 
-bool AudioOutputFailed() { return S().open && Backend().Failed(); }
+bool AudioOutputFailed() {
+    return S().open && Backend().Failed();
+}
 
 void CloseAudioOutput() {
     State& s = S();
@@ -72,7 +76,9 @@ void CloseAudioOutput() {
     s.mixer.StopSound();
 }
 
-int AudioOutputCount() { return OpenAudioOutput() ? 1 : 0; }
+int AudioOutputCount() {
+    return OpenAudioOutput() ? 1 : 0;
+}
 
 bool PlayWave(std::span<const std::byte> wave, WaveError* error) {
     WaveSound sound;
@@ -83,14 +89,24 @@ bool PlayWave(std::span<const std::byte> wave, WaveError* error) {
     return true;
 }
 
-void StopWave() { S().mixer.StopSound(); }
+void StopWave() {
+    S().mixer.StopSound();
+}
 
-bool WavePlaying() { return S().mixer.SoundPlaying(); }
+bool WavePlaying() {
+    return S().mixer.SoundPlaying();
+}
 
-bool AttachAudioStream(AudioStream* stream) { return S().mixer.AddStream(stream); }
+bool AttachAudioStream(AudioStream* stream) {
+    return S().mixer.AddStream(stream);
+}
 
-void DetachAudioStream(AudioStream* stream) { S().mixer.RemoveStream(stream); }
+void DetachAudioStream(AudioStream* stream) {
+    S().mixer.RemoveStream(stream);
+}
 
-std::unique_lock<std::mutex> LockAudio() { return std::unique_lock(S().mixer.Mutex()); }
+std::unique_lock<std::mutex> LockAudio() {
+    return std::unique_lock(S().mixer.Mutex());
+}
 
 }  // namespace platform

@@ -19,7 +19,7 @@ namespace platform {
 inline constexpr std::uint32_t kAudioOutputRate = 44100;
 
 class AudioBackend {
-public:
+  public:
     virtual ~AudioBackend() = default;
     // Starts the device, which from then on calls mixer.Mix for interleaved stereo
     // floats; tells the rate it runs at. False when there is no device.
@@ -34,14 +34,14 @@ std::unique_ptr<AudioBackend> CreateSdlAudioBackend();
 
 // An output without a device: nothing plays until Pull asks for frames. For tests.
 class PulledAudioBackend : public AudioBackend {
-public:
+  public:
     explicit PulledAudioBackend(std::uint32_t rate = kAudioOutputRate) : rate_(rate) {}
     bool Start(Mixer& mixer, std::uint32_t* rate) override;
     void Stop() override { mixer_ = nullptr; }
     // Mixes the next frames into out (interleaved stereo); silence when not started.
     void Pull(float* out, int frames);
 
-private:
+  private:
     std::uint32_t rate_;
     Mixer* mixer_ = nullptr;
 };

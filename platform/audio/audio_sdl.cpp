@@ -9,7 +9,7 @@ namespace platform {
 namespace {
 
 class SdlAudioBackend : public AudioBackend {
-public:
+  public:
     bool Start(Mixer& mixer, std::uint32_t* rate) override {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
         SDL_AudioSpec want{};
@@ -44,7 +44,7 @@ public:
 
     ~SdlAudioBackend() override { Stop(); }
 
-private:
+  private:
     static void Callback(void* mixer, Uint8* stream, int length) {
         static_cast<Mixer*>(mixer)->Mix(reinterpret_cast<float*>(stream),
                                         length / static_cast<int>(2 * sizeof(float)));
@@ -55,6 +55,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioBackend> CreateSdlAudioBackend() { return std::make_unique<SdlAudioBackend>(); }
+std::unique_ptr<AudioBackend> CreateSdlAudioBackend() {
+    return std::make_unique<SdlAudioBackend>();
+}
 
 }  // namespace platform

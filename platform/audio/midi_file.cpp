@@ -10,14 +10,14 @@ namespace {
 struct Event {
     std::uint32_t delta = 0;
     std::uint8_t status = 0;
-    std::uint8_t metaType = 0;            // for status 0xFF
-    std::span<const std::uint8_t> data;   // channel data, or the meta/sysex body
+    std::uint8_t metaType = 0;           // for status 0xFF
+    std::span<const std::uint8_t> data;  // channel data, or the meta/sysex body
 };
 
 using Track = std::vector<Event>;
 
 class Reader {
-public:
+  public:
     Reader(const std::uint8_t* p, std::size_t n) : p_(p), n_(n) {}
     std::size_t Left() const { return n_ - pos_; }
     bool AtEnd() const { return pos_ >= n_; }
@@ -37,7 +37,7 @@ public:
         return false;
     }
 
-private:
+  private:
     const std::uint8_t* p_;
     std::size_t n_;
     std::size_t pos_ = 0;
@@ -51,8 +51,8 @@ std::uint16_t Be16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
 }
 std::uint32_t Le32(const std::uint8_t* p) {
-    return p[0] | (static_cast<std::uint32_t>(p[1]) << 8) | (static_cast<std::uint32_t>(p[2]) << 16) |
-           (static_cast<std::uint32_t>(p[3]) << 24);
+    return p[0] | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 constexpr std::uint64_t kMaxTicks = 0x7FFFFFFF;
@@ -60,8 +60,10 @@ constexpr std::uint64_t kMaxTicks = 0x7FFFFFFF;
 int DataBytes(std::uint8_t status) {
     switch (status & 0xF0) {
         case 0xC0:
-        case 0xD0: return 1;
-        default: return 2;
+        case 0xD0:
+            return 1;
+        default:
+            return 2;
     }
 }
 
@@ -114,8 +116,12 @@ MidiError ReadTrack(const std::uint8_t* p, std::size_t n, Track* track) {
     return MidiError::kOk;
 }
 
-bool IsEndOfTrack(const Event& e) { return e.status == 0xFF && e.metaType == 0x2F; }
-bool IsTempo(const Event& e) { return e.status == 0xFF && e.metaType == 0x51; }
+bool IsEndOfTrack(const Event& e) {
+    return e.status == 0xFF && e.metaType == 0x2F;
+}
+bool IsTempo(const Event& e) {
+    return e.status == 0xFF && e.metaType == 0x51;
+}
 
 void PutVlq(std::vector<std::uint8_t>* out, std::uint32_t v) {
     std::uint8_t buf[5];
@@ -151,25 +157,38 @@ void WriteTrack(const Track& events, const std::vector<std::uint8_t>& prefix, bo
     PutVlq(out, static_cast<std::uint32_t>(carried));
     out->insert(out->end(), {0xFF, 0x2F, 0x00});
     const std::uint32_t length = static_cast<std::uint32_t>(out->size() - start);
-    for (int i = 0; i < 4; ++i) (*out)[start - 4 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        (*out)[start - 4 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
 }
 
 }  // namespace
 
 std::string_view MidiErrorText(MidiError error) {
     switch (error) {
-        case MidiError::kOk: return "no error";
-        case MidiError::kNotMidi: return "not a MIDI file";
-        case MidiError::kBadHeader: return "a malformed MIDI header";
-        case MidiError::kBadDivision: return "an unusable time division";
-        case MidiError::kTruncated: return "the file is cut short";
-        case MidiError::kBadDelta: return "a malformed delta time";
-        case MidiError::kNoRunningStatus: return "a data byte without a status";
-        case MidiError::kBadData: return "a message with missing or malformed data";
-        case MidiError::kIllegalStatus: return "a status byte that has no place in a file";
-        case MidiError::kBadLength: return "an event longer than its track";
-        case MidiError::kTooLong: return "the piece is too long";
-        case MidiError::kTooLarge: return "the file is too large";
+        case MidiError::kOk:
+            return "no error";
+        case MidiError::kNotMidi:
+            return "not a MIDI file";
+        case MidiError::kBadHeader:
+            return "a malformed MIDI header";
+        case MidiError::kBadDivision:
+            return "an unusable time division";
+        case MidiError::kTruncated:
+            return "the file is cut short";
+        case MidiError::kBadDelta:
+            return "a malformed delta time";
+        case MidiError::kNoRunningStatus:
+            return "a data byte without a status";
+        case MidiError::kBadData:
+            return "a message with missing or malformed data";
+        case MidiError::kIllegalStatus:
+            return "a status byte that has no place in a file";
+        case MidiError::kBadLength:
+            return "an event longer than its track";
+        case MidiError::kTooLong:
+            return "the piece is too long";
+        case MidiError::kTooLarge:
+            return "the file is too large";
     }
     return "unknown error";
 }
@@ -230,7 +249,8 @@ MidiError NormalizeMidiFile(std::span<const std::byte> bytes, std::vector<std::u
         if (size > n - pos - 8) return MidiError::kTruncated;
         if (std::memcmp(p + pos, "MTrk", 4) == 0) {
             tracks.emplace_back();
-            if (const MidiError e = ReadTrack(p + pos + 8, size, &tracks.back()); e != MidiError::kOk)
+            if (const MidiError e = ReadTrack(p + pos + 8, size, &tracks.back());
+                e != MidiError::kOk)
                 return e;
         }
         pos += 8 + size;
@@ -253,8 +273,13 @@ MidiError NormalizeMidiFile(std::span<const std::byte> bytes, std::vector<std::u
 
     std::vector<std::uint8_t> tempo;
     if (smpteTempo) {
-        tempo = {0x00, 0xFF, 0x51, 0x03, static_cast<std::uint8_t>(smpteTempo >> 16),
-                 static_cast<std::uint8_t>(smpteTempo >> 8), static_cast<std::uint8_t>(smpteTempo)};
+        tempo = {0x00,
+                 0xFF,
+                 0x51,
+                 0x03,
+                 static_cast<std::uint8_t>(smpteTempo >> 16),
+                 static_cast<std::uint8_t>(smpteTempo >> 8),
+                 static_cast<std::uint8_t>(smpteTempo)};
     }
     out->insert(out->end(), {'M', 'T', 'h', 'd', 0, 0, 0, 6});
     Put16(out, tracks.size() == 1 ? 0 : 1);

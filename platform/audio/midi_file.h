@@ -13,17 +13,17 @@ namespace platform {
 
 enum class MidiError {
     kOk,
-    kNotMidi,         // no "MThd" chunk at the start (nor inside a RIFF "RMID" file)
-    kBadHeader,       // a header too short, of an unknown format, or without tracks
-    kBadDivision,     // zero ticks per quarter note, or an unknown frame rate
-    kTruncated,       // a chunk larger than the file, or fewer tracks than declared
-    kBadDelta,        // a delta time longer than four bytes or cut off
-    kNoRunningStatus, // a data byte where an event must start
-    kBadData,         // a channel message whose data bytes are missing or not data bytes
-    kIllegalStatus,   // a system common or real-time status (F1..F6, F8..FE) in a track
-    kBadLength,       // a meta or system-exclusive event longer than its track
-    kTooLong,         // a piece longer than the player's tick counter holds
-    kTooLarge,        // a file larger than the program reads
+    kNotMidi,          // no "MThd" chunk at the start (nor inside a RIFF "RMID" file)
+    kBadHeader,        // a header too short, of an unknown format, or without tracks
+    kBadDivision,      // zero ticks per quarter note, or an unknown frame rate
+    kTruncated,        // a chunk larger than the file, or fewer tracks than declared
+    kBadDelta,         // a delta time longer than four bytes or cut off
+    kNoRunningStatus,  // a data byte where an event must start
+    kBadData,          // a channel message whose data bytes are missing or not data bytes
+    kIllegalStatus,    // a system common or real-time status (F1..F6, F8..FE) in a track
+    kBadLength,        // a meta or system-exclusive event longer than its track
+    kTooLong,          // a piece longer than the player's tick counter holds
+    kTooLarge,         // a file larger than the program reads
 };
 
 std::string_view MidiErrorText(MidiError error);

@@ -14,7 +14,9 @@ void Mixer::StartSound(std::vector<float> stereo) {
     // The replaced sound is released here, outside the lock, not on the output's thread.
 }
 
-void Mixer::StopSound() { StartSound({}); }
+void Mixer::StopSound() {
+    StartSound({});
+}
 
 bool Mixer::SoundPlaying() {
     std::lock_guard lock(mutex_);

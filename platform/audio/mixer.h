@@ -13,7 +13,7 @@ namespace platform {
 
 // A source of continuous sound, such as the sequencer.
 class AudioStream {
-public:
+  public:
     virtual ~AudioStream() = default;
     // Adds frames of interleaved stereo floats into out. Runs on the output's thread
     // with the mixer's lock held, so it must not take that lock again.
@@ -21,7 +21,7 @@ public:
 };
 
 class Mixer {
-public:
+  public:
     static constexpr std::size_t kMaxStreams = 8;
 
     // Starts the one-shot sound (interleaved stereo at the output's rate), replacing
@@ -42,7 +42,7 @@ public:
     // renders. Do not call the mixer's own functions while holding it.
     std::mutex& Mutex() { return mutex_; }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<float> sound_;
     std::size_t soundPos_ = 0;  // in floats

@@ -24,11 +24,11 @@ inline constexpr WPARAM MCI_NOTIFY_FAILURE = 0x0008;     // the device failed wh
 
 enum class SequencerError {
     kOk,
-    kCannotRead,    // the file is missing, unreadable or too large
-    kNotMidi,       // the file is no well-formed MIDI file
-    kNoSoundFont,   // no SoundFont was found, or none could be loaded
-    kNoOutput,      // there is no audio output device
-    kSynthesiser,   // the synthesiser or its player could not be made
+    kCannotRead,   // the file is missing, unreadable or too large
+    kNotMidi,      // the file is no well-formed MIDI file
+    kNoSoundFont,  // no SoundFont was found, or none could be loaded
+    kNoOutput,     // there is no audio output device
+    kSynthesiser,  // the synthesiser or its player could not be made
 };
 
 std::string_view SequencerErrorText(SequencerError error);

@@ -28,17 +28,18 @@ struct Notice {
 
 // Notices gathered under the lock and posted once it is released.
 class NoticeList {
-public:
+  public:
     void Add(WindowHandle w, WPARAM code, MciDeviceId id) {
         if (w != 0 && count_ < list_.size()) list_[count_++] = Notice{w, code, id};
     }
     void Post() {
         for (std::size_t i = 0; i < count_; ++i)
-            PostMessage(list_[i].window, MM_MCINOTIFY, list_[i].code, static_cast<LPARAM>(list_[i].device));
+            PostMessage(list_[i].window, MM_MCINOTIFY, list_[i].code,
+                        static_cast<LPARAM>(list_[i].device));
         count_ = 0;
     }
 
-private:
+  private:
     std::array<Notice, 64> list_{};
     std::size_t count_ = 0;
 };
@@ -52,9 +53,9 @@ struct Device {
     fluid_synth_t* synth = nullptr;
     fluid_player_t* player = nullptr;
     bool playing = false;
-    bool atEnd = false;        // played to the end; a play completes at once
-    bool ended = false;        // set on the output's thread: the play reached the end
-    WindowHandle awaiting = 0; // the window owed a notice for the running play
+    bool atEnd = false;         // played to the end; a play completes at once
+    bool ended = false;         // set on the output's thread: the play reached the end
+    WindowHandle awaiting = 0;  // the window owed a notice for the running play
     std::array<float, kChunkFrames> left{};
     std::array<float, kChunkFrames> right{};
 
@@ -74,7 +75,7 @@ struct Device {
 };
 
 class SequencerStream : public AudioStream {
-public:
+  public:
     void Render(float* out, int frames) override;
 };
 
@@ -161,7 +162,7 @@ void SilenceSynthesiserLog() {
 bool ReadWholeFile(const std::string& path, std::vector<std::byte>* bytes) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
-    struct stat st{};
+    struct stat st {};
     bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) &&
               static_cast<std::uint64_t>(st.st_size) <= kMaxMidiFileBytes;
     if (ok) {
@@ -173,7 +174,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::byte>* bytes) {
 }
 
 bool IsReadableFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -181,19 +182,26 @@ bool IsReadableFile(const std::string& path) {
 
 std::string_view SequencerErrorText(SequencerError error) {
     switch (error) {
-        case SequencerError::kOk: return "no error";
-        case SequencerError::kCannotRead: return "the file cannot be read";
-        case SequencerError::kNotMidi: return "the file is not a well-formed MIDI file";
-        case SequencerError::kNoSoundFont: return "no SoundFont can be loaded";
-        case SequencerError::kNoOutput: return "there is no audio output";
-        case SequencerError::kSynthesiser: return "the synthesiser cannot be started";
+        case SequencerError::kOk:
+            return "no error";
+        case SequencerError::kCannotRead:
+            return "the file cannot be read";
+        case SequencerError::kNotMidi:
+            return "the file is not a well-formed MIDI file";
+        case SequencerError::kNoSoundFont:
+            return "no SoundFont can be loaded";
+        case SequencerError::kNoOutput:
+            return "there is no audio output";
+        case SequencerError::kSynthesiser:
+            return "the synthesiser cannot be started";
     }
     return "unknown error";
 }
 
 std::vector<std::string> SoundFontCandidates() {
     std::vector<std::string> list;
-    if (const char* user = std::getenv("ORBSAVER_SOUNDFONT"); user && *user) list.emplace_back(user);
+    if (const char* user = std::getenv("ORBSAVER_SOUNDFONT"); user && *user)
+        list.emplace_back(user);
     SilenceSynthesiserLog();
     if (fluid_settings_t* settings = new_fluid_settings()) {
         char* def = nullptr;
@@ -202,12 +210,10 @@ std::vector<std::string> SoundFontCandidates() {
             list.emplace_back(def);
         delete_fluid_settings(settings);
     }
-    for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2",
-                             "/usr/share/sounds/sf3/default-GM.sf3",
-                             "/usr/share/soundfonts/default.sf2",
-                             "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-                             "/usr/share/sounds/sf3/MuseScore_General.sf3",
-                             "/usr/share/sounds/sf2/TimGM6mb.sf2"})
+    for (const char* path :
+         {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf3/default-GM.sf3",
+          "/usr/share/soundfonts/default.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+          "/usr/share/sounds/sf3/MuseScore_General.sf3", "/usr/share/sounds/sf2/TimGM6mb.sf2"})
         list.emplace_back(path);
     return list;
 }

@@ -17,7 +17,9 @@ std::uint16_t Le16(const std::byte* p) {
                                       (static_cast<unsigned>(p[1]) << 8));
 }
 
-bool Tag(const std::byte* p, const char (&tag)[5]) { return std::memcmp(p, tag, 4) == 0; }
+bool Tag(const std::byte* p, const char (&tag)[5]) {
+    return std::memcmp(p, tag, 4) == 0;
+}
 
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
@@ -62,18 +64,30 @@ float SampleAt(const WaveSound& s, std::size_t frame, unsigned channel) {
 
 std::string_view WaveErrorText(WaveError error) {
     switch (error) {
-        case WaveError::kOk: return "no error";
-        case WaveError::kNotRiff: return "not a RIFF file";
-        case WaveError::kNotWave: return "a RIFF file that is not a WAVE file";
-        case WaveError::kBadChunkSize: return "a chunk is larger than the file";
-        case WaveError::kNoFormat: return "no format chunk before the sound data";
-        case WaveError::kBadFormat: return "a malformed format chunk";
-        case WaveError::kNotPcm: return "the sound is not plain PCM";
-        case WaveError::kBadChannels: return "only mono and stereo sounds are played";
-        case WaveError::kBadBits: return "only 8- and 16-bit samples are played";
-        case WaveError::kBadRate: return "the sample rate is out of range";
-        case WaveError::kNoData: return "no sound data";
-        case WaveError::kTooLarge: return "the sound is too large or too long";
+        case WaveError::kOk:
+            return "no error";
+        case WaveError::kNotRiff:
+            return "not a RIFF file";
+        case WaveError::kNotWave:
+            return "a RIFF file that is not a WAVE file";
+        case WaveError::kBadChunkSize:
+            return "a chunk is larger than the file";
+        case WaveError::kNoFormat:
+            return "no format chunk before the sound data";
+        case WaveError::kBadFormat:
+            return "a malformed format chunk";
+        case WaveError::kNotPcm:
+            return "the sound is not plain PCM";
+        case WaveError::kBadChannels:
+            return "only mono and stereo sounds are played";
+        case WaveError::kBadBits:
+            return "only 8- and 16-bit samples are played";
+        case WaveError::kBadRate:
+            return "the sample rate is out of range";
+        case WaveError::kNoData:
+            return "no sound data";
+        case WaveError::kTooLarge:
+            return "the sound is too large or too long";
     }
     return "unknown error";
 }

@@ -13,17 +13,17 @@ namespace platform {
 
 enum class WaveError {
     kOk,
-    kNotRiff,         // no "RIFF" header, or fewer than 12 bytes
-    kNotWave,         // a RIFF file of another form
-    kBadChunkSize,    // a chunk that claims more bytes than the file holds
-    kNoFormat,        // no "fmt " chunk before the sound data
-    kBadFormat,       // a "fmt " chunk shorter than 16 bytes or with inconsistent sizes
-    kNotPcm,          // compressed or floating-point sound
-    kBadChannels,     // other than one or two channels
-    kBadBits,         // other than 8 or 16 bits per sample
-    kBadRate,         // a sample rate outside 1000..192000 per second
-    kNoData,          // no "data" chunk, or one without a whole sample frame
-    kTooLarge,        // more sound data, or a longer sound, than the program will hold
+    kNotRiff,       // no "RIFF" header, or fewer than 12 bytes
+    kNotWave,       // a RIFF file of another form
+    kBadChunkSize,  // a chunk that claims more bytes than the file holds
+    kNoFormat,      // no "fmt " chunk before the sound data
+    kBadFormat,     // a "fmt " chunk shorter than 16 bytes or with inconsistent sizes
+    kNotPcm,        // compressed or floating-point sound
+    kBadChannels,   // other than one or two channels
+    kBadBits,       // other than 8 or 16 bits per sample
+    kBadRate,       // a sample rate outside 1000..192000 per second
+    kNoData,        // no "data" chunk, or one without a whole sample frame
+    kTooLarge,      // more sound data, or a longer sound, than the program will hold
 };
 
 // A short English description of the error, for tests and diagnostics.

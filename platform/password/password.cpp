@@ -7,7 +7,9 @@
 
 namespace platform {
 
-void WipeMemory(void* data, std::size_t size) { explicit_bzero(data, size); }
+void WipeMemory(void* data, std::size_t size) {
+    explicit_bzero(data, size);
+}
 
 bool SecretText::Append(char c) {
     if (size_ >= kCapacity) return false;
@@ -29,8 +31,9 @@ void SecretText::Clear() {
 PasswordAnswer FakePasswordService::Verify(const SecretText& password) {
     ++checks;
     lastLength = password.size();
-    return password_ == std::string_view(password.c_str(), password.size()) ? PasswordAnswer::kAccepted
-                                                                            : otherwise_;
+    return password_ == std::string_view(password.c_str(), password.size())
+               ? PasswordAnswer::kAccepted
+               : otherwise_;
 }
 
 std::chrono::milliseconds RefusalDelay(int refusals) {
@@ -40,9 +43,9 @@ std::chrono::milliseconds RefusalDelay(int refusals) {
 }
 
 SaverPasswordCheck::SaverPasswordCheck(PasswordService* service, PasswordPrompt* prompt)
-    : service_(service), prompt_(prompt), sleep_([](std::chrono::milliseconds d) {
-          std::this_thread::sleep_for(d);
-      }) {}
+    : service_(service),
+      prompt_(prompt),
+      sleep_([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }) {}
 
 bool SaverPasswordCheck::Verify(WindowHandle window) {
     if (!prompt_) return false;
@@ -53,7 +56,8 @@ bool SaverPasswordCheck::Verify(WindowHandle window) {
 
 bool SaverPasswordCheck::VerifyTyped(SecretText* typed) {
     const auto start = std::chrono::steady_clock::now();
-    const PasswordAnswer answer = service_ ? service_->Verify(*typed) : PasswordAnswer::kUnavailable;
+    const PasswordAnswer answer =
+        service_ ? service_->Verify(*typed) : PasswordAnswer::kUnavailable;
     typed->Clear();
     if (answer == PasswordAnswer::kAccepted) {
         refusals_ = 0;

@@ -22,7 +22,7 @@ void WipeMemory(void* data, std::size_t size);
 // A typed password in a fixed buffer: never copied, never grown (so no stray copy is
 // left in freed memory), wiped when cleared or destroyed.
 class SecretText {
-public:
+  public:
     static constexpr std::size_t kCapacity = 255;
 
     SecretText() = default;
@@ -38,7 +38,7 @@ public:
     bool empty() const { return size_ == 0; }
     const char* c_str() const { return text_; }
 
-private:
+  private:
     char text_[kCapacity + 1] = {};
     std::size_t size_ = 0;
 };
@@ -51,7 +51,7 @@ enum class PasswordAnswer {
 
 // Checks a password against the current user's.
 class PasswordService {
-public:
+  public:
     virtual ~PasswordService() = default;
     virtual PasswordAnswer Verify(const SecretText& password) = 0;
 };
@@ -77,7 +77,7 @@ std::unique_ptr<PasswordService> CreatePamPasswordService(PamOptions options = {
 // A service that accepts one password, for tests. It counts the checks and keeps the
 // length of the last password it was given, never the password.
 class FakePasswordService : public PasswordService {
-public:
+  public:
     explicit FakePasswordService(std::string password,
                                  PasswordAnswer otherwise = PasswordAnswer::kRefused)
         : password_(std::move(password)), otherwise_(otherwise) {}
@@ -86,7 +86,7 @@ public:
     int checks = 0;
     std::size_t lastLength = 0;
 
-private:
+  private:
     std::string password_;
     PasswordAnswer otherwise_;
 };
@@ -95,7 +95,7 @@ private:
 // shown masked) and returns when the user confirms (true) or gives up (false). The
 // text typed goes into the buffer given and nowhere else.
 class PasswordPrompt {
-public:
+  public:
     virtual ~PasswordPrompt() = default;
     virtual bool Ask(WindowHandle window, SecretText* typed) = 0;
 };
@@ -107,7 +107,7 @@ std::chrono::milliseconds RefusalDelay(int refusals);
 // The password check of the screen saver: asks through the prompt, verifies with the
 // service, wipes what was typed and, on a refusal, answers only after the delay.
 class SaverPasswordCheck {
-public:
+  public:
     using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
     // Neither is owned. Without a prompt the check has no way to ask (HasPrompt is false).
@@ -126,7 +126,7 @@ public:
     // Replaces the waiting (tests).
     void SetSleeper(Sleeper sleeper) { sleep_ = std::move(sleeper); }
 
-private:
+  private:
     PasswordService* service_;
     PasswordPrompt* prompt_;
     int refusals_ = 0;

@@ -15,7 +15,7 @@ namespace platform {
 namespace {
 
 bool IsFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -39,7 +39,8 @@ void FreeReplies(pam_response* replies, int count) {
 int Converse(int count, const pam_message** messages, pam_response** responses, void* data) {
     if (count <= 0 || count > PAM_MAX_NUM_MSG) return PAM_CONV_ERR;
     const SecretText* password = static_cast<const SecretText*>(data);
-    auto* replies = static_cast<pam_response*>(calloc(static_cast<std::size_t>(count), sizeof(pam_response)));
+    auto* replies =
+        static_cast<pam_response*>(calloc(static_cast<std::size_t>(count), sizeof(pam_response)));
     if (!replies) return PAM_BUF_ERR;
     for (int i = 0; i < count; ++i) {
         switch (messages[i]->msg_style) {
@@ -64,7 +65,7 @@ int Converse(int count, const pam_message** messages, pam_response** responses, 
 }
 
 class PamPasswordService : public PasswordService {
-public:
+  public:
     explicit PamPasswordService(PamOptions options) : options_(std::move(options)) {
         if (options_.service.empty()) {
             std::vector<std::string> folders;
@@ -95,7 +96,7 @@ public:
         return status == PAM_SUCCESS ? PasswordAnswer::kAccepted : PasswordAnswer::kRefused;
     }
 
-private:
+  private:
     PamOptions options_;
 };
 

@@ -36,10 +36,15 @@ EntryStep ApplyEntryMessage(const Msg& message, SecretText* typed) {
             typed->Append(static_cast<char>(message.wParam));
     } else if (message.message == WM_KEYDOWN) {
         switch (message.wParam) {
-            case VK_RETURN: return EntryStep::kConfirmed;
-            case VK_ESCAPE: return EntryStep::kGivenUp;
-            case VK_BACK: typed->RemoveLast(); break;
-            default: break;
+            case VK_RETURN:
+                return EntryStep::kConfirmed;
+            case VK_ESCAPE:
+                return EntryStep::kGivenUp;
+            case VK_BACK:
+                typed->RemoveLast();
+                break;
+            default:
+                break;
         }
     }
     return EntryStep::kTyping;

@@ -15,7 +15,7 @@ namespace platform {
 // Draws the prompt in the window: its title, a field holding `masked` mask characters,
 // and whether the field is full. Called whenever that changes.
 class PromptPainter {
-public:
+  public:
     virtual ~PromptPainter() = default;
     virtual void Paint(WindowHandle window, std::size_t masked, bool full) = 0;
 };
@@ -39,12 +39,12 @@ struct PromptOptions {
 // messages go to the prompt; every other message is dispatched as usual, so timers,
 // painting and the music go on. A quit message ends the prompt and is posted again.
 class ModalPasswordPrompt : public PasswordPrompt {
-public:
+  public:
     explicit ModalPasswordPrompt(PromptPainter* painter, PromptOptions options = {})
         : painter_(painter), options_(options) {}
     bool Ask(WindowHandle window, SecretText* typed) override;
 
-private:
+  private:
     PromptPainter* painter_;
     PromptOptions options_;
 };

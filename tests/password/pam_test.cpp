@@ -23,7 +23,9 @@ fs::path TempDir(const std::string& name) {
     return dir;
 }
 
-void Write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+void Write(const fs::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
 
 std::string PamModule(const char* name) {
     for (const char* dir : {"/lib/x86_64-linux-gnu/security", "/usr/lib/x86_64-linux-gnu/security",
@@ -71,7 +73,7 @@ TEST(PamService, AcceptsOnlyThePasswordTheModuleAccepts) {
     Write(script, "#!/bin/bash\nIFS= read -r -d '' password\n[[ $password == 'right horse' ]]\n");
     fs::permissions(script, fs::perms::owner_all);
     Write(dir / "orbsaver", "auth required " + exec + " expose_authtok quiet " + script.string() +
-                               "\naccount required pam_permit.so\n");
+                                "\naccount required pam_permit.so\n");
 
     auto service = CreatePamPasswordService(PamOptions{"", dir.string(), ""});
     EXPECT_EQ(Verify(*service, "right horse"), PasswordAnswer::kAccepted);

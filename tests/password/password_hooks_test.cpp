@@ -17,7 +17,8 @@ namespace {
 const std::string kDesktopPath = "HKEY_CURRENT_USER\\Control Panel\\Desktop";
 
 RegValue Dword(const char* name, std::uint32_t v) {
-    return RegValue{name, kRegDword,
+    return RegValue{name,
+                    kRegDword,
                     {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
                      static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)}};
 }
@@ -35,7 +36,7 @@ MemoryRegistry Desktop(std::vector<RegValue> values) {
 
 // A prompt that types a fixed text, or gives up; it counts how often it was shown.
 class TypingPrompt : public PasswordPrompt {
-public:
+  public:
     bool Ask(WindowHandle window, SecretText* typed) override {
         ++shown;
         lastWindow = window;
@@ -53,9 +54,11 @@ public:
 
 // A desktop that records where the pointer was put.
 class PointerBackend : public WindowBackend {
-public:
+  public:
     bool Create(WindowHandle, const std::string&, std::uint32_t, int, int, int, int,
-                std::uint64_t) override { return true; }
+                std::uint64_t) override {
+        return true;
+    }
     void Destroy(WindowHandle) override {}
     void Pump(void (*)(const Msg&)) override {}
     void Wait(int) override {}
@@ -76,7 +79,7 @@ public:
 };
 
 class PasswordCheck : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto backend = std::make_unique<PointerBackend>();
         backend->lastX = &pointerX;
@@ -113,14 +116,20 @@ TEST(PasswordRequest, TheTwoValuesAreCombinedByOr) {
         {"neither value", {}, 0},
         {"both zero", {Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 0)}, 0},
         {"secure only", {Dword("ScreenSaverIsSecure", 1)}, 1},
-        {"use password only", {Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 1)}, 1},
+        {"use password only",
+         {Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 1)},
+         1},
         {"bits of both", {Dword("ScreenSaverIsSecure", 2), Dword("ScreenSaveUsePassword", 1)}, 3},
         {"one byte", {RegValue{"ScreenSaverIsSecure", kRegBinary, {1}}}, 1},
-        {"five bytes cannot be read", {RegValue{"ScreenSaverIsSecure", kRegBinary, {1, 0, 0, 0, 0}}}, 0},
+        {"five bytes cannot be read",
+         {RegValue{"ScreenSaverIsSecure", kRegBinary, {1, 0, 0, 0, 0}}},
+         0},
         {"text one", {Text("ScreenSaverIsSecure", "1")}, 1},
         {"text zero", {Text("ScreenSaverIsSecure", "0"), Text("ScreenSaveUsePassword", "0")}, 0},
         {"text that is no number", {Text("ScreenSaveUsePassword", "yes")}, 0},
-        {"names in another case", {Dword("screensaverissecure", 0), Dword("SCREENSAVEUSEPASSWORD", 4)}, 4},
+        {"names in another case",
+         {Dword("screensaverissecure", 0), Dword("SCREENSAVEUSEPASSWORD", 4)},
+         4},
     };
     for (const Case& c : cases) {
         MemoryRegistry r = Desktop(c.values);
@@ -139,7 +148,8 @@ TEST_F(PasswordCheck, WithoutAPasswordServiceTheSaverEndsAtOnce) {
 }
 
 TEST_F(PasswordCheck, WithoutAPasswordAskedForTheSaverEndsAtOnce) {
-    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 0)});
+    MemoryRegistry r =
+        Desktop({Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 0)});
     EXPECT_TRUE(Check(r));
     EXPECT_EQ(prompt.shown, 0);
     EXPECT_EQ(service.checks, 0);
@@ -156,7 +166,8 @@ TEST_F(PasswordCheck, AServiceThatCannotAskKeepsTheSaverRunning) {
 }
 
 TEST_F(PasswordCheck, TheRightPasswordEndsTheSaverAfterThePointerMovedBesideTheCentre) {
-    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 1)});
+    MemoryRegistry r =
+        Desktop({Dword("ScreenSaverIsSecure", 0), Dword("ScreenSaveUsePassword", 1)});
     prompt.text = "open sesame";
     EXPECT_TRUE(Check(r));
     EXPECT_EQ(prompt.shown, 1);
@@ -179,7 +190,8 @@ TEST_F(PasswordCheck, RefusalsAreAnsweredLaterEachTimeUntilTheRightPassword) {
     prompt.text = "open sesam";
     for (int i = 0; i < 6; ++i) EXPECT_FALSE(Check(r));
     EXPECT_EQ(waits.size(), 6u);
-    const std::vector<std::chrono::milliseconds> expected = {1000ms, 2000ms, 4000ms, 8000ms, 16000ms, 16000ms};
+    const std::vector<std::chrono::milliseconds> expected = {1000ms, 2000ms,  4000ms,
+                                                             8000ms, 16000ms, 16000ms};
     for (std::size_t i = 0; i < waits.size(); ++i) {
         // The service's own time counts toward the delay; the fake takes next to none.
         EXPECT_LE(waits[i], expected[i]);
@@ -226,7 +238,8 @@ TEST(TypedPassword, IsWipedOnceVerified) {
         EXPECT_EQ(service.lastLength, 6u);
         EXPECT_TRUE(text.empty());
         const char* raw = text.c_str();
-        for (std::size_t i = 0; i <= SecretText::kCapacity; ++i) ASSERT_EQ(raw[i], 0) << typed << " at " << i;
+        for (std::size_t i = 0; i <= SecretText::kCapacity; ++i)
+            ASSERT_EQ(raw[i], 0) << typed << " at " << i;
     }
 }
 

@@ -1,8 +1,8 @@
 // The password prompt's loop on the null desktop: what typing does to the text, how
 // the prompt ends, what it shows, and which messages it keeps from the saver window.
-#include <gtest/gtest.h>
-
 #include "platform/password/prompt.h"
+
+#include <gtest/gtest.h>
 
 using namespace platform;
 using namespace std::chrono_literals;
@@ -17,7 +17,7 @@ LRESULT Recording(WindowHandle w, std::uint32_t m, WPARAM wp, LPARAM lp) {
 }
 
 class Painter : public PromptPainter {
-public:
+  public:
     void Paint(WindowHandle, std::size_t masked, bool full) override {
         counts.push_back(masked);
         lastFull = full;
@@ -27,7 +27,7 @@ public:
 };
 
 class Prompt : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetWindowSystem();
         SetWindowBackend(CreateNullWindowBackend());
@@ -38,7 +38,8 @@ protected:
     void TearDown() override { ResetWindowSystem(); }
 
     void Type(const char* text) {
-        for (const char* p = text; *p; ++p) PostMessage(window, WM_CHAR, static_cast<unsigned char>(*p), 1);
+        for (const char* p = text; *p; ++p)
+            PostMessage(window, WM_CHAR, static_cast<unsigned char>(*p), 1);
     }
     void Key(WPARAM vk) { PostMessage(window, WM_KEYDOWN, vk, 1); }
 
@@ -57,7 +58,8 @@ TEST(PromptEntry, TypingEditsTheTextAndTheKeysEndIt) {
     SecretText t;
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, 'p', 1}, &t), EntryStep::kTyping);
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, ' ', 1}, &t), EntryStep::kTyping);
-    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, '\t', 1}, &t), EntryStep::kTyping);  // control: ignored
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, '\t', 1}, &t),
+              EntryStep::kTyping);  // control: ignored
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, 0x7F, 1}, &t), EntryStep::kTyping);
     EXPECT_STREQ(t.c_str(), "p ");
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_BACK, 1}, &t), EntryStep::kTyping);

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class SaverPasswordTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         home = fs::temp_directory_path() / ("orbsaver-password-tool-" + std::to_string(::getpid()));
         fs::remove_all(home);
@@ -29,7 +29,8 @@ protected:
     std::string Run(const std::string& command) {
         const std::string tool = std::string(ORBSAVER_SOURCE_DIR) + "/tools/saver-password";
         const std::string out = (home / "out.txt").string();
-        const std::string line = "XDG_CONFIG_HOME='" + home.string() + "' " + tool + " " + command + " >" + out;
+        const std::string line =
+            "XDG_CONFIG_HOME='" + home.string() + "' " + tool + " " + command + " >" + out;
         status = std::system(line.c_str());
         std::ifstream in(out);
         std::string word;
@@ -58,7 +59,8 @@ TEST_F(SaverPasswordTool, TurnsThePasswordOnAndOffInANewStore) {
     EXPECT_EQ(status, 0);
     EXPECT_NE(Request(), 0u);
     EXPECT_EQ(Run("status"), "on");
-    EXPECT_EQ(fs::status(store).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(store).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(Run("off"), "off");
     EXPECT_EQ(Request(), 0u);
     EXPECT_EQ(Run("status"), "off");
@@ -106,7 +108,8 @@ TEST_F(SaverPasswordTool, ReadsTheValuesAsTheSaverDoes) {
         {"\"ScreenSaveUsePassword\"=hex:01,00,00,00,00\r\n", "off"},  // too large to read
     };
     for (const auto& [line, expected] : cases) {
-        WriteStore("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n" + line + "\r\n");
+        WriteStore("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n" + line +
+                   "\r\n");
         EXPECT_EQ(Run("status"), expected) << line;
         EXPECT_EQ(Request() != 0, expected == "on") << line;
     }

@@ -37,8 +37,11 @@ inline std::vector<std::uint8_t> MakeWave(unsigned channels, unsigned bits, std:
     for (std::size_t i = 0; i < frames; ++i) {
         const bool high = (i / 20) % 2 == 0;
         for (unsigned c = 0; c < channels; ++c) {
-            if (bits == 8) data.push_back(high ? 200 : 56);
-            else Put16(data, high ? 20000u : static_cast<unsigned>(static_cast<std::uint16_t>(-20000)));
+            if (bits == 8)
+                data.push_back(high ? 200 : 56);
+            else
+                Put16(data,
+                      high ? 20000u : static_cast<unsigned>(static_cast<std::uint16_t>(-20000)));
         }
     }
     std::vector<std::uint8_t> v;
@@ -69,12 +72,14 @@ inline std::vector<std::uint8_t> MakeMidi(int notes = 1) {
     std::vector<std::uint8_t> track = {0x00, 0xC0, 0x00};  // program: piano
     for (int i = 0; i < notes; ++i) {
         const std::uint8_t key = static_cast<std::uint8_t>(60 + 2 * i);
-        for (std::uint8_t b : {0x00, 0x90, static_cast<int>(key), 0x64, 0x60, 0x80, static_cast<int>(key), 0x40})
+        for (std::uint8_t b :
+             {0x00, 0x90, static_cast<int>(key), 0x64, 0x60, 0x80, static_cast<int>(key), 0x40})
             track.push_back(b);
     }
     for (std::uint8_t b : {0x00, 0xFF, 0x2F, 0x00}) track.push_back(b);
-    std::vector<std::uint8_t> v = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0,
-                                   static_cast<std::uint8_t>(track.size())};
+    std::vector<std::uint8_t> v = {
+        'M', 'T', 'h', 'd', 0,   0,   0,   6, 0, 0, 0,
+        1,   0,   96,  'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(track.size())};
     for (std::uint8_t b : track) v.push_back(b);
     return v;
 }
@@ -91,7 +96,8 @@ inline std::string WriteTemp(const std::string& name, const std::vector<std::uin
     const auto dir = TempDir();
     const std::string path = (dir / name).string();
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -110,7 +116,7 @@ struct Notice {
 
 // A window of the null desktop that records the MM_MCINOTIFY it is sent.
 class NoticeWindow {
-public:
+  public:
     NoticeWindow() {
         platform::ResetWindowSystem();
         platform::SetWindowBackend(platform::CreateNullWindowBackend());
@@ -132,7 +138,7 @@ public:
 
     platform::WindowHandle handle = 0;
 
-private:
+  private:
     static std::vector<Notice>& Seen() {
         static std::vector<Notice> seen;
         return seen;

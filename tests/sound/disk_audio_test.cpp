@@ -21,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 class DiskAudio : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         file = (soundtest::TempDir() / "disk-output.raw").string();
         std::filesystem::remove(file);

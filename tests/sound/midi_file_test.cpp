@@ -1,5 +1,7 @@
 // The MIDI file reader: what it accepts and how it rewrites it, one malformed file per
 // kind of refusal, and the shared MIDI files of others.
+#include "platform/audio/midi_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include <iterator>
 
 #include "audio_test_util.h"
-#include "platform/audio/midi_file.h"
 
 using namespace platform;
 using soundtest::Bytes;
@@ -18,13 +19,30 @@ namespace {
 using ByteList = std::vector<std::uint8_t>;
 
 ByteList Header(unsigned format, unsigned tracks, unsigned division) {
-    return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<std::uint8_t>(format), 0,
-            static_cast<std::uint8_t>(tracks), static_cast<std::uint8_t>(division >> 8),
+    return {'M',
+            'T',
+            'h',
+            'd',
+            0,
+            0,
+            0,
+            6,
+            0,
+            static_cast<std::uint8_t>(format),
+            0,
+            static_cast<std::uint8_t>(tracks),
+            static_cast<std::uint8_t>(division >> 8),
             static_cast<std::uint8_t>(division)};
 }
 
 ByteList Track(const ByteList& events) {
-    ByteList v = {'M', 'T', 'r', 'k', 0, 0, static_cast<std::uint8_t>(events.size() >> 8),
+    ByteList v = {'M',
+                  'T',
+                  'r',
+                  'k',
+                  0,
+                  0,
+                  static_cast<std::uint8_t>(events.size() >> 8),
                   static_cast<std::uint8_t>(events.size())};
     v.insert(v.end(), events.begin(), events.end());
     return v;
@@ -58,13 +76,13 @@ ByteList LongTrack(int events) {
 
 TEST(MidiFile, WritesRunningStatusOutAndAddsAMissingEndOfTrack) {
     // A note on, then a note off in running status after a meta event, no end of track.
-    const ByteList in = Join({Header(0, 1, 96),
-                              Track({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x01, 0x01, 'x', 0x60, 60, 0})});
+    const ByteList in = Join(
+        {Header(0, 1, 96), Track({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x01, 0x01, 'x', 0x60, 60, 0})});
     ByteList out;
     ASSERT_EQ(Normalize(in, &out), MidiError::kOk);
     const ByteList expected =
-        Join({Header(0, 1, 96), Track({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x01, 0x01, 'x', 0x60,
-                                       0x90, 60, 0, 0x00, 0xFF, 0x2F, 0x00})});
+        Join({Header(0, 1, 96), Track({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x01, 0x01, 'x', 0x60, 0x90,
+                                       60, 0, 0x00, 0xFF, 0x2F, 0x00})});
     EXPECT_EQ(out, expected);
 }
 
@@ -80,14 +98,14 @@ TEST(MidiFile, DropsForeignChunksAndIgnoresWhatFollowsTheDeclaredTracks) {
 TEST(MidiFile, TurnsSmpteTimeIntoTicksPerQuarterWithOneTempo) {
     // 25 frames of 40 ticks: 1000 ticks a second. A tempo change in the file is dropped
     // (it means nothing in SMPTE time) and its delta passes to the next event.
-    const ByteList in = Join({Header(0, 1, 0xE728),
-                              Track({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x10, 0x90, 60, 100,
-                                     0x00, 0xFF, 0x2F, 0x00})});
+    const ByteList in =
+        Join({Header(0, 1, 0xE728), Track({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x10, 0x90, 60,
+                                           100, 0x00, 0xFF, 0x2F, 0x00})});
     ByteList out;
     ASSERT_EQ(Normalize(in, &out), MidiError::kOk);
-    const ByteList expected = Join({Header(0, 1, 1000),
-                                    Track({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 1 s a quarter
-                                           0x10, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00})});
+    const ByteList expected =
+        Join({Header(0, 1, 1000), Track({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 1 s a quarter
+                                         0x10, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00})});
     EXPECT_EQ(out, expected);
 }
 
@@ -97,16 +115,34 @@ TEST(MidiFile, PlaysTheSequencesOfFormatTwoOneAfterAnother) {
     ByteList out;
     ASSERT_EQ(Normalize(Join({Header(2, 2, 96), Track(a), Track(b)}), &out), MidiError::kOk);
     // The first sequence's end (0x10 after its last event) delays the second's start.
-    const ByteList expected =
-        Join({Header(0, 1, 96), Track({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x10, 0x90, 64,
-                                       100, 0x60, 0x80, 64, 0, 0x00, 0xFF, 0x2F, 0x00})});
+    const ByteList expected = Join(
+        {Header(0, 1, 96), Track({0x00, 0x90, 60,   100,  0x60, 0x80, 60,   0,    0x10, 0x90,
+                                  64,   100,  0x60, 0x80, 64,   0,    0x00, 0xFF, 0x2F, 0x00})});
     EXPECT_EQ(out, expected);
 }
 
 TEST(MidiFile, ReadsTheMidiFileInsideARiffMidiFile) {
     const ByteList midi = MakeMidi(2);
-    ByteList riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D', 'd', 'a', 't', 'a',
-                     static_cast<std::uint8_t>(midi.size()), 0, 0, 0};
+    ByteList riff = {'R',
+                     'I',
+                     'F',
+                     'F',
+                     0,
+                     0,
+                     0,
+                     0,
+                     'R',
+                     'M',
+                     'I',
+                     'D',
+                     'd',
+                     'a',
+                     't',
+                     'a',
+                     static_cast<std::uint8_t>(midi.size()),
+                     0,
+                     0,
+                     0};
     riff.insert(riff.end(), midi.begin(), midi.end());
     ByteList plain, wrapped;
     ASSERT_EQ(Normalize(midi, &plain), MidiError::kOk);
@@ -124,8 +160,12 @@ TEST(MidiFile, RefusesEachKindOfMalformedFile) {
     const std::vector<Case> cases = {
         {"empty", {}, MidiError::kNotMidi},
         {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}, MidiError::kNotMidi},
-        {"RIFF without data", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D'}, MidiError::kNotMidi},
-        {"header of 5 bytes", {'M', 'T', 'h', 'd', 0, 0, 0, 5, 0, 0, 0, 1, 0}, MidiError::kBadHeader},
+        {"RIFF without data",
+         {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D'},
+         MidiError::kNotMidi},
+        {"header of 5 bytes",
+         {'M', 'T', 'h', 'd', 0, 0, 0, 5, 0, 0, 0, 1, 0},
+         MidiError::kBadHeader},
         {"header cut short", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0}, MidiError::kTruncated},
         {"format 3", Join({Header(3, 1, 96), Track(eot)}), MidiError::kBadHeader},
         {"no tracks", Header(1, 0, 96), MidiError::kBadHeader},
@@ -136,24 +176,27 @@ TEST(MidiFile, RefusesEachKindOfMalformedFile) {
         {"track longer than the file",
          Join({Header(0, 1, 96), ByteList{'M', 'T', 'r', 'k', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0xFF}}),
          MidiError::kTruncated},
-        {"five-byte delta", Join({Header(0, 1, 96), Track({0x81, 0x81, 0x81, 0x81, 0x01, 0xFF, 0x2F, 0})}),
+        {"five-byte delta",
+         Join({Header(0, 1, 96), Track({0x81, 0x81, 0x81, 0x81, 0x01, 0xFF, 0x2F, 0})}),
          MidiError::kBadDelta},
         {"delta cut off", Join({Header(0, 1, 96), Track({0x81})}), MidiError::kBadDelta},
         {"data byte first", Join({Header(0, 1, 96), Track({0x00, 0x40, 0x40})}),
          MidiError::kNoRunningStatus},
-        {"note without velocity", Join({Header(0, 1, 96), Track({0x00, 0x90, 60})}), MidiError::kBadData},
+        {"note without velocity", Join({Header(0, 1, 96), Track({0x00, 0x90, 60})}),
+         MidiError::kBadData},
         {"status where data belongs", Join({Header(0, 1, 96), Track({0x00, 0x90, 60, 0x90})}),
          MidiError::kBadData},
         {"event without status", Join({Header(0, 1, 96), Track({0x00})}), MidiError::kBadData},
         {"song position pointer", Join({Header(0, 1, 96), Track({0x00, 0xF2, 0, 0})}),
          MidiError::kIllegalStatus},
         {"timing clock", Join({Header(0, 1, 96), Track({0x00, 0xF8})}), MidiError::kIllegalStatus},
-        {"meta longer than its track", Join({Header(0, 1, 96), Track({0x00, 0xFF, 0x01, 0x7F, 'a'})}),
-         MidiError::kBadLength},
+        {"meta longer than its track",
+         Join({Header(0, 1, 96), Track({0x00, 0xFF, 0x01, 0x7F, 'a'})}), MidiError::kBadLength},
         {"meta type out of range", Join({Header(0, 1, 96), Track({0x00, 0xFF, 0x81, 0x00})}),
          MidiError::kBadData},
         {"sysex longer than its track",
-         Join({Header(0, 1, 96), Track({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 1})}), MidiError::kBadLength},
+         Join({Header(0, 1, 96), Track({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 1})}),
+         MidiError::kBadLength},
         {"ticks overflow", Join({Header(0, 1, 96), Track(LongTrack(9))}), MidiError::kTooLong},
     };
     for (const Case& c : cases) {

@@ -1,15 +1,15 @@
 // The mixer: the one-shot sound replaced by a new start, streams added to it, and the
 // output kept within -1..1.
-#include <gtest/gtest.h>
-
 #include "platform/audio/mixer.h"
+
+#include <gtest/gtest.h>
 
 using namespace platform;
 
 namespace {
 
 class ConstantStream : public AudioStream {
-public:
+  public:
     explicit ConstantStream(float v) : value(v) {}
     void Render(float* out, int frames) override {
         for (int i = 0; i < frames * 2; ++i) out[i] += value;
@@ -27,7 +27,8 @@ TEST(Mixer, PlaysTheSoundOnceAndThenSilence) {
     EXPECT_TRUE(m.SoundPlaying());
     float out[8] = {9, 9, 9, 9, 9, 9, 9, 9};
     m.Mix(out, 4);
-    EXPECT_EQ(std::vector<float>(out, out + 8), (std::vector<float>{0.25f, -0.25f, 0.5f, -0.5f, 0, 0, 0, 0}));
+    EXPECT_EQ(std::vector<float>(out, out + 8),
+              (std::vector<float>{0.25f, -0.25f, 0.5f, -0.5f, 0, 0, 0, 0}));
     EXPECT_FALSE(m.SoundPlaying());
 }
 
@@ -54,8 +55,8 @@ TEST(Mixer, AddsStreamsToTheSoundAndLimitsTheSum) {
     m.StartSound({-0.5f, -0.5f});
     float out[4];
     m.Mix(out, 2);
-    EXPECT_FLOAT_EQ(out[0], 0.75f);   // -0.5 + 0.5 + 0.75
-    EXPECT_FLOAT_EQ(out[2], 1.0f);    // 1.25 limited
+    EXPECT_FLOAT_EQ(out[0], 0.75f);  // -0.5 + 0.5 + 0.75
+    EXPECT_FLOAT_EQ(out[2], 1.0f);   // 1.25 limited
     EXPECT_EQ(a.calls, 1);
     m.RemoveStream(&a);
     m.Mix(out, 2);

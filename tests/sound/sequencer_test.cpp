@@ -1,5 +1,7 @@
 // The sequencer on an output that the test pulls: the music really sounds, and the
 // notices come with the codes and device IDs of the multimedia command interface.
+#include "platform/audio/sequencer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 
 #include "audio_test_util.h"
 #include "platform/audio/audio.h"
-#include "platform/audio/sequencer.h"
 #include "sound/sound.h"
 
 using namespace platform;
@@ -18,19 +19,19 @@ using soundtest::NoticeWindow;
 namespace {
 
 class FailingOutput : public PulledAudioBackend {
-public:
+  public:
     bool Failed() override { return failed; }
     bool failed = false;
 };
 
 class NoDevice : public AudioBackend {
-public:
+  public:
     bool Start(Mixer&, std::uint32_t*) override { return false; }
     void Stop() override {}
 };
 
 class Sequencer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (FindSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont is installed";
         auto backend = std::make_unique<FailingOutput>();
@@ -96,7 +97,8 @@ TEST_F(Sequencer, APlayToTheEndSoundsAndIsReportedSuccessfulWithTheDeviceId) {
     EXPECT_GT(soundtest::Rms(music), 0.005);
     // Two quarter notes at 120 beats a minute: about one second.
     EXPECT_NEAR(static_cast<double>(music.size()) / 2 / 44100, 1.0, 0.15);
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
     EXPECT_TRUE(window.Take().empty()) << "a notice is posted once";
 }
 
@@ -124,7 +126,8 @@ TEST_F(Sequencer, PlayingAtTheEndCompletesAtOnceInSilence) {
     ASSERT_TRUE(SequencerPlay(id, window.handle));
     EXPECT_FALSE(SequencerPlaying(id));
     EXPECT_LT(soundtest::Rms(Pull(4096)), 1e-4);
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
 }
 
 TEST_F(Sequencer, APlayAskingForANoticeSupersedesTheAwaitedOne) {
@@ -132,11 +135,13 @@ TEST_F(Sequencer, APlayAskingForANoticeSupersedesTheAwaitedOne) {
     ASSERT_TRUE(SequencerPlay(id, window.handle));
     Pull(4096);
     ASSERT_TRUE(SequencerPlay(id, window.handle));
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_SUPERSEDED, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_SUPERSEDED, static_cast<LPARAM>(id)}}));
     // The play goes on from where it was: the piece ends after one second in all.
     const std::vector<float> rest = PlayOut(id);
     EXPECT_NEAR(static_cast<double>(rest.size()) / 2 / 44100, 1.0 - 4096.0 / 44100, 0.15);
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
 }
 
 TEST_F(Sequencer, StopAbortsThePlayReportsItselfAndKeepsThePosition) {
@@ -144,8 +149,9 @@ TEST_F(Sequencer, StopAbortsThePlayReportsItselfAndKeepsThePosition) {
     ASSERT_TRUE(SequencerPlay(id, window.handle));
     Pull(11025);
     ASSERT_TRUE(SequencerStop(id, window.handle));
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_ABORTED, static_cast<LPARAM>(id)},
-                                                  {MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_ABORTED, static_cast<LPARAM>(id)},
+                                   {MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
     EXPECT_FALSE(SequencerPlaying(id));
     Pull(44100);
     EXPECT_LT(soundtest::Rms(Pull(4096)), 1e-4) << "a stopped device falls silent";
@@ -154,7 +160,8 @@ TEST_F(Sequencer, StopAbortsThePlayReportsItselfAndKeepsThePosition) {
     ASSERT_TRUE(SequencerPlay(id, window.handle));
     const std::vector<float> rest = PlayOut(id);
     EXPECT_NEAR(static_cast<double>(rest.size()) / 2 / 44100, 0.75, 0.15);
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
 }
 
 TEST_F(Sequencer, SeekingToTheStartAbortsThePlayAndStartsOver) {
@@ -187,8 +194,9 @@ TEST_F(Sequencer, AnEndNotYetPostedIsStillReportedSuccessfulWhenACommandFollows)
     ASSERT_TRUE(SequencerPlay(id, window.handle));
     PlayOut(id);  // ended on the output's side, not yet posted
     ASSERT_TRUE(SequencerStop(id, window.handle));
-    EXPECT_EQ(window.Take(), (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)},
-                                                  {MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Notice>{{MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)},
+                                   {MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id)}}));
 }
 
 TEST_F(Sequencer, AFailingOutputReportsFailure) {
@@ -207,7 +215,8 @@ TEST_F(Sequencer, FilesThatCannotBeOpenedGiveNoDevice) {
     EXPECT_EQ(SequencerOpen(std::filesystem::temp_directory_path().string(), &e), 0u);
     EXPECT_EQ(e, SequencerError::kCannotRead);
     EXPECT_EQ(SequencerOpen("", &e), 0u);
-    const std::string text = soundtest::WriteTemp("text.mid", {'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'});
+    const std::string text =
+        soundtest::WriteTemp("text.mid", {'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'});
     EXPECT_EQ(SequencerOpen(text, &e), 0u);
     EXPECT_EQ(e, SequencerError::kNotMidi);
     EXPECT_LT(soundtest::Rms(Pull(4096)), 1e-6);
@@ -259,11 +268,12 @@ TEST(SoundFonts, TheUsersChoiceComesFirstAndOnlyARealSoundFontIsTaken) {
     ASSERT_GE(plain.size(), 6u);
     // After the synthesiser's own default come the system's General MIDI fonts.
     const std::vector<std::string> fixed = {
-        "/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf3/default-GM.sf3",
-        "/usr/share/soundfonts/default.sf2",    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+        "/usr/share/sounds/sf2/default-GM.sf2",        "/usr/share/sounds/sf3/default-GM.sf3",
+        "/usr/share/soundfonts/default.sf2",           "/usr/share/sounds/sf2/FluidR3_GM.sf2",
         "/usr/share/sounds/sf3/MuseScore_General.sf3", "/usr/share/sounds/sf2/TimGM6mb.sf2"};
     ASSERT_LE(plain.size(), fixed.size() + 1);
-    EXPECT_EQ(std::vector<std::string>(plain.end() - static_cast<std::ptrdiff_t>(fixed.size()), plain.end()),
+    EXPECT_EQ(std::vector<std::string>(plain.end() - static_cast<std::ptrdiff_t>(fixed.size()),
+                                       plain.end()),
               fixed);
     setenv("ORBSAVER_SOUNDFONT", system.c_str(), 1);
     EXPECT_EQ(SoundFontCandidates().front(), system);
@@ -279,7 +289,8 @@ TEST(SoundFonts, TheUsersChoiceComesFirstAndOnlyARealSoundFontIsTaken) {
 TEST_F(Sequencer, MusicPathsInTheKeyboardCodePageAreFound) {
     // "café.mid" on the disk in UTF-8; the setting holds it in code page 1252.
     const std::string utf8 = soundtest::WriteTemp("caf\xC3\xA9.mid", soundtest::MakeMidi(1));
-    std::string setting = utf8.substr(0, utf8.size() - std::string("caf\xC3\xA9.mid").size()) + "caf\xE9.mid";
+    std::string setting =
+        utf8.substr(0, utf8.size() - std::string("caf\xC3\xA9.mid").size()) + "caf\xE9.mid";
     const std::uint32_t a = sound::OpenMusic(setting.c_str(), 1252);
     ASSERT_NE(a, 0u);
     opened.push_back(a);

@@ -1,9 +1,10 @@
 // The WAVE parser: the formats it plays, one broken file per kind of refusal, and the
 // conversion to the output's stereo floats.
+#include "platform/audio/wave.h"
+
 #include <gtest/gtest.h>
 
 #include "audio_test_util.h"
-#include "platform/audio/wave.h"
 #include "platform/resources/resources.h"
 
 using namespace platform;
@@ -73,7 +74,8 @@ TEST(WaveParser, RefusesEachKindOfBrokenFile) {
     };
     const std::vector<Case> cases = {
         {"empty", {}, WaveError::kNotRiff},
-        {"eleven bytes", std::vector<std::uint8_t>(good.begin(), good.begin() + 11), WaveError::kNotRiff},
+        {"eleven bytes", std::vector<std::uint8_t>(good.begin(), good.begin() + 11),
+         WaveError::kNotRiff},
         {"not RIFF", with([](auto& v) { v[0] = 'X'; }), WaveError::kNotRiff},
         {"RIFF of another form", with([](auto& v) { v[8] = 'A'; }), WaveError::kNotWave},
         {"data larger than the file", with([](auto& v) { SetLe32(v, kDataSize, 0xFFFFFFF0u); }),
@@ -93,7 +95,8 @@ TEST(WaveParser, RefusesEachKindOfBrokenFile) {
         {"data before format", with([](auto& v) { v[12] = 'X'; }), WaveError::kNoFormat},
         {"no data chunk", with([](auto& v) { v[kDataTag] = 'X'; }), WaveError::kNoData},
         {"empty data", MakeWave(1, 8, 11025, 0), WaveError::kNoData},
-        {"header only", std::vector<std::uint8_t>(good.begin(), good.begin() + 12), WaveError::kNoFormat},
+        {"header only", std::vector<std::uint8_t>(good.begin(), good.begin() + 12),
+         WaveError::kNoFormat},
         {"RIFF size ends inside the header", with([](auto& v) { SetLe32(v, kRiffSize, 0); }),
          WaveError::kBadChunkSize},
         {"RIFF size cuts the data chunk", with([](auto& v) { SetLe32(v, kRiffSize, 40); }),
@@ -141,7 +144,10 @@ TEST(WaveConversion, ResamplesToTheOutputRateAndSpreadsMonoToBothSides) {
 TEST(WaveConversion, KeepsStereoSidesApartInSixteenBits) {
     std::vector<std::uint8_t> v = MakeWave(2, 16, 44100, 4);
     // Left +16384, right -16384 in the first frame.
-    v[44] = 0x00; v[45] = 0x40; v[46] = 0x00; v[47] = 0xC0;
+    v[44] = 0x00;
+    v[45] = 0x40;
+    v[46] = 0x00;
+    v[47] = 0xC0;
     WaveSound s;
     ASSERT_EQ(ParseWave(Bytes(v), &s), WaveError::kOk);
     const std::vector<float> out = ConvertWaveToStereo(s, 44100);
