@@ -3,11 +3,14 @@
 // rendered by one stream of the audio output, under the output's lock, so commands and
 // rendering never overlap. Ends of play found on the output's thread wait in the device
 // until PollSequencerNotices posts them on the program's thread.
+#include <fcntl.h>
 #include <fluidsynth.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -159,17 +162,27 @@ void SilenceSynthesiserLog() {
         fluid_set_log_function(level, &QuietLog, nullptr);
 }
 
+// Reads a regular file whole. Opened without blocking, so that a name given to a pipe
+// or a device cannot hold the program up, and refused unless it is a regular file.
 bool ReadWholeFile(const std::string& path, std::vector<std::byte>* bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
     struct stat st {};
-    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) &&
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
               static_cast<std::uint64_t>(st.st_size) <= kMaxMidiFileBytes;
     if (ok) {
         bytes->resize(static_cast<std::size_t>(st.st_size));
-        ok = std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
+        std::size_t done = 0;
+        while (ok && done < bytes->size()) {
+            const ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                ok = false;  // the file shrank while it was read
+            else
+                done += static_cast<std::size_t>(n);
+        }
     }
-    std::fclose(f);
+    close(fd);
     return ok;
 }
 

@@ -15,9 +15,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A folder of this test process's own, removed when the process ends.
 fs::path TempDir(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() /
-                         ("orbsaver-password-tests-" + std::to_string(::getpid())) / name;
+    struct Root {
+        fs::path path =
+            fs::temp_directory_path() / ("orbsaver-password-tests-" + std::to_string(::getpid()));
+        ~Root() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    };
+    static Root root;
+    const fs::path dir = root.path / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;

@@ -84,12 +84,20 @@ inline std::vector<std::uint8_t> MakeMidi(int notes = 1) {
     return v;
 }
 
-// A folder of this test process's own, so that test runs side by side do not meet.
+// A folder of this test process's own, so that test runs side by side do not meet;
+// it goes when the process ends.
 inline std::filesystem::path TempDir() {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("orbsaver-sound-tests-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
+    struct Folder {
+        std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("orbsaver-sound-tests-" + std::to_string(::getpid()));
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static Folder folder;
+    std::filesystem::create_directories(folder.path);
+    return folder.path;
 }
 
 inline std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {

@@ -3,6 +3,7 @@
 #include "platform/audio/sequencer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "audio_test_util.h"
 #include "platform/audio/audio.h"
+#include "platform/audio/midi_file.h"
 #include "sound/sound.h"
 
 using namespace platform;
@@ -215,6 +217,17 @@ TEST_F(Sequencer, FilesThatCannotBeOpenedGiveNoDevice) {
     EXPECT_EQ(SequencerOpen(std::filesystem::temp_directory_path().string(), &e), 0u);
     EXPECT_EQ(e, SequencerError::kCannotRead);
     EXPECT_EQ(SequencerOpen("", &e), 0u);
+    // A pipe would block a reader until someone writes to it; it is refused at once.
+    const std::string fifo = (soundtest::TempDir() / "pipe.mid").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(SequencerOpen(fifo, &e), 0u);
+    EXPECT_EQ(e, SequencerError::kCannotRead);
+    EXPECT_EQ(SequencerOpen("/dev/zero", &e), 0u);
+    EXPECT_EQ(e, SequencerError::kCannotRead);
+    std::filesystem::resize_file(soundtest::WriteTemp("huge.mid", soundtest::MakeMidi(1)),
+                                 kMaxMidiFileBytes + 1);
+    EXPECT_EQ(SequencerOpen((soundtest::TempDir() / "huge.mid").string(), &e), 0u);
+    EXPECT_EQ(e, SequencerError::kCannotRead);
     const std::string text =
         soundtest::WriteTemp("text.mid", {'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'});
     EXPECT_EQ(SequencerOpen(text, &e), 0u);
