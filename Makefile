@@ -8,7 +8,9 @@ JOBS       ?= $(shell nproc)
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all bootstrap build run test test-asan fuzz clean
+PREFIX ?= /usr/local
+
+.PHONY: all bootstrap build run test test-asan fuzz install deb clean
 
 all: build
 
@@ -39,6 +41,14 @@ fuzz: bootstrap
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DORBSAVER_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
 	tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Installs into PREFIX (default /usr/local; DESTDIR is honoured).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in build/, installed under /usr.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

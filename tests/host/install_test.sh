@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A clean install into a temporary prefix puts every file in its place, and the
+# installed program runs from there: it finds its model in the installed data
+# directory and draws it.
+set -u
+build=$1
+prefix=$(mktemp -d)
+trap '[ "$saver" != 0 ] && kill "$saver" 2>/dev/null; rm -rf "$prefix"' EXIT
+saver=0
+cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1 || { cat "$prefix.log"; exit 1; }
+rm -f "$prefix.log"
+fail=0
+for f in bin/orbsaver share/orbsaver/multi.x share/orbsaver/win95.ppm \
+         share/orbsaver/KP4VN_1E.html share/orbsaver/KP4VN_1J.html \
+         share/xscreensaver/config/orbsaver.xml share/applications/orbsaver.desktop \
+         share/man/man6/orbsaver.6 share/icons/hicolor/32x32/apps/orbsaver.png \
+         libexec/xscreensaver/orbsaver; do
+  if [ -e "$prefix/$f" ]; then echo "ok: $f"; else echo "FAIL: $f is missing"; fail=1; fi
+done
+[ "$(readlink "$prefix/libexec/xscreensaver/orbsaver")" = "$prefix/bin/orbsaver" ] \
+  || { echo "FAIL: the display mode does not lead to the program"; fail=1; }
+
+if [ -z "${DISPLAY:-}" ]; then echo "SKIP: no display to run the installed program"; exit $fail; fi
+home=$(mktemp -d)
+XDG_CONFIG_HOME=$home ORBSAVER_DATA_DIR= "$prefix/bin/orbsaver" /s 2>"$home/err" &
+saver=$!
+"$build/orbsaver-xtool" wait "D3DRM Example" 10 || { echo "FAIL: no window"; exit 1; }
+id=$("$build/orbsaver-xtool" find "D3DRM Example" | head -n1 | cut -d' ' -f1)
+lit=0
+for _ in $(seq 30); do
+  sleep 0.2
+  lit=$("$build/orbsaver-xtool" lit "$id")
+  [ "$lit" -gt 5000 ] && break
+done
+grep -q "$prefix/share/orbsaver/multi.x" "$home/orbsaver/user.reg" \
+  || { echo "FAIL: the default model is not the installed one"; fail=1; }
+if [ "$lit" -gt 5000 ]; then echo "ok: the installed program draws its model"
+else echo "FAIL: nothing drawn ($lit lit pixels)"; cat "$home/err"; fail=1; fi
+"$build/orbsaver-xtool" close "D3DRM Example"
+wait $saver || { echo "FAIL: exit code $?"; fail=1; }
+saver=0
+rm -rf "$home"
+exit $fail
