@@ -134,6 +134,9 @@ public:
 
     // Smallest number of bytes one number can take in this encoding.
     size_t MinNumberBytes() const { return binary_ ? 4 : 1; }
+    // The same for numbers followed by more data: in text a separator comes too.
+    // Reservations use it, so a count cannot make them exceed twice the text left.
+    size_t ReserveBytesPerNumber() const { return binary_ ? 4 : 2; }
 
 private:
     void SkipSpace() {
@@ -521,7 +524,7 @@ private:
         m.name = name;
         uint32_t nv;
         if (!r_.Count(nv)) return false;
-        ReserveCapped(m.positions, nv, 3 * r_.MinNumberBytes(), r_);
+        ReserveCapped(m.positions, nv, 3 * r_.ReserveBytesPerNumber(), r_);
         for (uint32_t i = 0; i < nv; ++i) {
             Vec3 p;
             if (!Vector(p)) return false;
@@ -529,7 +532,7 @@ private:
         }
         uint32_t nf;
         if (!r_.Count(nf)) return false;
-        ReserveCapped(m.face_start, uint64_t(nf) + 1, 4 * r_.MinNumberBytes(), r_);
+        ReserveCapped(m.face_start, uint64_t(nf) + 1, 4 * r_.ReserveBytesPerNumber(), r_);
         m.face_start.push_back(0);
         for (uint32_t f = 0; f < nf; ++f) {
             uint32_t n;
@@ -565,7 +568,7 @@ private:
         uint32_t nn;
         if (!r_.Count(nn)) return false;
         std::vector<Vec3> normals;
-        ReserveCapped(normals, nn, 3 * r_.MinNumberBytes(), r_);
+        ReserveCapped(normals, nn, 3 * r_.ReserveBytesPerNumber(), r_);
         for (uint32_t i = 0; i < nn; ++i) {
             Vec3 n;
             if (!Vector(n)) return false;
