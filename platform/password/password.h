@@ -59,7 +59,8 @@ class PasswordService {
 struct PamOptions {
     // The PAM service; empty chooses ours when it is installed, else "login", else "other".
     std::string service;
-    // A folder of service files to use instead of the system's (tests only).
+    // A folder of service files to use instead of the system's (tests only); empty
+    // takes ORBSAVER_PAM_CONFIG_DIR when that is set.
     std::string configDir;
     // The user whose password is checked; empty for the user running the program.
     std::string user;
@@ -67,6 +68,9 @@ struct PamOptions {
 
 // The PAM service name our service file is installed as.
 inline constexpr const char* kPamServiceName = "orbsaver";
+// An environment variable naming a folder of PAM service files to use instead of the
+// system's, when the options name none: for tests of the whole program.
+inline constexpr const char* kPamConfigDirVariable = "ORBSAVER_PAM_CONFIG_DIR";
 
 // The service to use when none is named: ours where a service file of that name is in
 // one of the folders, else "login" where that one is, else "other".

@@ -67,6 +67,12 @@ int Converse(int count, const pam_message** messages, pam_response** responses, 
 class PamPasswordService : public PasswordService {
   public:
     explicit PamPasswordService(PamOptions options) : options_(std::move(options)) {
+        // Tests of the whole program point it at service files of their own. Whoever can
+        // set the saver's environment runs as the user already, and could end it anyway.
+        if (options_.configDir.empty()) {
+            if (const char* dir = std::getenv(kPamConfigDirVariable); dir && *dir)
+                options_.configDir = dir;
+        }
         if (options_.service.empty()) {
             std::vector<std::string> folders;
             if (!options_.configDir.empty()) {

@@ -91,6 +91,15 @@ TEST(PamService, AcceptsOnlyThePasswordTheModuleAccepts) {
     EXPECT_EQ(Verify(*service, "right horse\n"), PasswordAnswer::kRefused);
 }
 
+TEST(PamService, TheEnvironmentCanNameTheServiceFolder) {
+    const fs::path dir = TempDir("environment");
+    Write(dir / "orbsaver", "auth required pam_permit.so\n");
+    setenv(kPamConfigDirVariable, dir.string().c_str(), 1);
+    auto service = CreatePamPasswordService();
+    unsetenv(kPamConfigDirVariable);
+    EXPECT_EQ(Verify(*service, "anything"), PasswordAnswer::kAccepted);
+}
+
 TEST(PamService, TheServiceFileDecides) {
     const fs::path dir = TempDir("decides");
     Write(dir / "permit", "auth required pam_permit.so\n");
