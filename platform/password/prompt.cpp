@@ -54,6 +54,13 @@ bool ModalPasswordPrompt::Ask(WindowHandle window, SecretText* typed) {
     using Clock = std::chrono::steady_clock;
     typed->Clear();
     BeginTextInput();
+    // What was typed before the prompt showed (the key that woke the saver, and its
+    // character) is not part of the password.
+    for (Msg early;
+         PeekMessage(&early, false) && early.window == window && IsInput(early.message);) {
+        PeekMessage(&early, true);
+        WipeMemory(&early, sizeof early);
+    }
     std::size_t shown = 0;
     if (painter_) painter_->Paint(window, 0, false);
     auto lastKey = Clock::now();

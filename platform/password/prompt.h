@@ -35,7 +35,8 @@ struct PromptOptions {
     void (*onIdle)() = nullptr;
 };
 
-// The prompt as the check uses it. While it runs, the window's keyboard and pointer
+// The prompt as the check uses it. Input already waiting when it starts (the key that
+// woke the saver) is dropped. While it runs, the window's keyboard and pointer
 // messages go to the prompt; every other message is dispatched as usual, so timers,
 // painting and the music go on. A quit message ends the prompt and is posted again.
 class ModalPasswordPrompt : public PasswordPrompt {

@@ -4,16 +4,31 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 using namespace platform;
 using namespace std::chrono_literals;
 
 namespace {
 
 std::vector<std::uint32_t> g_dispatched;
+// Messages that arrive one by one while the prompt runs, as a user's typing would.
+std::deque<Msg> g_script;
 
 LRESULT Recording(WindowHandle w, std::uint32_t m, WPARAM wp, LPARAM lp) {
     g_dispatched.push_back(m);
     return DefWindowProc(w, m, wp, lp);
+}
+
+void NextScripted() {
+    if (g_script.empty()) return;
+    const Msg m = g_script.front();
+    g_script.pop_front();
+    if (m.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(m.wParam));
+    } else {
+        PostMessage(m.window, m.message, m.wParam, m.lParam);
+    }
 }
 
 class Painter : public PromptPainter {
@@ -34,17 +49,24 @@ class Prompt : public ::testing::Test {
         RegisterWindowClass("Saver", Recording);
         window = CreateWindow("Saver", WS_POPUP, 0, 0, 800, 600, 0);
         g_dispatched.clear();
+        g_script.clear();
     }
     void TearDown() override { ResetWindowSystem(); }
 
     void Type(const char* text) {
         for (const char* p = text; *p; ++p)
-            PostMessage(window, WM_CHAR, static_cast<unsigned char>(*p), 1);
+            g_script.push_back(Msg{window, WM_CHAR, static_cast<unsigned char>(*p), 1});
     }
-    void Key(WPARAM vk) { PostMessage(window, WM_KEYDOWN, vk, 1); }
+    void Key(WPARAM vk) { g_script.push_back(Msg{window, WM_KEYDOWN, vk, 1}); }
+    void Later(std::uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        g_script.push_back(Msg{window, message, wParam, lParam});
+    }
 
+    PromptOptions Options(std::chrono::milliseconds idle = 2000ms) {
+        return PromptOptions{idle, &NextScripted};
+    }
     bool Ask(SecretText* typed, std::chrono::milliseconds idle = 2000ms) {
-        ModalPasswordPrompt prompt(&painter, PromptOptions{idle, nullptr});
+        ModalPasswordPrompt prompt(&painter, Options(idle));
         return prompt.Ask(window, typed);
     }
 
@@ -58,8 +80,7 @@ TEST(PromptEntry, TypingEditsTheTextAndTheKeysEndIt) {
     SecretText t;
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, 'p', 1}, &t), EntryStep::kTyping);
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, ' ', 1}, &t), EntryStep::kTyping);
-    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, '\t', 1}, &t),
-              EntryStep::kTyping);  // control: ignored
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, '\t', 1}, &t), EntryStep::kTyping);  // ignored
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_CHAR, 0x7F, 1}, &t), EntryStep::kTyping);
     EXPECT_STREQ(t.c_str(), "p ");
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_BACK, 1}, &t), EntryStep::kTyping);
@@ -80,6 +101,18 @@ TEST_F(Prompt, EnterConfirmsWhatWasTypedAndEachChangeIsShownMasked) {
     EXPECT_STREQ(typed.c_str(), "ac");
     EXPECT_EQ(painter.counts, (std::vector<std::size_t>{0, 1, 2, 1, 2}));
     EXPECT_TRUE(g_dispatched.empty()) << "the typing never reaches the saver window";
+}
+
+TEST_F(Prompt, WhatWasTypedBeforeThePromptShowedIsNotPartOfThePassword) {
+    // The key that woke the saver, and its character, wait in the queue.
+    PostMessage(window, WM_KEYDOWN, 'Q', 1);
+    PostMessage(window, WM_CHAR, 'q', 1);
+    PostMessage(window, WM_KEYUP, 'Q', 1);
+    Type("pw");
+    Key(VK_RETURN);
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_STREQ(typed.c_str(), "pw");
 }
 
 TEST_F(Prompt, EscapeGivesUpAndLeavesNothingTyped) {
@@ -109,10 +142,10 @@ TEST_F(Prompt, GivesUpAfterASpellWithoutTyping) {
 }
 
 TEST_F(Prompt, OtherMessagesGoOnWhileThePointerAndKeysAreKeptFromTheWindow) {
-    PostMessage(window, WM_MOUSEMOVE, 0, MakePointParam(5, 5));
-    PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    PostMessage(window, WM_TIMER, 0, 0);
-    PostMessage(window, MM_MCINOTIFY, 1, 1);
+    Later(WM_MOUSEMOVE, 0, MakePointParam(5, 5));
+    Later(WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    Later(WM_TIMER, 0, 0);
+    Later(MM_MCINOTIFY, 1, 1);
     Type("k");
     Key(VK_RETURN);
     SecretText typed;
@@ -122,9 +155,9 @@ TEST_F(Prompt, OtherMessagesGoOnWhileThePointerAndKeysAreKeptFromTheWindow) {
 
 TEST_F(Prompt, AQuitMessageEndsThePromptAndIsKept) {
     Type("abc");
-    PostQuitMessage(3);
+    g_script.push_back(Msg{0, WM_QUIT, 3, 0});
+    Key(VK_RETURN);
     SecretText typed;
-    // The quit comes once the typed characters are taken, before any confirmation.
     EXPECT_FALSE(Ask(&typed));
     EXPECT_TRUE(typed.empty());
     Msg m;
@@ -135,7 +168,7 @@ TEST_F(Prompt, AQuitMessageEndsThePromptAndIsKept) {
 
 TEST_F(Prompt, TheCheckAsksThroughThePrompt) {
     FakePasswordService service("ok go");
-    ModalPasswordPrompt prompt(&painter);
+    ModalPasswordPrompt prompt(&painter, Options());
     SaverPasswordCheck check(&service, &prompt);
     check.SetSleeper([](std::chrono::milliseconds) {});
     Type("ok go");
