@@ -130,9 +130,10 @@ void SequencerStream::Render(float* out, int frames) {
         }
         if (d->playing && PieceEnded(d->player)) {
             // The player itself would wait for the last notes to die away before it
-            // calls itself done; the piece has ended with its last event, and the
-            // notes ring on while the stream renders them.
+            // calls itself done; the piece has ended with its last event. Notes still
+            // held are released, and ring out while the stream renders them.
             fluid_player_stop(d->player);
+            fluid_synth_all_notes_off(d->synth, -1);
             d->playing = false;
             d->atEnd = true;
             d->ended = true;
