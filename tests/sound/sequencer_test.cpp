@@ -313,3 +313,16 @@ TEST_F(Sequencer, MusicPathsInTheKeyboardCodePageAreFound) {
     EXPECT_EQ(sound::OpenMusic((setting + "x").c_str(), 1252), 0u);
     EXPECT_EQ(sound::OpenMusic("", 1252), 0u);
 }
+
+TEST_F(Sequencer, ANoteStillHeldAtTheEndIsReleased) {
+    // An organ note switched on and never off: it must not drone on after the piece.
+    const std::vector<std::uint8_t> midi = {
+        'M', 'T', 'h', 'd', 0,  0,    0,    6,  0,    0,    0,  1,   0,    96,   'M',  'T', 'r',
+        'k', 0,   0,   0,   11, 0x00, 0xC0, 19, 0x00, 0x90, 60, 100, 0x60, 0xFF, 0x2F, 0x00};
+    const MciDeviceId id = Open(soundtest::WriteTemp("held.mid", midi));
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(SequencerPlay(id, window.handle));
+    EXPECT_GT(soundtest::Rms(PlayOut(id)), 0.005);
+    Pull(2 * 44100);
+    EXPECT_LT(soundtest::Rms(Pull(4096)), 1e-4);
+}
