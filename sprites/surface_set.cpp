@@ -152,11 +152,15 @@ bool LoadSpriteScript(const char* name, const char* type, SurfaceSet& set) {
     set = SurfaceSet{};
     auto text = platform::FindResource(type, name);
     if (!text) return true;
+    return LoadSpriteScriptText(
+        std::string_view(reinterpret_cast<const char*>(text->data()), text->size()), set);
+}
+
+bool LoadSpriteScriptText(std::string_view text, SurfaceSet& set) {
+    set = SurfaceSet{};
     SurfaceSetBuilder builder(set);
     ScriptError error;
-    const bool ok = RunScript(
-        std::string_view(reinterpret_cast<const char*>(text->data()), text->size()), builder,
-        &error);
+    const bool ok = RunScript(text, builder, &error);
     if (!ok) {
         platform::ShowMessageBox(kScriptErrorTitle, FormatScriptError(error),
                                  platform::MessageBoxKind::kError);

@@ -88,5 +88,7 @@ CellRect Cell(const SpriteSurface& surface, int k);
 // Loads the script resource of that name and type into the set; on an error shows
 // the script error box and fails. A missing resource is an empty, successful load.
 bool LoadSpriteScript(const char* name, const char* type, SurfaceSet& set);
+// The same on a script's text.
+bool LoadSpriteScriptText(std::string_view text, SurfaceSet& set);
 
 }  // namespace sprites

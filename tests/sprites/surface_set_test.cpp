@@ -92,3 +92,16 @@ TEST(SurfaceSet, SurfacesOutsideLimitsOrWithoutRoomForCellsAreSafe) {
     EXPECT_TRUE(made.filled);
     EXPECT_FALSE(CopyBitmapToSurfaces(set, 0, 3));
 }
+
+TEST(SurfaceSet, AScriptErrorShowsItsBoxAndLeavesTheCountsAtZero) {
+    setenv("ORBSAVER_NO_MESSAGE_BOXES", "1", 1);  // the box's words go to stderr only
+    SurfaceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadSpriteScriptText("LoadRes CHAR_BMP\r\nSurface A (0,0) (0 0)\r\n", set));
+    const std::string box = testing::internal::GetCapturedStderr();
+    EXPECT_NE(box.find(kScriptErrorTitle), std::string::npos);
+    EXPECT_NE(box.find("2行 (21): サーフェイスが作成できません。"), std::string::npos) << box;
+    EXPECT_EQ(set.surfaceCount, 0);
+    EXPECT_EQ(set.bitmapCount, 0);
+    EXPECT_EQ(set.bitmaps.size(), 1u);  // what was made before the error stays
+}
