@@ -2,6 +2,10 @@
 // preparation, the saver window, the message loop and the shutdown.
 #include "shell/entry.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +20,10 @@
 #include "platform/text.h"
 #include "settings/store.h"
 #include "sprites/surface_set.h"
+#include "platform/audio/sequencer.h"
 #include "shell/about_box.h"
+#include "shell/password.h"
+#include "sound/sound.h"
 #include "shell/saver_window.h"
 
 namespace shell {
@@ -49,11 +56,38 @@ const settings::MessageEntry& SelectedMessage(const settings::SceneSettings& s) 
 }
 
 void FrameStep() {
+    // The music's completion notices are posted on this thread.
+    platform::PollSequencerNotices();
     engine::ResetFrameVelocities();
     if (!engine::UpdateFrame()) platform::WaitMessage(kIdleFrameMilliseconds);
 }
 
 void Fail(const char* what) { std::fprintf(stderr, "orbsaver: %s\n", what); }
+
+bool CheckPassword(platform::WindowHandle window) { return CheckSaverPassword(window); }
+std::uint32_t OpenMusicDevice() { return sound::MusicDevice(); }
+void ReplayMusic(std::uint32_t device, platform::WindowHandle window) {
+    sound::RewindMusic(device, window);
+    sound::PlayMusic(device, window);
+}
+
+// Under a host that fills several monitors, one process each, only the first plays
+// the music: it holds a lock for as long as it runs.
+bool TakeMusicLock() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string path = std::string(runtime && runtime[0] == '/' ? runtime : "/tmp") +
+                             "/orbsaver-music-" + std::to_string(getuid()) + ".lock";
+    static int fd = -1;
+    if (fd >= 0) return true;
+    const int f = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (f < 0) return false;
+    if (flock(f, LOCK_EX | LOCK_NB) != 0) {
+        close(f);
+        return false;
+    }
+    fd = f;  // held until the process ends
+    return true;
+}
 
 // The data directory with its separator, or empty (and a word on stderr) when it is
 // too long to serve as the prefix of the default paths.
@@ -235,6 +269,9 @@ int RunProgram(int argc, const char* const* argv) {
     settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
     settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
     Services().showAboutBox = ShowAboutBox;
+    Services().checkPassword = CheckPassword;
+    Services().musicDevice = OpenMusicDevice;
+    Services().replayMusic = ReplayMusic;
     settings::LoadOrSaveSettings(0);
     CreateSharedFonts(s, shell.fonts);
 
@@ -253,6 +290,7 @@ int RunProgram(int argc, const char* const* argv) {
             // The saver asks for the user's login password; there is no password of
             // its own to change.
             shell.mode = SaverMode::ChangePassword;
+            ChangeSaverPassword();
             std::fputs("orbsaver: the saver uses your login password; there is no separate "
                        "password to change\n", stderr);
             DeleteFonts(shell.fonts);
@@ -287,6 +325,7 @@ int RunProgram(int argc, const char* const* argv) {
             shell.ViewWidth = 800;
             shell.ViewHeight = 600;
             shell.parentWindow = 0;
+            if (s.S_ON == 1) sound::PlayWaveResource("OPEN", sound::SND_ASYNC);
             shell.preparedShowFrameRate = true;
             break;
         case ModeChoice::Hosted: {
@@ -341,6 +380,11 @@ int RunProgram(int argc, const char* const* argv) {
     if (!engine::BuildScene()) {
         Fail("cannot build the scene");
         return kExitFailure;
+    }
+
+    if (shell.mode == SaverMode::Saver && s.M_ON == 1 && (!shell.hosted || TakeMusicLock())) {
+        sound::MusicDevice() = sound::OpenMusic(s.MIDI_NM);
+        if (sound::MusicDevice() != 0) sound::PlayMusic(sound::MusicDevice(), shell.SaverWindow);
     }
 
     engine::PrepareOverlayTexts();
