@@ -272,6 +272,10 @@ void FocusWindow(WindowHandle window) {
     if (FindWindow(window)) Backend().Focus(window);
 }
 
+void GrabInput(WindowHandle window, bool grab) {
+    if (FindWindow(window)) Backend().Grab(window, grab);
+}
+
 void ShowCursor(bool visible) { Backend().SetCursorVisible(visible); }
 
 void SetCursorPos(int x, int y) { Backend().SetCursorPosition(x, y); }

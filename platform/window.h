@@ -108,6 +108,8 @@ public:
     virtual std::uint64_t ScreenRoot() = 0;
     // Whether the desktop still has the window (a child dies with its parent).
     virtual bool Alive(WindowHandle window) = 0;
+    // Takes (or gives back) the keyboard and pointer for the whole desktop.
+    virtual void Grab(WindowHandle, bool) {}
     // The backend's own window object (an SDL_Window for SDL), for the render device.
     virtual void* Native(WindowHandle window) = 0;
 };
@@ -157,6 +159,9 @@ bool GetForeignWindowSize(std::uint64_t id, int* width, int* height);
 std::uint64_t GetRootWindow();
 // Raises the window and gives it the keyboard, as after a dialog over it.
 void FocusWindow(WindowHandle window);
+// While a password is required the saver's window holds the keyboard and pointer,
+// so that no other program gets input.
+void GrabInput(WindowHandle window, bool grab);
 void ShowCursor(bool visible);
 void SetCursorPos(int x, int y);
 

@@ -181,6 +181,13 @@ public:
 
     std::uint64_t ScreenRoot() override { return DefaultRootWindow(display_); }
 
+    void Grab(WindowHandle handle, bool grab) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.sdl) return;
+        SDL_SetWindowKeyboardGrab(it->second.sdl, grab ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowMouseGrab(it->second.sdl, grab ? SDL_TRUE : SDL_FALSE);
+    }
+
     void Focus(WindowHandle handle) override {
         auto it = windows_.find(handle);
         if (it == windows_.end() || !it->second.sdl) return;

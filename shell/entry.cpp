@@ -15,6 +15,7 @@
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/overlay.h"
+#include "engine/password_prompt.h"
 #include "engine/scene.h"
 #include "platform/data_dir.h"
 #include "platform/text.h"
@@ -372,6 +373,12 @@ int RunProgram(int argc, const char* const* argv) {
     shell.MessageExtent = font ? font->Measure(text) : platform::TextExtent{};
 
     engine::StartRenderDevice();
+    static engine::DevicePromptPainter promptPainter;
+    SetSaverPasswordPainter(&promptPainter);
+    if (shell.mode == SaverMode::Saver && !shell.hosted &&
+        ReadPasswordRequest(platform::UserRegistry()) != 0) {
+        platform::GrabInput(shell.SaverWindow, true);
+    }
     engine::Device().ShowFrameRate = shell.preparedShowFrameRate ? 1 : 0;
     if (shell.mode == SaverMode::Saver &&
         !sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) {
