@@ -40,6 +40,8 @@ public:
     bool Empty() const { return count_ == 0; }
     const Msg& Front() const { return ring_[head_]; }
     void Pop() {
+        // A taken message leaves nothing behind: typed characters may be a password.
+        ring_[head_] = Msg{};
         head_ = (head_ + 1) % ring_.size();
         --count_;
     }

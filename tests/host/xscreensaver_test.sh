@@ -29,6 +29,9 @@ if [ "$(id -u)" = 0 ]; then
   chown -R nobody "$home"
   chmod 755 "$home"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  if ! "${as_user[@]}" test -x "$bin"; then
+    echo "SKIP: the daemon's user cannot reach $bin (a folder on the way is private)"; exit 77
+  fi
 fi
 "${as_user[@]}" env HOME="$home" XDG_CONFIG_HOME="$home/.config" xscreensaver -no-splash \
   >"$home/daemon.log" 2>&1 &
