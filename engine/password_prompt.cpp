@@ -6,7 +6,6 @@
 
 #include "engine/device.h"
 #include "engine/overlay.h"
-#include "engine/overlay_canvas.h"
 #include "engine/scene.h"
 #include "shell/shell_state.h"
 
@@ -37,33 +36,33 @@ void DevicePromptPainter::Paint(platform::WindowHandle, std::size_t masked, bool
         fallback = platform::Font::CreateDefault();
         font = fallback.get();
     }
-    PreparedText title, field, box, frame;
-    static std::uint32_t ids = 0xF0000000u;
-    title.image = font->Render(kPromptTitle, 0x00FFFFFF);
-    title.id = ++ids;
+    // The prompt's pictures keep their ids from paint to paint; only the field's
+    // picture changes, so only it is copied to the GPU again.
+    static std::uint32_t paints = 0;
+    ++paints;
+    const platform::TextImage title = font->Render(kPromptTitle, 0x00FFFFFF);
     std::string mask(std::min(masked, kMaskShown), kMaskCharacter);
     if (full) mask += " (full)";
-    field.image = font->Render(mask.empty() ? " " : mask, 0x00FFFFFF);
-    field.id = ++ids;
-    box.image = Solid(24, 28, 48, 220);
-    box.id = ++ids;
-    frame.image = Solid(180, 190, 220, 255);
-    frame.id = ++ids;
+    const platform::TextImage field = font->Render(mask.empty() ? " " : mask, 0x00FFFFFF);
+    const platform::TextImage box = Solid(24, 28, 48, 220);
+    const platform::TextImage edge = Solid(180, 190, 220, 255);
+    constexpr std::uint64_t kIds = 0xF0000000ull;
 
     const int w = d.rmDevice->Width(), h = d.rmDevice->Height();
     const int boxW = std::min(w - 8, 360), boxH = std::min(h - 8, 96);
     const int x = (w - boxW) / 2, y = (h - boxH) / 2;
-    DeviceCanvas canvas(*d.rmDevice, *d.pictures);
-    auto fill = [&](const PreparedText& picture, int px, int py, int pw, int ph) {
-        platform::rm::Picture p{picture.id, 1, 1, 1, picture.image.rgba.data()};
-        d.pictures->Draw(*d.rmDevice, p, 0, 0, 1, 1, px, py, pw, ph);
+    auto draw = [&](std::uint64_t id, std::uint32_t version, const platform::TextImage& image,
+                    int px, int py, int pw, int ph) {
+        const platform::rm::Picture p{id, version, image.width, image.height, image.rgba.data()};
+        d.pictures->Draw(*d.rmDevice, p, 0, 0, image.width, image.height, px, py, pw, ph);
     };
-    fill(frame, x - 2, y - 2, boxW + 4, boxH + 4);
-    fill(box, x, y, boxW, boxH);
-    canvas.DrawText(x + 16, y + 14, title);
-    fill(frame, x + 16, y + 48, boxW - 32, 30);
-    fill(box, x + 17, y + 49, boxW - 34, 28);
-    canvas.DrawText(x + 22, y + 49 + (28 - field.image.height) / 2, field);
+    draw(kIds + 1, 1, edge, x - 2, y - 2, boxW + 4, boxH + 4);
+    draw(kIds + 2, 1, box, x, y, boxW, boxH);
+    draw(kIds + 3, 1, title, x + 16, y + 14, title.width, title.height);
+    draw(kIds + 1, 1, edge, x + 16, y + 48, boxW - 32, 30);
+    draw(kIds + 2, 1, box, x + 17, y + 49, boxW - 34, 28);
+    draw(kIds + 4, paints, field, x + 22, y + 49 + (28 - field.height) / 2, field.width,
+         field.height);
     PresentFrame();
 }
 
