@@ -2,6 +2,9 @@
 // box on F1, the pause after a refused password and the music's repeat.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "settings/scene_settings.h"
 #include "shell/entry.h"
 #include "shell/saver_window.h"
@@ -133,6 +136,23 @@ TEST_F(SaverInput, ARefusedPasswordPausesMovementButNotKeys) {
     g_password = true;
     Send(WM_MOUSEMOVE, 0, MakePointParam(51, 10));
     EXPECT_TRUE(Closing());
+}
+
+TEST_F(SaverInput, ThePauseTimerFiresAfter300Milliseconds) {
+    g_password = false;
+    Send(WM_KEYDOWN, 'Q');
+    Msg m;
+    EXPECT_FALSE(PeekMessage(&m, true));  // not yet
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(PeekMessage(&m, true));
+    std::this_thread::sleep_for(std::chrono::milliseconds(130));
+    ASSERT_TRUE(PeekMessage(&m, true));
+    EXPECT_EQ(m.message, WM_TIMER);
+    EXPECT_EQ(m.wParam, kPauseTimer);
+    DispatchMessage(m);
+    EXPECT_FALSE(Input().passwordPause);
+    std::this_thread::sleep_for(std::chrono::milliseconds(330));
+    EXPECT_FALSE(PeekMessage(&m, true));  // stopped by its own tick
 }
 
 TEST_F(SaverInput, KeyboardMenuNeverReachesTheDefault) {
