@@ -267,6 +267,19 @@ int RunProgram(int argc, const char* const* argv) {
     ShellState& shell = Shell();
     settings::SceneSettings& s = settings::Settings();
 
+    // Asking for the usage, or a switch that names no mode, runs nothing: it is
+    // answered before the settings are read (or written on a first run).
+    const char* hostEnv = std::getenv("XSCREENSAVER_WINDOW");
+    const ModeChoice choice = DecideMode(argc, argv, hostEnv);
+    if (choice == ModeChoice::Help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return kExitOk;
+    }
+    if (choice == ModeChoice::Unknown) {
+        std::fprintf(stderr, "orbsaver: unknown switch '%s'\n%s", argv[1], UsageText().c_str());
+        return kExitFailure;
+    }
+
     settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
     settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
     Services().showAboutBox = ShowAboutBox;
@@ -276,17 +289,10 @@ int RunProgram(int argc, const char* const* argv) {
     settings::LoadOrSaveSettings(0);
     CreateSharedFonts(s, shell.fonts);
 
-    const char* hostEnv = std::getenv("XSCREENSAVER_WINDOW");
-    const ModeChoice choice = DecideMode(argc, argv, hostEnv);
     switch (choice) {
         case ModeChoice::Help:
-            std::fputs(UsageText().c_str(), stdout);
-            DeleteFonts(shell.fonts);
-            return kExitOk;
         case ModeChoice::Unknown:
-            std::fprintf(stderr, "orbsaver: unknown switch '%s'\n%s", argv[1], UsageText().c_str());
-            DeleteFonts(shell.fonts);
-            return kExitFailure;
+            return kExitFailure;  // answered before the settings were touched
         case ModeChoice::ChangePassword:
             // The saver asks for the user's login password; there is no password of
             // its own to change.

@@ -205,6 +205,7 @@ TEST_F(RealBinary, UnknownSwitchesAndTheOtherModesSayWhatTheyDo) {
     Process help = Start({kBinary, "--help"}, {config_});
     EXPECT_NE(ReadLine(help).find("usage: orbsaver"), std::string::npos);
     EXPECT_EQ(WaitFor(help, 10), 0);
+    EXPECT_EQ(ReadFile(Store()), "");  // neither touched the settings
     Process password = Start({kBinary, "/a"}, {config_});
     EXPECT_EQ(WaitFor(password, 10), 0);
 }
