@@ -303,65 +303,63 @@ MciDeviceId SequencerOpen(const std::string& path, SequencerError* error) {
     return id;
 }
 
-bool SequencerPlay(MciDeviceId id, WindowHandle notify) {
+namespace {
+
+// One command on an open device: under the audio lock, after the device's finished
+// play has been settled; the notices it gives are posted once the lock is released.
+// False when no device has that ID.
+template <class Command>
+bool RunCommand(MciDeviceId id, Command command) {
     NoticeList notices;
     bool ok = false;
     {
         auto lock = LockAudio();
         if (Device* d = Find(id)) {
-            ok = true;
             Settle(*d, notices);
-            if (d->awaiting) notices.Add(d->awaiting, MCI_NOTIFY_SUPERSEDED, id);
-            d->awaiting = 0;
-            if (d->atEnd) {
-                notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
-            } else if (!d->playing && fluid_player_play(d->player) != FLUID_OK) {
-                notices.Add(notify, MCI_NOTIFY_FAILURE, id);
-                ok = false;
-            } else {
-                d->playing = true;
-                d->awaiting = notify;
-            }
+            ok = command(*d, notices);
         }
     }
     notices.Post();
     return ok;
+}
+
+}  // namespace
+
+bool SequencerPlay(MciDeviceId id, WindowHandle notify) {
+    return RunCommand(id, [&](Device& d, NoticeList& notices) {
+        if (d.awaiting) notices.Add(d.awaiting, MCI_NOTIFY_SUPERSEDED, id);
+        d.awaiting = 0;
+        if (d.atEnd) {
+            notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
+        } else if (!d.playing && fluid_player_play(d.player) != FLUID_OK) {
+            notices.Add(notify, MCI_NOTIFY_FAILURE, id);
+            return false;
+        } else {
+            d.playing = true;
+            d.awaiting = notify;
+        }
+        return true;
+    });
 }
 
 bool SequencerSeekToStart(MciDeviceId id) {
-    NoticeList notices;
-    bool ok = false;
-    {
-        auto lock = LockAudio();
-        if (Device* d = Find(id)) {
-            Settle(*d, notices);
-            Abort(*d, notices);
-            d->playing = false;
-            d->atEnd = false;
-            ok = d->ResetPlayer();
-        }
-    }
-    notices.Post();
-    return ok;
+    return RunCommand(id, [&](Device& d, NoticeList& notices) {
+        Abort(d, notices);
+        d.playing = false;
+        d.atEnd = false;
+        return d.ResetPlayer();
+    });
 }
 
 bool SequencerStop(MciDeviceId id, WindowHandle notify) {
-    NoticeList notices;
-    bool ok = false;
-    {
-        auto lock = LockAudio();
-        if (Device* d = Find(id)) {
-            ok = true;
-            Settle(*d, notices);
-            Abort(*d, notices);
-            if (d->playing) fluid_player_stop(d->player);
-            d->playing = false;
-            fluid_synth_all_notes_off(d->synth, -1);
-            notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
-        }
-    }
-    notices.Post();
-    return ok;
+    return RunCommand(id, [&](Device& d, NoticeList& notices) {
+        Abort(d, notices);
+        if (d.playing) fluid_player_stop(d.player);
+        d.playing = false;
+        fluid_synth_all_notes_off(d.synth, -1);
+        notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
+        return true;
+    });
 }
 
 bool SequencerClose(MciDeviceId id) {
