@@ -91,13 +91,49 @@ bool CreateFullScreenDevice(platform::WindowHandle window) {
             set = true;
         }
     }
+    FullScreenKind kind = FullScreenKind::DisplayMode;
+    if (!set && platform::EnterDesktopFullScreen(window)) {
+        // No table mode on this monitor (a modern flat panel or a virtual screen
+        // often has none): cover it at its own mode and scale the frame onto it,
+        // rather than leave the desktop showing around an 800 x 600 window.
+        d.modeWidth = 800;
+        d.modeHeight = 600;
+        d.modeBpp = platform::DesktopBitsPerPixel();
+        kind = FullScreenKind::Scaled;
+        set = true;
+    }
     if (!set) {
         ReleaseRenderDevice();
         return CreateWindowedDevice(window);
     }
     d.fullScreen = 1;
+    d.fullScreenKind = kind;
     d.running = 1;
     return true;
+}
+
+static bool CoverMonitorAgain(RenderDevice& d) {
+    const bool covered =
+        d.fullScreenKind == FullScreenKind::DisplayMode
+            ? platform::EnterFullScreen(d.deviceWindow, d.modeWidth, d.modeHeight, d.modeBpp)
+            : platform::EnterDesktopFullScreen(d.deviceWindow);
+    if (covered) d.fullScreen = 1;
+    return covered;
+}
+
+PresentRect ScaledPresentRect(int frameWidth, int frameHeight, int drawableWidth,
+                              int drawableHeight) {
+    if (frameWidth <= 0 || frameHeight <= 0 || drawableWidth <= 0 || drawableHeight <= 0)
+        return {0, 0, 0, 0};
+    // Compare the two proportions in integers: the wider side limits.
+    const long long across = static_cast<long long>(drawableWidth) * frameHeight;
+    const long long down = static_cast<long long>(drawableHeight) * frameWidth;
+    int w = drawableWidth, h = drawableHeight;
+    if (across > down)
+        w = static_cast<int>(down / frameHeight);
+    else
+        h = static_cast<int>(across / frameWidth);
+    return {(drawableWidth - w) / 2, (drawableHeight - h) / 2, w, h};
 }
 
 bool CreateWindowedDevice(platform::WindowHandle window) {
@@ -165,10 +201,19 @@ bool RecreateWindowedDevice(platform::WindowHandle window) {
 bool PresentFrame() {
     RenderDevice& d = Device();
     if (d.suspended || !d.running || !d.surface || !d.rmDevice) return false;
+    // A dialog took the monitor back for a while; cover it again, as a flip would.
+    if (d.fullScreenKind != FullScreenKind::None && !d.fullScreen && d.deviceWindow)
+        CoverMonitorAgain(d);
     int w = 0, h = 0;
     d.surface->DrawableSize(&w, &h);
     d.surface->BindWindowFramebuffer();
-    d.rmDevice->Present(0, 0, w, h);
+    if (d.fullScreenKind == FullScreenKind::Scaled && d.fullScreen) {
+        const PresentRect r = ScaledPresentRect(d.modeWidth, d.modeHeight, w, h);
+        if (r.width != w || r.height != h) d.surface->ClearToBlack();
+        d.rmDevice->Present(r.x, r.y, r.width, r.height);
+    } else {
+        d.rmDevice->Present(0, 0, w, h);
+    }
     if (!d.surface->SwapBuffers()) {
         ReleaseRenderDevice();
         return false;
@@ -268,6 +313,7 @@ bool ReleaseRenderDevice() {
     d.retainedMode = false;
     if (d.fullScreen && d.deviceWindow) platform::LeaveFullScreen(d.deviceWindow);
     d.fullScreen = 0;
+    d.fullScreenKind = FullScreenKind::None;
     d.surface.reset();
     d.running = 0;
     return true;

@@ -24,6 +24,15 @@ inline constexpr DisplayMode kDisplayModeTable[6] = {
     {800, 600, 16}, {800, 600, 8}, {800, 600, 24}, {640, 480, 16}, {640, 480, 8}, {640, 480, 24},
 };
 
+enum class FullScreenKind : std::int32_t {
+    None,
+    // The monitor shows one of the table's display modes.
+    DisplayMode,
+    // The monitor keeps its own mode, and the 800 x 600 frame is scaled onto it with
+    // its proportions kept, black around it.
+    Scaled,
+};
+
 struct RenderDevice {
     // The GL context on the window: the display object and its primary surface.
     std::unique_ptr<platform::GlSurface> surface;
@@ -45,7 +54,10 @@ struct RenderDevice {
     std::int32_t windowed = 0;
     std::int32_t suspended = 0;
     std::int32_t appActive = 0;
-    std::int32_t fullScreen = 0;  // the window covers the monitor in a mode of ours
+    std::int32_t fullScreen = 0;  // the window covers the monitor now
+    // How the full-screen device covers the monitor; kept while a dialog is shown so
+    // that the next present can cover it again.
+    FullScreenKind fullScreenKind = FullScreenKind::None;
     std::int32_t modeWidth = 0, modeHeight = 0, modeBpp = 0;
     platform::WindowHandle deviceWindow = 0;
     std::uint32_t renderQuality = 0;
@@ -74,8 +86,16 @@ bool OnDeviceMove(platform::WindowHandle window);
 bool OnDeviceSize(platform::WindowHandle window, std::uintptr_t sizeType, int width, int height);
 bool OnDeviceActivate(std::uintptr_t active);
 bool OnDevicePaint(platform::WindowHandle window);
-// Steps out of exclusive full screen so that a dialog can be seen over the saver.
+// Steps out of exclusive full screen so that a dialog can be seen over the saver;
+// the next present covers the monitor again.
 void FlipToGdiSurface();
+// Where a frame of the given size lands in a drawable of the given size: as large
+// as fits with its proportions kept, centred. x and y count from the bottom left.
+struct PresentRect {
+    int x, y, width, height;
+};
+PresentRect ScaledPresentRect(int frameWidth, int frameHeight, int drawableWidth,
+                              int drawableHeight);
 // Releases everything; harmless to repeat.
 bool ReleaseRenderDevice();
 

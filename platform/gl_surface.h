@@ -20,6 +20,8 @@ public:
     virtual void SetSwapInterval(int interval) = 0;
     // Binds the window's own framebuffer for drawing.
     virtual void BindWindowFramebuffer() = 0;
+    // Fills the bound framebuffer with black.
+    virtual void ClearToBlack() = 0;
     // Shows what was drawn into the window's framebuffer; waits for the display.
     virtual bool SwapBuffers() = 0;
     // The window's size in drawable pixels.
@@ -29,6 +31,9 @@ public:
 // Makes the window cover its monitor in the given display mode. False, with the
 // window left as it was, when the desktop cannot set that mode.
 bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixel);
+// Makes the window cover its monitor at the monitor's own mode. False, with the
+// window left as it was, when the desktop will not.
+bool EnterDesktopFullScreen(WindowHandle window);
 // Gives the monitor back its own mode and the window its normal place, so that a
 // dialog can be seen over it.
 void LeaveFullScreen(WindowHandle window);

@@ -25,6 +25,17 @@ public:
         constexpr unsigned kDrawFramebuffer = 0x8CA9;
         if (bind) bind(kDrawFramebuffer, 0);
     }
+    void ClearToBlack() override {
+        using ClearColor = void (*)(float, float, float, float);
+        using Clear = void (*)(unsigned mask);
+        static auto clearColor =
+            reinterpret_cast<ClearColor>(SDL_GL_GetProcAddress("glClearColor"));
+        static auto clear = reinterpret_cast<Clear>(SDL_GL_GetProcAddress("glClear"));
+        constexpr unsigned kColorBufferBit = 0x4000;
+        if (!clearColor || !clear) return;
+        clearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        clear(kColorBufferBit);
+    }
     bool SwapBuffers() override {
         SDL_GL_SwapWindow(window_);
         return true;
@@ -76,6 +87,19 @@ bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixe
         return true;
     }
     return false;
+}
+
+bool EnterDesktopFullScreen(WindowHandle window) {
+    SDL_Window* w = SdlWindow(window);
+    if (!w) return false;
+    // Placed over the monitor first: without a window manager nobody acts on the
+    // full-screen request, and with one the request then changes nothing.
+    const int display = SDL_GetWindowDisplayIndex(w);
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) != 0) return false;
+    SDL_SetWindowPosition(w, bounds.x, bounds.y);
+    SDL_SetWindowSize(w, bounds.w, bounds.h);
+    return SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
 }
 
 void LeaveFullScreen(WindowHandle window) {
