@@ -1,5 +1,6 @@
 // fontconfig picks the faces, FreeType opens them and gives the metrics.
 #include "platform/fonts.h"
+#include "platform/text.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -207,30 +208,6 @@ TextImage Font::Render(std::string_view utf8, std::uint32_t colorref) const {
     if (description_.underline) line(ascent_ + std::max(1, descent_ / 3));
     if (description_.strikeOut) line(ascent_ - ascent_ / 3);
     return image;
-}
-
-char32_t NextCodePoint(std::string_view s, std::size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i++]);
-    if (b0 < 0x80) return b0;
-    int extra = 0;
-    char32_t c = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1;
-        c = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2;
-        c = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3;
-        c = b0 & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
-        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    }
-    return c;
 }
 
 }  // namespace platform

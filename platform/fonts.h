@@ -67,7 +67,5 @@ private:
     std::int32_t descent_ = 0;
 };
 
-// Decodes one UTF-8 character at text[i], advancing i; malformed bytes give U+FFFD.
-char32_t NextCodePoint(std::string_view text, std::size_t& i);
 
 }  // namespace platform

@@ -9,9 +9,11 @@
 
 #include <cstdio>
 #include <map>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/text.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -377,9 +379,10 @@ private:
             case SDL_TEXTINPUT: {
                 const WindowHandle h = HandleOf(ev.text.windowID);
                 if (!h) return;
-                for (const char* p = ev.text.text; *p; ++p) {
-                    const auto c = static_cast<unsigned char>(*p);
-                    if (c < 0x80) post(Msg{h, WM_CHAR, c, 1});
+                // One WM_CHAR per character, carrying its code point.
+                const std::string_view text(ev.text.text);
+                for (std::size_t at = 0; at < text.size();) {
+                    post(Msg{h, WM_CHAR, NextCodePoint(text, at), 1});
                 }
                 return;
             }

@@ -18,9 +18,52 @@ bool SecretText::Append(char c) {
     return true;
 }
 
+bool SecretText::AppendCharacter(char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    char bytes[4];
+    std::size_t n = 0;
+    if (c < 0x80) {
+        bytes[n++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+        bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    const bool fits = size_ + n <= kCapacity;
+    if (fits) {
+        for (std::size_t i = 0; i < n; ++i) text_[size_++] = bytes[i];
+        text_[size_] = '\0';
+    }
+    WipeMemory(bytes, sizeof bytes);
+    return fits;
+}
+
+static bool IsContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
 void SecretText::RemoveLast() {
-    if (size_ == 0) return;
-    text_[--size_] = '\0';
+    // Back over the continuation bytes to the character's first byte, but never
+    // more than a character's worth.
+    for (std::size_t removed = 0; size_ > 0 && removed < 4; ++removed) {
+        const char byte = text_[--size_];
+        text_[size_] = '\0';
+        if (!IsContinuation(byte)) break;
+    }
+}
+
+std::size_t SecretText::characters() const {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < size_; ++i) count += !IsContinuation(text_[i]);
+    return count;
 }
 
 void SecretText::Clear() {

@@ -32,9 +32,17 @@ class SecretText {
 
     // False, keeping the text, when it is full.
     bool Append(char c);
+    // Adds one character as UTF-8, the encoding of login passwords. False, keeping
+    // the text, when its bytes do not all fit or it is no character at all.
+    bool AppendCharacter(char32_t c);
+    // Removes the last character: all of its bytes.
     void RemoveLast();
     void Clear();
+    // Bytes, and the characters they make.
     std::size_t size() const { return size_; }
+    std::size_t characters() const;
+    // Whether not one more byte fits.
+    bool full() const { return size_ == kCapacity; }
     bool empty() const { return size_ == 0; }
     const char* c_str() const { return text_; }
 

@@ -32,8 +32,11 @@ bool IsInput(std::uint32_t message) {
 
 EntryStep ApplyEntryMessage(const Msg& message, SecretText* typed) {
     if (message.message == WM_CHAR) {
-        if (message.wParam >= 0x20 && message.wParam != 0x7F && message.wParam < 0x100)
-            typed->Append(static_cast<char>(message.wParam));
+        // A character of any script; control characters (C0, DEL and C1) are not
+        // part of a password.
+        const WPARAM c = message.wParam;
+        if (c >= 0x20 && !(c >= 0x7F && c <= 0x9F))
+            typed->AppendCharacter(static_cast<char32_t>(c));
     } else if (message.message == WM_KEYDOWN) {
         switch (message.wParam) {
             case VK_RETURN:
@@ -87,9 +90,9 @@ bool ModalPasswordPrompt::Ask(WindowHandle window, SecretText* typed) {
                 lastKey = Clock::now();
             }
             WipeMemory(&m, sizeof m);  // a typed character leaves no copy here
-            if (painter_ && typed->size() != shown) {
-                shown = typed->size();
-                painter_->Paint(window, shown, shown == SecretText::kCapacity);
+            if (painter_ && typed->characters() != shown) {
+                shown = typed->characters();
+                painter_->Paint(window, shown, typed->full());
             }
             continue;
         }

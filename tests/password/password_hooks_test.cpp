@@ -3,6 +3,8 @@
 // refusals, and the typed text wiped after each check.
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include <cstring>
 
 #include "platform/password/password.h"
@@ -257,6 +259,33 @@ TEST(TypedPassword, HoldsAtMostItsCapacityAndEditsAtTheEnd) {
     text.RemoveLast();
     text.RemoveLast();  // on an empty text: nothing
     EXPECT_TRUE(text.empty());
+}
+
+TEST(TypedPassword, HoldsCharactersOfAnyScriptAsUtf8AndRemovesThemWhole) {
+    SecretText text;
+    for (char32_t c : std::u32string_view(U"h\u00F6\u20AC\U0001F600")) {
+        ASSERT_TRUE(text.AppendCharacter(c));
+    }
+    EXPECT_STREQ(text.c_str(), "h\xC3\xB6\xE2\x82\xAC\xF0\x9F\x98\x80");
+    EXPECT_EQ(text.size(), 10u);
+    EXPECT_EQ(text.characters(), 4u);
+    text.RemoveLast();
+    EXPECT_STREQ(text.c_str(), "h\xC3\xB6\xE2\x82\xAC");
+    text.RemoveLast();
+    text.RemoveLast();
+    EXPECT_STREQ(text.c_str(), "h");
+    EXPECT_FALSE(text.AppendCharacter(0xD800));
+    EXPECT_FALSE(text.AppendCharacter(0x110000));
+    EXPECT_STREQ(text.c_str(), "h");
+
+    // A character whose bytes do not all fit is not added in part.
+    text.Clear();
+    for (std::size_t i = 0; i + 1 < SecretText::kCapacity; ++i) ASSERT_TRUE(text.Append('a'));
+    EXPECT_FALSE(text.AppendCharacter(0xF6));
+    EXPECT_EQ(text.size(), SecretText::kCapacity - 1);
+    EXPECT_FALSE(text.full());
+    EXPECT_TRUE(text.AppendCharacter('b'));
+    EXPECT_TRUE(text.full());
 }
 
 TEST(RefusalDelay, DoublesFromOneSecondUpToSixteen) {

@@ -91,6 +91,15 @@ TEST(PromptEntry, TypingEditsTheTextAndTheKeysEndIt) {
     EXPECT_STREQ(t.c_str(), "p");
 }
 
+TEST(PromptEntry, CharactersBeyondAsciiAreTypedAndControlsAreNot) {
+    SecretText t;
+    for (WPARAM c : {WPARAM(0xF6), WPARAM(0x9B), WPARAM(0x3042), WPARAM(0x85), WPARAM(0x1F600)})
+        ApplyEntryMessage(Msg{1, WM_CHAR, c, 1}, &t);
+    EXPECT_STREQ(t.c_str(), "\xC3\xB6\xE3\x81\x82\xF0\x9F\x98\x80");
+    ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_BACK, 1}, &t);
+    EXPECT_STREQ(t.c_str(), "\xC3\xB6\xE3\x81\x82");
+}
+
 TEST_F(Prompt, EnterConfirmsWhatWasTypedAndEachChangeIsShownMasked) {
     Type("ab");
     Key(VK_BACK);
@@ -101,6 +110,17 @@ TEST_F(Prompt, EnterConfirmsWhatWasTypedAndEachChangeIsShownMasked) {
     EXPECT_STREQ(typed.c_str(), "ac");
     EXPECT_EQ(painter.counts, (std::vector<std::size_t>{0, 1, 2, 1, 2}));
     EXPECT_TRUE(g_dispatched.empty()) << "the typing never reaches the saver window";
+}
+
+TEST_F(Prompt, OneMaskForEachCharacterHoweverManyBytesItTakes) {
+    Later(WM_CHAR, 0xF6);
+    Later(WM_CHAR, 0x20AC);
+    Key(VK_BACK);
+    Key(VK_RETURN);
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_STREQ(typed.c_str(), "\xC3\xB6");
+    EXPECT_EQ(painter.counts, (std::vector<std::size_t>{0, 1, 2, 1}));
 }
 
 TEST_F(Prompt, WhatWasTypedBeforeThePromptShowedIsNotPartOfThePassword) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -76,9 +77,14 @@ class Keyboard {
         XSync(display_, False);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    // Lower-case letters and blanks.
-    void Type(const std::string& text) {
-        for (char c : text) Tap(c == ' ' ? XK_space : static_cast<KeySym>(XK_a + (c - 'a')));
+    // Any characters: one the keyboard map lacks is put on a free key first, as
+    // a second keyboard layout would be.
+    void Type(std::u32string_view text) {
+        for (char32_t c : text) {
+            const KeySym key = c == U' ' ? XK_space : c < 0x100 ? c : 0x01000000 | c;
+            if (XKeysymToKeycode(display_, key) == 0) MapOnFreeKey(key);
+            Tap(key);
+        }
     }
     void MoveTo(int x, int y) {
         XTestFakeMotionEvent(display_, -1, x, y, 0);
@@ -86,6 +92,24 @@ class Keyboard {
     }
 
   private:
+    void MapOnFreeKey(KeySym key) {
+        int low = 0, high = 0, perCode = 0;
+        XDisplayKeycodes(display_, &low, &high);
+        KeySym* map = XGetKeyboardMapping(display_, low, high - low + 1, &perCode);
+        for (int code = high; code >= low && map; --code) {
+            bool free = true;
+            for (int k = 0; k < perCode; ++k) free = free && map[(code - low) * perCode + k] == 0;
+            if (!free) continue;
+            KeySym both[2] = {key, key};
+            XChangeKeyboardMapping(display_, code, 2, both, 1);
+            XSync(display_, False);
+            // Clients learn of the new map through MappingNotify; give them a moment.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            break;
+        }
+        if (map) XFree(map);
+    }
+
     Display* display_;
 };
 
@@ -108,7 +132,7 @@ TEST(SaverPassword, TheSaverEndsOnlyAfterTheRightPassword) {
     fs::create_directories(pam);
     const fs::path script = pam / "check-password";
     std::ofstream(script) << "#!/bin/bash\nIFS= read -r -d '' password\n"
-                             "[[ $password == 'right horse' ]]\n";
+                             "[[ $password == 'right h\xC3\xB6rse' ]]\n";
     fs::permissions(script, fs::perms::owner_all);
     std::ofstream(pam / "orbsaver")
         << "auth required pam_exec.so expose_authtok quiet " << script.string() << "\n";
@@ -126,15 +150,17 @@ TEST(SaverPassword, TheSaverEndsOnlyAfterTheRightPassword) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     keyboard.MoveTo(300, 300);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    keyboard.Type("wrong horse");
+    keyboard.Type(U"wrong horse");
     keyboard.Tap(XK_Return);
     EXPECT_EQ(ExitCodeAfter(saver, std::chrono::seconds(3)), -1)
         << "a wrong password ended the saver";
 
-    // After the refusal's delay, a key asks again; the right password ends the saver.
+    // After the refusal's delay, a key asks again; the right password, which has a
+    // letter beyond ASCII and a slip taken back, ends the saver.
     keyboard.Tap(XK_space);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    keyboard.Type("right horse");
+    keyboard.Type(U"right h\u00F6rse\u20AC");
+    keyboard.Tap(XK_BackSpace);
     keyboard.Tap(XK_Return);
     const int code = ExitCodeAfter(saver, std::chrono::seconds(10));
     if (code == -1) {

@@ -77,3 +77,25 @@ TEST(Utf8, MalformedBytesBecomeReplacementCharacters) {
     i = 0;
     EXPECT_EQ(NextCodePoint(e, i), 0x660Eu);
 }
+
+TEST(Utf8, DecodesEveryLengthAndRefusesWhatIsNotACharacter) {
+    // Each case: bytes, then the characters read from them one after another.
+    const struct {
+        std::string bytes;
+        std::u32string characters;
+    } cases[] = {
+        {"h\xC3\xB6r", U"h\u00F6r"},
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80", U"\u20AC\U0001F600"},
+        {"\x80x", U"\uFFFDx"},                    // a stray continuation byte
+        {"\xC0\xAFx", U"\uFFFD\uFFFDx"},          // an overlong '/'
+        {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},  // a surrogate
+        {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+        {"\xE2\x82x", U"\uFFFD\uFFFDx"},          // cut short, then the next character
+        {"\xFF\xFE", U"\uFFFD\uFFFD"},
+    };
+    for (const auto& c : cases) {
+        std::u32string read;
+        for (std::size_t i = 0; i < c.bytes.size();) read += NextCodePoint(c.bytes, i);
+        EXPECT_EQ(read, c.characters) << c.bytes;
+    }
+}
