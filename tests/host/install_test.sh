@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A clean install into a temporary prefix puts every file in its place, and the
-# installed program runs from there: it finds its model in the installed data
-# directory and draws it.
+# A clean install into a temporary prefix puts every file in its place, inside
+# that prefix (the PAM service file too), and the installed program runs from
+# there: it finds its model in the installed data directory and draws it.
 set -u
 build=$1
 prefix=$(mktemp -d)
@@ -14,7 +14,7 @@ for f in bin/orbsaver share/orbsaver/multi.x share/orbsaver/win95.ppm \
          share/orbsaver/KP4VN_1E.html share/orbsaver/KP4VN_1J.html \
          share/xscreensaver/config/orbsaver.xml share/applications/orbsaver.desktop \
          share/man/man6/orbsaver.6 share/icons/hicolor/32x32/apps/orbsaver.png \
-         libexec/xscreensaver/orbsaver; do
+         libexec/xscreensaver/orbsaver etc/pam.d/orbsaver; do
   if [ -e "$prefix/$f" ]; then echo "ok: $f"; else echo "FAIL: $f is missing"; fail=1; fi
 done
 [ "$(readlink "$prefix/libexec/xscreensaver/orbsaver")" = "$prefix/bin/orbsaver" ] \
