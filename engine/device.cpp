@@ -136,6 +136,19 @@ PresentRect ScaledPresentRect(int frameWidth, int frameHeight, int drawableWidth
     return {(drawableWidth - w) / 2, (drawableHeight - h) / 2, w, h};
 }
 
+void ViewPointToScreen(int* x, int* y) {
+    const RenderDevice& d = Device();
+    int w = 0, h = 0;
+    if (d.fullScreenKind != FullScreenKind::Scaled || !platform::GetClientSize(d.deviceWindow, &w, &h))
+        return;
+    // The window stands at the monitor's origin, which the saver window starts at.
+    const PresentRect r = ScaledPresentRect(d.modeWidth, d.modeHeight, w, h);
+    if (r.width <= 0 || r.height <= 0) return;
+    const int top = h - r.y - r.height;
+    *x = r.x + static_cast<int>(static_cast<long long>(*x) * r.width / d.modeWidth);
+    *y = top + static_cast<int>(static_cast<long long>(*y) * r.height / d.modeHeight);
+}
+
 bool CreateWindowedDevice(platform::WindowHandle window) {
     RenderDevice& d = Device();
     d.deviceWindow = window;

@@ -96,6 +96,9 @@ struct PresentRect {
 };
 PresentRect ScaledPresentRect(int frameWidth, int frameHeight, int drawableWidth,
                               int drawableHeight);
+// Moves a point of the view to where it shows on the screen: the same point, unless
+// the frame is scaled onto the monitor. For placing the pointer over what is drawn.
+void ViewPointToScreen(int* x, int* y);
 // Releases everything; harmless to repeat.
 bool ReleaseRenderDevice();
 

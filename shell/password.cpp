@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "engine/device.h"
 #include "platform/audio/sequencer.h"
 #include "platform/password/input_method.h"
 #include "platform/password/prompt.h"
@@ -87,7 +88,9 @@ bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& regis
             result = false;
         } else {
             input.passwordPause = true;
-            platform::SetCursorPos(shell.ViewWidth / 2 + 120, shell.ViewHeight / 2);
+            int x = shell.ViewWidth / 2 + 120, y = shell.ViewHeight / 2;
+            engine::ViewPointToScreen(&x, &y);
+            platform::SetCursorPos(x, y);
             result = hooks.check->Verify(window);
         }
     }

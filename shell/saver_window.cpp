@@ -63,7 +63,9 @@ void ShowAbout(WindowHandle window) {
     InputState& input = Input();
     input.ignoreInput = true;
     engine::FlipToGdiSurface();
-    SetCursorPos(Shell().ViewWidth / 2, Shell().ViewHeight / 2);
+    int x = Shell().ViewWidth / 2, y = Shell().ViewHeight / 2;
+    engine::ViewPointToScreen(&x, &y);
+    SetCursorPos(x, y);
     if (Services().showAboutBox) Services().showAboutBox(window);
     FocusWindow(window);
     input.lastMousePosX = input.lastMousePosY = -1;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/device.h"
+#include "platform/window.h"
 
 using engine::PresentRect;
 using engine::ScaledPresentRect;
@@ -39,4 +40,37 @@ TEST(ScaledPresent, NothingForEmptySizesAndNoOverflowForHugeOnes) {
     EXPECT_EQ(r.width, 2000000000);
     EXPECT_EQ(r.height, 1500000000);
     EXPECT_EQ(r.y, 250000000);
+}
+
+TEST(ScaledPresent, PointsOfTheViewLandWhereTheyShow) {
+    using namespace platform;
+    ResetWindowSystem();
+    SetWindowBackend(CreateNullWindowBackend());
+    RegisterWindowClass("D3DRM Example",
+                        [](WindowHandle w, std::uint32_t m, WPARAM wp, LPARAM lp) -> LRESULT {
+                            return DefWindowProc(w, m, wp, lp);
+                        });
+    const WindowHandle window = CreateWindow("D3DRM Example", WS_POPUP, 0, 0, 1920, 1080, 0);
+    engine::RenderDevice& d = engine::Device();
+    d.deviceWindow = window;
+    d.modeWidth = 800;
+    d.modeHeight = 600;
+    // At the display's own 800 x 600 mode a point stays where it is.
+    d.fullScreenKind = engine::FullScreenKind::DisplayMode;
+    int x = 520, y = 300;
+    engine::ViewPointToScreen(&x, &y);
+    EXPECT_EQ(x, 520);
+    EXPECT_EQ(y, 300);
+    // Scaled by 1.8 and centred between bands 240 pixels wide.
+    d.fullScreenKind = engine::FullScreenKind::Scaled;
+    engine::ViewPointToScreen(&x, &y);
+    EXPECT_EQ(x, 240 + 936);
+    EXPECT_EQ(y, 540);
+    x = 0, y = 599;
+    engine::ViewPointToScreen(&x, &y);
+    EXPECT_EQ(x, 240);
+    EXPECT_EQ(y, 1078);
+    d.fullScreenKind = engine::FullScreenKind::None;
+    d.deviceWindow = 0;
+    ResetWindowSystem();
 }
