@@ -112,13 +112,19 @@ bool CreateFullScreenDevice(platform::WindowHandle window) {
     return true;
 }
 
-static bool CoverMonitorAgain(RenderDevice& d) {
-    const bool covered =
-        d.fullScreenKind == FullScreenKind::DisplayMode
-            ? platform::EnterFullScreen(d.deviceWindow, d.modeWidth, d.modeHeight, d.modeBpp)
-            : platform::EnterDesktopFullScreen(d.deviceWindow);
-    if (covered) d.fullScreen = 1;
-    return covered;
+// Covers the monitor again the way the device did, else at the monitor's own mode.
+// When neither works the device stays in its window and stops trying, so that a
+// monitor that refuses costs no frame a mode switch.
+static void CoverMonitorAgain(RenderDevice& d) {
+    if (d.fullScreenKind == FullScreenKind::DisplayMode &&
+        platform::EnterFullScreen(d.deviceWindow, d.modeWidth, d.modeHeight, d.modeBpp)) {
+        d.fullScreen = 1;
+    } else if (platform::EnterDesktopFullScreen(d.deviceWindow)) {
+        d.fullScreenKind = FullScreenKind::Scaled;
+        d.fullScreen = 1;
+    } else {
+        d.fullScreenKind = FullScreenKind::None;
+    }
 }
 
 PresentRect ScaledPresentRect(int frameWidth, int frameHeight, int drawableWidth,
