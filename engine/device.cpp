@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "settings/scene_settings.h"
-#include "shell/shell_state.h"
+#include "settings/view_state.h"
 
 namespace engine {
 
@@ -14,7 +14,7 @@ namespace {
 // The device of a run cannot fail softly: the process ends with exit code 1. A
 // preview whose host window went away while the device started has simply ended.
 [[noreturn]] void EndProcess(const char* what) {
-    if (!platform::IsWindowAlive(shell::Shell().SaverWindow)) std::_Exit(0);
+    if (!platform::IsWindowAlive(settings::View().SaverWindow)) std::_Exit(0);
     std::fprintf(stderr, "orbsaver: %s\n", what);
     std::fflush(stderr);
     std::_Exit(1);
@@ -61,8 +61,8 @@ bool StartRenderDevice() {
     d.dither = s.DITHER;
     d.antialias = s.ALIAS;
     d.ShowFrameRate = s.FPS;
-    d.windowedRequest = shell::Shell().mode != shell::SaverMode::Saver || shell::Shell().hosted;
-    const platform::WindowHandle window = shell::Shell().SaverWindow;
+    d.windowedRequest = settings::View().mode != settings::SaverMode::Saver || settings::View().hosted;
+    const platform::WindowHandle window = settings::View().SaverWindow;
     const bool display = d.windowedRequest ? CreateWindowedDevice(window)
                                            : CreateFullScreenDevice(window);
     if (!display) EndProcess("cannot draw with OpenGL 3.3 in the saver window");

@@ -5,7 +5,7 @@
 
 #include "engine/device.h"
 #include "engine/overlay_canvas.h"
-#include "shell/shell_state.h"
+#include "settings/view_state.h"
 #include "sprites/surface_set.h"
 
 namespace engine {
@@ -195,7 +195,7 @@ bool UpdateFrame() {
 
     ApplyRotationSpeeds(scene, s, TheAppliedPlacement());
     RestoreLostSurfaces();
-    if (shell::Shell().mode == shell::SaverMode::Saver)
+    if (settings::View().mode == settings::SaverMode::Saver)
         sprites::RefreshSpriteSurfaces(sprites::TheSurfaceSet());
     if (s.ANIME == 1) {
         PlayKeyframes(scene, s, ThePathPlayer());
@@ -203,9 +203,9 @@ bool UpdateFrame() {
         PlaceManually(scene, s, TheAppliedPlacement());
     }
 
-    const shell::ShellState& shell = shell::Shell();
+    const settings::ViewState& view = settings::View();
     d.surface->MakeCurrent();
-    d.viewport->ForceUpdate(0, 0, shell.ViewWidth, shell.ViewHeight);
+    d.viewport->ForceUpdate(0, 0, view.ViewWidth, view.ViewHeight);
     if (!d.viewport->Clear()) {
         ReleaseRenderDevice();
         return false;

@@ -7,7 +7,7 @@
 
 #include "platform/text.h"
 #include "settings/scene_settings.h"
-#include "shell/shell_state.h"
+#include "settings/view_state.h"
 
 namespace engine {
 
@@ -40,10 +40,10 @@ OverlayState& Overlay() {
 }
 
 void PrepareOverlayTexts() {
-    const shell::ShellState& shell = shell::Shell();
+    const settings::ViewState& view = settings::View();
     const settings::SceneSettings& s = settings::Settings();
     OverlayState& o = Overlay();
-    const platform::Font* label = shell.fonts.PreviewLabelFont.get();
+    const platform::Font* label = view.fonts.PreviewLabelFont.get();
     Prepare(o.sampleRate, label, "15", 0x3F7FFF);
     Prepare(o.sampleFps, label, "FPS", 0xFFBF00);
     Prepare(o.notice, label, kNoticeWord, 0x00FF00);
@@ -54,9 +54,9 @@ void PrepareOverlayTexts() {
         o.message = PreparedText{};
         return;
     }
-    const platform::Font* font = shell.mode == shell::SaverMode::Saver
-                                     ? shell.fonts.MessageFont.get()
-                                     : shell.fonts.PreviewMessageFont.get();
+    const platform::Font* font = view.mode == settings::SaverMode::Saver
+                                     ? view.fonts.MessageFont.get()
+                                     : view.fonts.PreviewMessageFont.get();
     std::unique_ptr<platform::Font> fallback;
     if (!font) {
         fallback = platform::Font::CreateDefault();
@@ -74,18 +74,18 @@ void StartFrameRateClock(std::uint32_t now) {
 }
 
 void DrawScrollingMessage(OverlayCanvas& canvas) {
-    const shell::ShellState& shell = shell::Shell();
+    const settings::ViewState& view = settings::View();
     OverlayState& o = Overlay();
     if (!o.messageStarted) {
         o.messageStarted = true;
-        o.messageX = shell.ViewWidth;
+        o.messageX = view.ViewWidth;
     }
-    const int y = (shell.ViewHeight - shell.MessageExtent.height) / 2;
+    const int y = (view.ViewHeight - view.MessageExtent.height) / 2;
     if (!SelectedMessage()) return;
     canvas.DrawText(o.messageX, y, o.message);
-    o.messageX -= shell.ScrollStep;
-    if (-static_cast<long long>(o.messageX) > shell.MessageExtent.width) {
-        o.messageX = shell.ViewWidth;
+    o.messageX -= view.ScrollStep;
+    if (-static_cast<long long>(o.messageX) > view.MessageExtent.width) {
+        o.messageX = view.ViewWidth;
     }
 }
 
@@ -93,7 +93,7 @@ void DrawGlyphText(OverlayCanvas& canvas, int x, int y, const char* text) {
     sprites::SurfaceSet& set = sprites::TheSurfaceSet();
     if (static_cast<int>(set.surfaces.size()) <= kGlyphSurface) return;
     const sprites::SpriteSurface& str = set.surfaces[kGlyphSurface];
-    const double scale = shell::Shell().ViewScale;
+    const double scale = settings::View().ViewScale;
     for (const char* p = text; *p; ++p) {
         const int b = static_cast<unsigned char>(*p);
         // Only the characters 32 to 127 have glyphs.
@@ -123,23 +123,23 @@ void DrawFrameRate(OverlayCanvas& canvas, std::uint32_t now) {
         o.frames = 0;
     }
     if (o.rate == 0) return;
-    const shell::ShellState& shell = shell::Shell();
+    const settings::ViewState& view = settings::View();
     const int shown = static_cast<int>(std::min<std::uint32_t>(o.rate, 99));
-    const int y = shell.ViewHeight - Trunc(28 * shell.ViewScale);
-    DrawTwoDigits(canvas, Trunc(8 * shell.ViewScale), y, shown);
-    DrawGlyphText(canvas, Trunc(60 * shell.ViewScale), y, "FPS");
+    const int y = view.ViewHeight - Trunc(28 * view.ViewScale);
+    DrawTwoDigits(canvas, Trunc(8 * view.ViewScale), y, shown);
+    DrawGlyphText(canvas, Trunc(60 * view.ViewScale), y, "FPS");
 }
 
 void DrawOverlays(OverlayCanvas& canvas, std::uint32_t now) {
-    const shell::ShellState& shell = shell::Shell();
+    const settings::ViewState& view = settings::View();
     const settings::SceneSettings& s = settings::Settings();
     OverlayState& o = Overlay();
-    if (shell.mode == shell::SaverMode::Saver) {
+    if (view.mode == settings::SaverMode::Saver) {
         sprites::SurfaceSet& set = sprites::TheSurfaceSet();
         if (s.CPR != 0 && !set.surfaces.empty()) {
-            const double scale = shell.ViewScale;
-            canvas.BlitSprite(shell.ViewWidth - Trunc(190 * scale),
-                              shell.ViewHeight - Trunc(25 * scale), Trunc(186 * scale),
+            const double scale = view.ViewScale;
+            canvas.BlitSprite(view.ViewWidth - Trunc(190 * scale),
+                              view.ViewHeight - Trunc(25 * scale), Trunc(186 * scale),
                               Trunc(22 * scale), set.surfaces[kBallSurface], {0, 0, 186, 22});
         }
         if (Device().ShowFrameRate) DrawFrameRate(canvas, now);

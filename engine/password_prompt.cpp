@@ -7,7 +7,7 @@
 #include "engine/device.h"
 #include "engine/overlay.h"
 #include "engine/scene.h"
-#include "shell/shell_state.h"
+#include "settings/view_state.h"
 
 namespace engine {
 
@@ -29,8 +29,8 @@ void DevicePromptPainter::Paint(platform::WindowHandle, std::size_t masked, bool
     d.surface->MakeCurrent();
     RenderOnce(TheScene().SceneFrame);
 
-    const shell::ShellState& shell = shell::Shell();
-    const platform::Font* font = shell.fonts.PanelFont.get();
+    const settings::ViewState& view = settings::View();
+    const platform::Font* font = view.fonts.PanelFont.get();
     std::unique_ptr<platform::Font> fallback;
     if (!font) {
         fallback = platform::Font::CreateDefault();

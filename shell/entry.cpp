@@ -31,30 +31,11 @@ namespace shell {
 
 namespace {
 
-// Face names of the fonts the program makes for itself.
-constexpr const char* kTimesFace = "TimesNewRoman";
-constexpr const char* kMinchoFace = "\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D";  // ＭＳ 明朝
-
 // A frame that could not be made (the device is not running, or the application
 // is inactive in full screen) waits for the next message instead of spinning.
 constexpr int kIdleFrameMilliseconds = 16;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::unique_ptr<platform::Font> MakeFont(const char* face, std::int32_t height,
-                                         std::int32_t weight, bool italic) {
-    platform::FontDescription d;
-    d.face = face;
-    d.height = height;
-    d.weight = weight;
-    d.italic = italic;
-    return platform::Font::Create(d);
-}
-
-const settings::MessageEntry& SelectedMessage(const settings::SceneSettings& s) {
-    const int index = (s.MSN >= 0 && s.MSN < settings::kMessageEntries) ? s.MSN : 0;
-    return s.MSG.entries[index];
-}
 
 void FrameStep() {
     // The music's completion notices are posted on this thread.
@@ -162,63 +143,10 @@ std::uint64_t ParseWindowHandle(const char* text) {
     return static_cast<std::uint32_t>(n);
 }
 
-double ComputeViewScale(std::int32_t viewWidth) { return viewWidth * 0.00125; }
-
-std::int32_t ComputeScrollStep(std::int32_t spd, double viewScale) {
-    const double step = spd * viewScale;
-    std::int32_t n = 0;
-    if (step >= 2147483647.0) {
-        n = INT32_MAX;
-    } else if (step > -2147483648.0) {
-        n = static_cast<std::int32_t>(step);
-    }
-    return n < 1 ? 1 : n;
-}
-
-platform::FontDescription DescribeLogFont(const settings::LogFontA& font, int codePage,
-                                          double scale) {
-    platform::FontDescription d;
-    const std::size_t length = settings::TextLength(font.faceName, sizeof font.faceName);
-    d.face = platform::CodePageToUtf8(std::string_view(font.faceName, length), codePage);
-    const double height = font.height * scale;
-    d.height = (height > -2147483648.0 && height < 2147483647.0) ? static_cast<std::int32_t>(height)
-                                                                 : 0;
-    d.weight = font.weight;
-    d.italic = font.italic != 0;
-    d.underline = font.underline != 0;
-    d.strikeOut = font.strikeOut != 0;
-    return d;
-}
-
-void CreateSharedFonts(const settings::SceneSettings& s, SharedFonts& fonts) {
-    const bool japanese = s.keyboardCodePage == 932;
-    fonts.EditFont = MakeFont(japanese ? kMinchoFace : kTimesFace, japanese ? 12 : 16, 150, false);
-    fonts.PreviewLabelFont = MakeFont(kTimesFace, 6, 0, true);
-    fonts.PanelFont = MakeFont(kTimesFace, 15, 40, false);
-    const settings::LogFontA& logFont = SelectedMessage(s).font;
-    if (logFont.faceName[0] != '\0') {
-        fonts.PreviewMessageFont =
-            platform::Font::Create(DescribeLogFont(logFont, s.keyboardCodePage, 0.19));
-    }
-}
-
-void CreateMessageFont(const settings::SceneSettings& s, SharedFonts& fonts) {
-    fonts.MessageFont =
-        platform::Font::Create(DescribeLogFont(SelectedMessage(s).font, s.keyboardCodePage, 1.0));
-}
-
-void DeleteFonts(SharedFonts& fonts) {
-    fonts.EditFont.reset();
-    fonts.PreviewLabelFont.reset();
-    fonts.PanelFont.reset();
-    fonts.MessageFont.reset();
-    fonts.PreviewMessageFont.reset();
-}
-
 bool CreateSaverWindow() {
-    ShellState& shell = Shell();
+    settings::ViewState& shell = settings::View();
     InputState& input = Input();
-    if (shell.mode == SaverMode::Saver && !shell.hosted) {
+    if (shell.mode == settings::SaverMode::Saver && !shell.hosted) {
         input.ignoreInput = false;
         input.passwordPause = false;
         input.lastMousePosX = input.lastMousePosY = -1;
@@ -228,7 +156,7 @@ bool CreateSaverWindow() {
         input.lastMousePosX = input.lastMousePosY = 0;
     }
     if (!platform::RegisterWindowClass(kSaverWindowClass, SaverWindowProc)) return false;
-    const bool popup = shell.mode == SaverMode::Saver && !shell.hosted;
+    const bool popup = shell.mode == settings::SaverMode::Saver && !shell.hosted;
     const std::uint32_t style =
         platform::WS_VISIBLE | (popup ? platform::WS_POPUP : platform::WS_CHILD);
     const platform::WindowHandle window =
@@ -264,7 +192,7 @@ std::string UsageText() {
 }
 
 int RunProgram(int argc, const char* const* argv) {
-    ShellState& shell = Shell();
+    settings::ViewState& shell = settings::View();
     settings::SceneSettings& s = settings::Settings();
 
     // Asking for the usage, or a switch that names no mode, runs nothing: it is
@@ -287,7 +215,7 @@ int RunProgram(int argc, const char* const* argv) {
     Services().musicDevice = OpenMusicDevice;
     Services().replayMusic = ReplayMusic;
     settings::LoadOrSaveSettings(0);
-    CreateSharedFonts(s, shell.fonts);
+    settings::CreateSharedFonts(s, shell.fonts);
 
     switch (choice) {
         case ModeChoice::Help:
@@ -296,25 +224,25 @@ int RunProgram(int argc, const char* const* argv) {
         case ModeChoice::ChangePassword:
             // The saver asks for the user's login password; there is no password of
             // its own to change.
-            shell.mode = SaverMode::ChangePassword;
+            shell.mode = settings::SaverMode::ChangePassword;
             ChangeSaverPassword();
             std::fputs("orbsaver: the saver uses your login password; there is no separate "
                        "password to change\n", stderr);
-            DeleteFonts(shell.fonts);
+            settings::DeleteFonts(shell.fonts);
             return kExitOk;
         case ModeChoice::Config:
-            shell.mode = SaverMode::Config;
+            shell.mode = settings::SaverMode::Config;
             shell.ViewWidth = 152;
             shell.ViewHeight = 112;
-            shell.ViewScale = ComputeViewScale(shell.ViewWidth);
-            shell.ScrollStep = ComputeScrollStep(s.SPD, shell.ViewScale);
+            shell.ViewScale = settings::ComputeViewScale(shell.ViewWidth);
+            shell.ScrollStep = settings::ComputeScrollStep(s.SPD, shell.ViewScale);
             std::fputs("orbsaver: the configuration dialog is not available yet\n", stderr);
-            DeleteFonts(shell.fonts);
+            settings::DeleteFonts(shell.fonts);
             return kExitFailure;
         case ModeChoice::Preview:
-            shell.mode = SaverMode::Preview;
+            shell.mode = settings::SaverMode::Preview;
             if (platform::WindowClassExists(kOtherPreviewClass)) {
-                DeleteFonts(shell.fonts);
+                settings::DeleteFonts(shell.fonts);
                 return kExitOk;
             }
             shell.ViewWidth = 152;
@@ -323,10 +251,10 @@ int RunProgram(int argc, const char* const* argv) {
             shell.preparedShowFrameRate = false;
             break;
         case ModeChoice::Saver:
-            shell.mode = SaverMode::Saver;
-            CreateMessageFont(s, shell.fonts);
+            shell.mode = settings::SaverMode::Saver;
+            settings::CreateMessageFont(s, shell.fonts);
             if (platform::WindowClassExists(kOtherSaverClass)) {
-                DeleteFonts(shell.fonts);
+                settings::DeleteFonts(shell.fonts);
                 return kExitOk;
             }
             shell.ViewWidth = 800;
@@ -337,15 +265,15 @@ int RunProgram(int argc, const char* const* argv) {
             break;
         case ModeChoice::Hosted: {
             // The host's window, at its size; several monitors run one process each.
-            shell.mode = SaverMode::Saver;
+            shell.mode = settings::SaverMode::Saver;
             shell.hosted = true;
-            CreateMessageFont(s, shell.fonts);
+            settings::CreateMessageFont(s, shell.fonts);
             HostRequest host = FindHost(argc, argv, hostEnv);
             if (!host.window) host.window = platform::GetRootWindow();
             int w = 0, h = 0;
             if (!host.window || !platform::GetForeignWindowSize(host.window, &w, &h)) {
                 Fail("cannot find the host's window");
-                DeleteFonts(shell.fonts);
+                settings::DeleteFonts(shell.fonts);
                 return kExitFailure;
             }
             shell.ViewWidth = w;
@@ -356,20 +284,17 @@ int RunProgram(int argc, const char* const* argv) {
         }
     }
 
-    shell.ViewScale = ComputeViewScale(shell.ViewWidth);
-    shell.ScrollStep = ComputeScrollStep(s.SPD, shell.ViewScale);
+    shell.ViewScale = settings::ComputeViewScale(shell.ViewWidth);
+    shell.ScrollStep = settings::ComputeScrollStep(s.SPD, shell.ViewScale);
     if (!CreateSaverWindow()) {
-        Fail(shell.mode == SaverMode::Preview ? "cannot create the preview window in that parent"
+        Fail(shell.mode == settings::SaverMode::Preview ? "cannot create the preview window in that parent"
                                               : "cannot create the saver window");
-        DeleteFonts(shell.fonts);
+        settings::DeleteFonts(shell.fonts);
         return kExitFailure;
     }
 
-    const settings::MessageEntry& message = SelectedMessage(s);
-    const std::string text = platform::CodePageToUtf8(
-        std::string_view(message.text, settings::TextLength(message.text, sizeof message.text)),
-        s.keyboardCodePage);
-    const platform::Font* font = shell.mode == SaverMode::Saver ? shell.fonts.MessageFont.get()
+    const std::string text = settings::SelectedMessageUtf8(s);
+    const platform::Font* font = shell.mode == settings::SaverMode::Saver ? shell.fonts.MessageFont.get()
                                                                 : shell.fonts.PreviewMessageFont.get();
     std::unique_ptr<platform::Font> windowFont;
     if (!font) {
@@ -381,12 +306,12 @@ int RunProgram(int argc, const char* const* argv) {
     engine::StartRenderDevice();
     static engine::DevicePromptPainter promptPainter;
     SetSaverPasswordPainter(&promptPainter);
-    if (shell.mode == SaverMode::Saver && !shell.hosted &&
+    if (shell.mode == settings::SaverMode::Saver && !shell.hosted &&
         ReadPasswordRequest(platform::UserRegistry()) != 0) {
         platform::GrabInput(shell.SaverWindow, true);
     }
     engine::Device().ShowFrameRate = shell.preparedShowFrameRate ? 1 : 0;
-    if (shell.mode == SaverMode::Saver &&
+    if (shell.mode == settings::SaverMode::Saver &&
         !sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) {
         return kExitFailure;
     }
@@ -395,7 +320,7 @@ int RunProgram(int argc, const char* const* argv) {
         return kExitFailure;
     }
 
-    if (shell.mode == SaverMode::Saver && s.M_ON == 1 && (!shell.hosted || TakeMusicLock())) {
+    if (shell.mode == settings::SaverMode::Saver && s.M_ON == 1 && (!shell.hosted || TakeMusicLock())) {
         sound::MusicDevice() = sound::OpenMusic(s.MIDI_NM);
         if (sound::MusicDevice() != 0) sound::PlayMusic(sound::MusicDevice(), shell.SaverWindow);
     }
@@ -406,7 +331,7 @@ int RunProgram(int argc, const char* const* argv) {
 
     engine::ReleaseRenderDevice();
     engine::ReleaseScene();
-    DeleteFonts(shell.fonts);
+    settings::DeleteFonts(shell.fonts);
     return exitCode;
 }
 

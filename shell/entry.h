@@ -36,21 +36,6 @@ std::uint64_t ParseHostWindowId(const char* text);
 // stops at the first other character, nothing read gives 0.
 std::uint64_t ParseWindowHandle(const char* text);
 
-// ViewScale is ViewWidth / 800; ScrollStep is SPD times it, cut toward zero, at least 1.
-double ComputeViewScale(std::int32_t viewWidth);
-std::int32_t ComputeScrollStep(std::int32_t spd, double viewScale);
-
-// Makes EditFont, PreviewLabelFont and PanelFont, and PreviewMessageFont when the
-// selected message has a face name.
-void CreateSharedFonts(const settings::SceneSettings& s, SharedFonts& fonts);
-// Makes MessageFont from the selected message's LOGFONT unchanged.
-void CreateMessageFont(const settings::SceneSettings& s, SharedFonts& fonts);
-void DeleteFonts(SharedFonts& fonts);
-// The font description of a stored LOGFONT, its face name taken from the code page
-// and its height multiplied by scale and cut toward zero.
-platform::FontDescription DescribeLogFont(const settings::LogFontA& font, int codePage,
-                                          double scale);
-
 // Registers the saver window's class and creates the window for the current mode.
 bool CreateSaverWindow();
 

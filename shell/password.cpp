@@ -80,7 +80,7 @@ void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt) {
 }
 
 bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& registry,
-                        const PasswordHooks& hooks, ShellState& shell, InputState& input) {
+                        const PasswordHooks& hooks, settings::ViewState& shell, InputState& input) {
     const std::uint32_t secure = ReadPasswordRequest(registry);
     bool result = true;
     if (hooks.check && secure != 0) {
@@ -99,7 +99,7 @@ bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& regis
 }
 
 bool CheckSaverPassword(platform::WindowHandle window) {
-    return CheckSaverPassword(window, platform::UserRegistry(), SaverPasswordHooks(), Shell(),
+    return CheckSaverPassword(window, platform::UserRegistry(), SaverPasswordHooks(), settings::View(),
                               Input());
 }
 

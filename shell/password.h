@@ -43,7 +43,7 @@ void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt);
 // the pointer first goes 120 pixels right of the view's centre and passwordPause is
 // set; the answer is the service's. DropImeContext runs whatever the result.
 bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& registry,
-                        const PasswordHooks& hooks, ShellState& shell, InputState& input);
+                        const PasswordHooks& hooks, settings::ViewState& shell, InputState& input);
 bool CheckSaverPassword(platform::WindowHandle window);
 
 // There is no password of the saver's own to change: returns at once.

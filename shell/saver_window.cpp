@@ -63,7 +63,7 @@ void ShowAbout(WindowHandle window) {
     InputState& input = Input();
     input.ignoreInput = true;
     engine::FlipToGdiSurface();
-    int x = Shell().ViewWidth / 2, y = Shell().ViewHeight / 2;
+    int x = settings::View().ViewWidth / 2, y = settings::View().ViewHeight / 2;
     engine::ViewPointToScreen(&x, &y);
     SetCursorPos(x, y);
     if (Services().showAboutBox) Services().showAboutBox(window);
@@ -123,7 +123,7 @@ LRESULT SaverWindowProc(WindowHandle window, std::uint32_t message, WPARAM wPara
             engine::OnDeviceActivate(wParam);
             return DefWindowProc(window, message, wParam, lParam);
         case WM_SETCURSOR:
-            if (Shell().mode == SaverMode::Saver) ShowCursor(false);
+            if (settings::View().mode == settings::SaverMode::Saver) ShowCursor(false);
             return 0;
         case WM_KEYUP:
             if (wParam == VK_F1) ShowAbout(window);

@@ -1,12 +1,7 @@
-// The process-wide start-up values and input state.
+// The process-wide input state of the saver window.
 #include "shell/shell_state.h"
 
 namespace shell {
-
-ShellState& Shell() {
-    static ShellState state;
-    return state;
-}
 
 InputState& Input() {
     static InputState state;

@@ -46,17 +46,17 @@ bool SetUpSaver() {
     settings::SceneSettings& s = settings::Settings();
     settings::InitialiseSettings(s, platform::DataDirectory(), 1252);
     settings::ApplyFirstRunDefaults(s);
-    shell::Shell().mode = shell::SaverMode::Preview;  // windowed, no display mode change
-    shell::Shell().ViewWidth = 800;
-    shell::Shell().ViewHeight = 600;
-    shell::Shell().mode = shell::SaverMode::Saver;
+    settings::View().mode = settings::SaverMode::Preview;  // windowed, no display mode change
+    settings::View().ViewWidth = 800;
+    settings::View().ViewHeight = 600;
+    settings::View().mode = settings::SaverMode::Saver;
     if (!shell::CreateSaverWindow()) return false;
     // Draw windowed into the 800 x 600 window whatever the display offers.
     engine::RenderDevice& d = engine::Device();
     engine::ResetRenderDevice();
     d.windowedRequest = 1;
     d.renderQuality = 137;
-    if (!engine::CreateWindowedDevice(shell::Shell().SaverWindow) || !engine::Create3DDevice()) {
+    if (!engine::CreateWindowedDevice(settings::View().SaverWindow) || !engine::Create3DDevice()) {
         return false;
     }
     engine::BuildScene();
@@ -67,15 +67,15 @@ bool SetUpSaver() {
     std::strcpy(s.MSG.entries[1].font.faceName, "Liberation Serif");
     s.MSG.entries[1].font.height = -36;
     s.MSG.entries[1].textColor = 0x00FFFF;
-    shell::CreateMessageFont(s, shell::Shell().fonts);
-    shell::CreateSharedFonts(s, shell::Shell().fonts);
-    shell::Shell().ScrollStep = 8;
-    shell::Shell().ViewScale = 1.0;
+    settings::CreateMessageFont(s, settings::View().fonts);
+    settings::CreateSharedFonts(s, settings::View().fonts);
+    settings::View().ScrollStep = 8;
+    settings::View().ViewScale = 1.0;
     d.ShowFrameRate = 1;
     if (!sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) return false;
     engine::PrepareOverlayTexts();
     const auto& image = engine::Overlay().message.image;
-    shell::Shell().MessageExtent = {image.width, image.height};
+    settings::View().MessageExtent = {image.width, image.height};
     engine::StartFrameRateClock(platform::TimeGetTime());
     // Past the counter's first second, so that every picture has been drawn once
     // (each is copied to the GPU on its first draw) before anything is measured.

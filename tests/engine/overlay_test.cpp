@@ -43,16 +43,16 @@ protected:
         Overlay() = OverlayState{};
         Device().ShowFrameRate = 1;
     }
-    void Mode(shell::SaverMode mode) {
-        shell::ShellState& sh = shell::Shell();
+    void Mode(settings::SaverMode mode) {
+        settings::ViewState& sh = settings::View();
         sh.mode = mode;
-        sh.ViewWidth = mode == shell::SaverMode::Saver ? 800 : 152;
-        sh.ViewHeight = mode == shell::SaverMode::Saver ? 600 : 112;
-        sh.ViewScale = shell::ComputeViewScale(sh.ViewWidth);
-        sh.ScrollStep = shell::ComputeScrollStep(settings::Settings().SPD, sh.ViewScale);
-        shell::DeleteFonts(sh.fonts);
-        shell::CreateSharedFonts(settings::Settings(), sh.fonts);
-        if (mode == shell::SaverMode::Saver) shell::CreateMessageFont(settings::Settings(), sh.fonts);
+        sh.ViewWidth = mode == settings::SaverMode::Saver ? 800 : 152;
+        sh.ViewHeight = mode == settings::SaverMode::Saver ? 600 : 112;
+        sh.ViewScale = settings::ComputeViewScale(sh.ViewWidth);
+        sh.ScrollStep = settings::ComputeScrollStep(settings::Settings().SPD, sh.ViewScale);
+        settings::DeleteFonts(sh.fonts);
+        settings::CreateSharedFonts(settings::Settings(), sh.fonts);
+        if (mode == settings::SaverMode::Saver) settings::CreateMessageFont(settings::Settings(), sh.fonts);
     }
     void SetMessage(const char* text) {
         settings::SceneSettings& s = settings::Settings();
@@ -61,17 +61,17 @@ protected:
         std::strcpy(s.MSG.entries[2].font.faceName, "Liberation Sans");
         s.MSG.entries[2].font.height = -40;
         s.MSG.entries[2].textColor = 0x0000FF;
-        Mode(shell::Shell().mode);  // the fonts of the new message
+        Mode(settings::View().mode);  // the fonts of the new message
         PrepareOverlayTexts();
         const auto& img = Overlay().message.image;
-        shell::Shell().MessageExtent = {img.width, img.height};
+        settings::View().MessageExtent = {img.width, img.height};
     }
 };
 
 }  // namespace
 
 TEST_F(Overlays, FullScreenBannerAndTheCounterAfterTheFirstSecond) {
-    Mode(shell::SaverMode::Saver);
+    Mode(settings::SaverMode::Saver);
     PrepareOverlayTexts();
     StartFrameRateClock(1000);
     Recorder r;
@@ -112,7 +112,7 @@ TEST_F(Overlays, FullScreenBannerAndTheCounterAfterTheFirstSecond) {
 }
 
 TEST_F(Overlays, SmallViewsShowTheirFixedLabels) {
-    Mode(shell::SaverMode::Preview);
+    Mode(settings::SaverMode::Preview);
     PrepareOverlayTexts();
     Recorder r;
     DrawOverlays(r, 0);
@@ -137,9 +137,9 @@ TEST_F(Overlays, SmallViewsShowTheirFixedLabels) {
 }
 
 TEST_F(Overlays, MessageScrollsFromTheRightEdgeAndStartsAgainWhenGone) {
-    Mode(shell::SaverMode::Saver);
+    Mode(settings::SaverMode::Saver);
     SetMessage("Hello");
-    const int width = shell::Shell().MessageExtent.width;
+    const int width = settings::View().MessageExtent.width;
     ASSERT_GT(width, 40);
     // Colour red, in the message's font.
     const auto& img = Overlay().message.image;
@@ -152,7 +152,7 @@ TEST_F(Overlays, MessageScrollsFromTheRightEdgeAndStartsAgainWhenGone) {
         DrawScrollingMessage(r);
         ASSERT_EQ(r.draws.size(), 1u);
         xs.push_back(r.draws[0].x);
-        EXPECT_EQ(r.draws[0].y, (600 - shell::Shell().MessageExtent.height) / 2);
+        EXPECT_EQ(r.draws[0].y, (600 - settings::View().MessageExtent.height) / 2);
     }
     EXPECT_EQ(xs[0], 800);
     EXPECT_EQ(xs[1], 792);
@@ -176,7 +176,7 @@ TEST_F(Overlays, MessageScrollsFromTheRightEdgeAndStartsAgainWhenGone) {
 }
 
 TEST_F(Overlays, PreviewScrollsOnePixelAFrame) {
-    Mode(shell::SaverMode::Preview);
+    Mode(settings::SaverMode::Preview);
     SetMessage("Hi");
     Recorder r;
     DrawScrollingMessage(r);
@@ -187,7 +187,7 @@ TEST_F(Overlays, PreviewScrollsOnePixelAFrame) {
 
 TEST(GlyphText, OnlyCodes32To127HaveGlyphsButEveryByteAdvances) {
     ASSERT_TRUE(sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet()));
-    shell::Shell().ViewScale = 0.19;
+    settings::View().ViewScale = 0.19;
     Recorder r;
     DrawGlyphText(r, 10, 20, "A\x01~");
     ASSERT_EQ(r.draws.size(), 2u);

@@ -100,7 +100,7 @@ class PasswordCheck : public ::testing::Test {
     TypingPrompt prompt;
     SaverPasswordCheck check{&service, &prompt};
     shell::PasswordHooks hooks{&check};
-    shell::ShellState shell;
+    settings::ViewState shell;
     shell::InputState input;
     int pointerX = -1, pointerY = -1;
     std::vector<std::chrono::milliseconds> waits;

@@ -9,6 +9,7 @@
 #include "shell/saver_window.h"
 
 using namespace shell;
+using namespace settings;
 
 TEST(IsSwitch, OneLetterWithAnOptionalDashOrSlashInEitherCase) {
     EXPECT_TRUE(IsSwitch("/S", 's'));
@@ -132,7 +133,7 @@ void FrameThatClosesOnTheThird() {
     platform::Msg m;
     // A frame is made only when nothing waits.
     ASSERT_FALSE(platform::PeekMessage(&m, false));
-    if (++g_frames == 3) platform::PostMessage(Shell().SaverWindow, platform::WM_CLOSE, 0, 0);
+    if (++g_frames == 3) platform::PostMessage(View().SaverWindow, platform::WM_CLOSE, 0, 0);
 }
 
 class SaverWindowWithoutDesktop : public ::testing::Test {
@@ -148,12 +149,12 @@ protected:
 }  // namespace
 
 TEST_F(SaverWindowWithoutDesktop, SaverModeMakesAPopupAndTakesInput) {
-    Shell().mode = SaverMode::Saver;
-    Shell().ViewWidth = 800;
-    Shell().ViewHeight = 600;
+    View().mode = SaverMode::Saver;
+    View().ViewWidth = 800;
+    View().ViewHeight = 600;
     ASSERT_TRUE(CreateSaverWindow());
     int w = 0, h = 0;
-    ASSERT_TRUE(platform::GetClientSize(Shell().SaverWindow, &w, &h));
+    ASSERT_TRUE(platform::GetClientSize(View().SaverWindow, &w, &h));
     EXPECT_EQ(w, 800);
     EXPECT_EQ(h, 600);
     EXPECT_FALSE(Input().ignoreInput);
@@ -164,29 +165,29 @@ TEST_F(SaverWindowWithoutDesktop, SaverModeMakesAPopupAndTakesInput) {
 }
 
 TEST_F(SaverWindowWithoutDesktop, PreviewWithoutAParentCannotBeMade) {
-    Shell().mode = SaverMode::Preview;
-    Shell().ViewWidth = 152;
-    Shell().ViewHeight = 112;
-    Shell().parentWindow = 0;
+    View().mode = SaverMode::Preview;
+    View().ViewWidth = 152;
+    View().ViewHeight = 112;
+    View().parentWindow = 0;
     EXPECT_FALSE(CreateSaverWindow());
     EXPECT_TRUE(Input().ignoreInput);
 }
 
 TEST_F(SaverWindowWithoutDesktop, LoopRunsFramesOnAnEmptyQueueUntilTheWindowCloses) {
-    Shell().mode = SaverMode::Saver;
-    Shell().ViewWidth = 800;
-    Shell().ViewHeight = 600;
+    View().mode = SaverMode::Saver;
+    View().ViewWidth = 800;
+    View().ViewHeight = 600;
     ASSERT_TRUE(CreateSaverWindow());
-    platform::PostMessage(Shell().SaverWindow, platform::WM_PAINT, 0, 0);
+    platform::PostMessage(View().SaverWindow, platform::WM_PAINT, 0, 0);
     EXPECT_EQ(RunMainLoop(FrameThatClosesOnTheThird), 0);
     EXPECT_EQ(g_frames, 3);
-    EXPECT_FALSE(platform::IsWindow(Shell().SaverWindow));
+    EXPECT_FALSE(platform::IsWindow(View().SaverWindow));
 }
 
 TEST_F(SaverWindowWithoutDesktop, KeyboardMenuIsSwallowed) {
-    Shell().mode = SaverMode::Saver;
+    View().mode = SaverMode::Saver;
     ASSERT_TRUE(CreateSaverWindow());
-    const auto w = Shell().SaverWindow;
+    const auto w = View().SaverWindow;
     EXPECT_EQ(SaverWindowProc(w, platform::WM_SYSCOMMAND, platform::SC_KEYMENU, 0), 0);
     platform::Msg m;
     EXPECT_FALSE(platform::PeekMessage(&m, true));

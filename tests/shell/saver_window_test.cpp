@@ -10,6 +10,7 @@
 #include "shell/saver_window.h"
 
 using namespace shell;
+using namespace settings;
 using namespace platform;
 
 namespace {
@@ -41,11 +42,11 @@ protected:
         g_checks = g_abouts = 0;
         g_password = true;
         g_replays.clear();
-        Shell().mode = SaverMode::Saver;
-        Shell().ViewWidth = 800;
-        Shell().ViewHeight = 600;
+        View().mode = SaverMode::Saver;
+        View().ViewWidth = 800;
+        View().ViewHeight = 600;
         ASSERT_TRUE(CreateSaverWindow());
-        w = Shell().SaverWindow;
+        w = View().SaverWindow;
     }
     void TearDown() override {
         Services() = {};
@@ -186,16 +187,16 @@ TEST(PreviewInput, ClicksInThePreviewOnlyGetTheDefault) {
     SetWindowBackend(CreateNullWindowBackend());
     Services() = {FakeCheck, FakeAbout, nullptr, nullptr};
     g_checks = 0;
-    Shell().mode = SaverMode::Preview;
-    Shell().parentWindow = 42;
+    View().mode = SaverMode::Preview;
+    View().parentWindow = 42;
     ASSERT_TRUE(CreateSaverWindow());
-    SaverWindowProc(Shell().SaverWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    SaverWindowProc(Shell().SaverWindow, WM_MOUSEMOVE, 0, MakePointParam(3, 3));
-    SaverWindowProc(Shell().SaverWindow, WM_MOUSEMOVE, 0, MakePointParam(9, 3));
+    SaverWindowProc(View().SaverWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SaverWindowProc(View().SaverWindow, WM_MOUSEMOVE, 0, MakePointParam(3, 3));
+    SaverWindowProc(View().SaverWindow, WM_MOUSEMOVE, 0, MakePointParam(9, 3));
     EXPECT_EQ(g_checks, 0);
     // After an About box the preview reacts to input too.
-    SaverWindowProc(Shell().SaverWindow, WM_KEYUP, VK_F1, 0);
-    SaverWindowProc(Shell().SaverWindow, WM_KEYDOWN, 'A', 0);
+    SaverWindowProc(View().SaverWindow, WM_KEYUP, VK_F1, 0);
+    SaverWindowProc(View().SaverWindow, WM_KEYDOWN, 'A', 0);
     EXPECT_EQ(g_checks, 1);
     Services() = {};
     ResetWindowSystem();
