@@ -67,6 +67,9 @@ bool StartRenderDevice() {
                                            : CreateFullScreenDevice(window);
     if (!display) EndProcess("cannot draw with OpenGL 3.3 in the saver window");
     if (!Create3DDevice()) EndProcess("cannot make the 3D device");
+    // The configuration dialog's preview draws from a timer of the dialog's loop: a
+    // present there must never wait for the display.
+    if (settings::View().mode == settings::SaverMode::Config) d.surface->SetSwapInterval(0);
     return true;
 }
 

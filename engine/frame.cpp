@@ -177,6 +177,22 @@ void CaptureCameraOrientation(const Scene& scene, settings::SceneSettings& s) {
     s.COY[2] = up.z;
 }
 
+void LookAtModel() {
+    Scene& scene = TheScene();
+    if (scene.CameraFrame && scene.ModelFrame) scene.CameraFrame->LookAt(scene.ModelFrame, scene.SceneFrame);
+}
+
+void ReadCameraOrientation(settings::SceneSettings& s) {
+    const Scene& scene = TheScene();
+    if (scene.CameraFrame && scene.SceneFrame) CaptureCameraOrientation(scene, s);
+    settings::RefreshHundredths(s);
+}
+
+void ForgetAppliedPlacement() {
+    AppliedPlacement& a = TheAppliedPlacement();
+    for (int i = 0; i < 3; ++i) a.rotation[i] = a.camera[i] = a.object[i] = 0;
+}
+
 bool ResetFrameVelocities() {
     Scene& scene = TheScene();
     rm::Frame* frames[4] = {scene.AxisXFrame, scene.AxisYFrame, scene.AxisZFrame, scene.ModelFrame};

@@ -54,6 +54,15 @@ void PlayKeyframes(Scene& scene, const settings::SceneSettings& s, PathPlayer& p
 // Reads the camera's direction and up relative to the scene into COZ and COY.
 void CaptureCameraOrientation(const Scene& scene, settings::SceneSettings& s);
 
+// On the process-wide scene, for the configuration pages; each does nothing while
+// there is no scene. The camera turns to the model at once (the Z constraint).
+void LookAtModel();
+// The camera's orientation into COZ and COY, and their hundredths refreshed.
+void ReadCameraOrientation(settings::SceneSettings& s);
+// The rotation, camera and object parts of AppliedPlacement become 0, so that the
+// next frame hands every setting to new frames again (after a rebuild).
+void ForgetAppliedPlacement();
+
 // Sets the velocity of the axis frames and the model frame to zero.
 bool ResetFrameVelocities();
 // One frame of the running device; false when the device is not running or a

@@ -17,6 +17,8 @@ struct PictureDialog {
     std::span<const std::byte> buttonUp, buttonDown;
     int buttonX = 0, buttonY = 0, buttonWidth = 0, buttonHeight = 0;
     int cursorX = 0, cursorY = 0;  // the pointer is put here when the dialog opens
+    // A dialog that owns it: the picture dialog stays above it and takes its input.
+    unsigned owner = 0;
 };
 
 // The primary screen's size in pixels; false without a desktop.

@@ -4,17 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/gtk_common.h"
 #include "platform/message_box.h"
 #include "platform/picture_dialog.h"
 
 namespace platform {
 
 namespace {
-
-bool EnsureGtk() {
-    static const bool ok = gtk_init_check(nullptr, nullptr);
-    return ok;
-}
 
 GdkPixbuf* Decode(std::span<const std::byte> bytes) {
     if (bytes.empty()) return nullptr;
@@ -134,6 +130,16 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
 }  // namespace
 
+bool EnsureGtk() {
+    static const bool ok = [] {
+        // The previews inside GTK's windows are X windows: GTK must draw on X11 too,
+        // also where the session offers Wayland.
+        gdk_set_allowed_backends("x11");
+        return gtk_init_check(nullptr, nullptr) != FALSE;
+    }();
+    return ok;
+}
+
 void ShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind) {
     // Tests and runs without a desktop see the box's words on stderr.
     std::fprintf(stderr, "%s: %s", title.c_str(), text.c_str());
@@ -177,6 +183,10 @@ bool RunPictureDialog(const PictureDialog& d) {
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    if (GtkWindow* owner = DialogToplevel(d.owner)) {
+        gtk_window_set_transient_for(GTK_WINDOW(window), owner);
+        gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    }
     gtk_window_set_default_size(GTK_WINDOW(window), d.width, d.height);
     gtk_window_move(GTK_WINDOW(window), d.x, d.y);
     s.area = gtk_drawing_area_new();

@@ -534,6 +534,19 @@ std::unique_ptr<RegistryKey> FileRegistry::Open(std::string_view subKey, bool cr
     return std::make_unique<FileKey>(path_, std::move(doc), i, created);
 }
 
+RegistryFileState InspectRegistryFile(const std::string& path) {
+    std::string text;
+    switch (ReadWholeFile(path, kMaxRegFileBytes, text)) {
+        case ReadResult::kMissing:
+            return RegistryFileState::kMissing;
+        case ReadResult::kFailed:
+            return RegistryFileState::kUnreadable;
+        case ReadResult::kOk:
+            break;
+    }
+    return ParseRegedit4(text) ? RegistryFileState::kReadable : RegistryFileState::kUnreadable;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode,
                          bool makeFolder) {
     const std::size_t slash = path.find_last_of('/');

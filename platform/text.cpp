@@ -79,6 +79,32 @@ std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
     return Convert(utf8, "UTF-8", IconvName(codePage), "?");
 }
 
+bool Utf8ToCodePageExact(std::string_view utf8, int codePage, std::string* out) {
+    // Well-formed first: iconv would stop on a broken sequence without saying where.
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t at = i;
+        const char32_t c = NextCodePoint(utf8, i);
+        if (c == 0xFFFD && !(i - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD")) return false;
+    }
+    iconv_t cd = iconv_open(IconvName(codePage), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string result;
+    char* src = const_cast<char*>(utf8.data());
+    std::size_t srcLeft = utf8.size();
+    char buffer[256];
+    bool ok = true;
+    while (ok && srcLeft > 0) {
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        result.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) ok = false;
+    }
+    iconv_close(cd);
+    if (ok) *out = std::move(result);
+    return ok;
+}
+
 char32_t NextCodePoint(std::string_view utf8, std::size_t& at) {
     constexpr char32_t kReplacement = 0xFFFD;
     const std::size_t start = at;

@@ -19,6 +19,9 @@ struct WindowEntry {
     WindowHandle handle = 0;
     WindowProc proc = nullptr;
     bool destroying = false;
+    // An external window's own destruction; the backend has no part in it.
+    void (*onDestroy)(WindowHandle) = nullptr;
+    bool external = false;
 };
 
 struct TimerEntry {
@@ -147,14 +150,33 @@ WindowHandle CreateWindow(const std::string& className, std::uint32_t style, int
     return handle;
 }
 
+WindowHandle CreateExternalWindow(WindowProc proc, void (*onDestroy)(WindowHandle)) {
+    if (!proc) return 0;
+    State& s = S();
+    const WindowHandle handle = s.nextHandle++;
+    WindowEntry entry;
+    entry.handle = handle;
+    entry.proc = proc;
+    entry.onDestroy = onDestroy;
+    entry.external = true;
+    s.windows.push_back(entry);
+    return handle;
+}
+
 bool DestroyWindow(WindowHandle window) {
     WindowEntry* w = FindWindow(window);
     if (!w || w->destroying) return false;
     w->destroying = true;
     const WindowProc proc = w->proc;
+    const bool external = w->external;
+    void (*onDestroy)(WindowHandle) = w->onDestroy;
     proc(window, WM_DESTROY, 0, 0);
     std::erase_if(S().timers, [&](const TimerEntry& t) { return t.window == window; });
-    Backend().Destroy(window);
+    if (external) {
+        if (onDestroy) onDestroy(window);
+    } else {
+        Backend().Destroy(window);
+    }
     std::erase_if(S().windows, [&](const WindowEntry& e) { return e.handle == window; });
     return true;
 }
@@ -240,6 +262,26 @@ void WaitMessage(int milliseconds) {
         if (left < milliseconds) milliseconds = left < 0 ? 0 : left;
     }
     Backend().Wait(milliseconds);
+}
+
+void PumpMessages() {
+    // Bounded, so that a window posting to itself cannot hold the other loop.
+    for (int i = 0; i < 256; ++i) {
+        Msg msg;
+        if (!PeekMessage(&msg, true)) return;
+        if (msg.message != WM_QUIT) DispatchMessage(msg);
+    }
+}
+
+int MillisecondsToNextTimer() {
+    const std::uint32_t now = TimeGetTime();
+    int next = -1;
+    for (const TimerEntry& t : S().timers) {
+        const auto left = static_cast<std::int32_t>(t.due - now);
+        const int ms = left < 0 ? 0 : left;
+        if (next < 0 || ms < next) next = ms;
+    }
+    return next;
 }
 
 bool SetTimer(WindowHandle window, std::uintptr_t id, std::uint32_t milliseconds) {

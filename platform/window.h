@@ -145,6 +145,16 @@ LRESULT DispatchMessage(const Msg& msg);
 // Sleeps until a message may be waiting, at most the given time.
 void WaitMessage(int milliseconds);
 
+// A window whose desktop side another service makes (a dialog). It takes part in
+// messages and timers like any window, but the window backend is not asked for it;
+// destroying it sends WM_DESTROY, then calls onDestroy.
+WindowHandle CreateExternalWindow(WindowProc proc, void (*onDestroy)(WindowHandle));
+// Takes the waiting messages and due timers and dispatches them, for a loop that is
+// not the program's own (a dialog's). WM_QUIT is taken and dropped.
+void PumpMessages();
+// Milliseconds until the next timer is due (0 when one is due), -1 when none runs.
+int MillisecondsToNextTimer();
+
 // A window timer: WM_TIMER with the id every period, when nothing else is waiting.
 // Setting a running id again starts it anew.
 bool SetTimer(WindowHandle window, std::uintptr_t id, std::uint32_t milliseconds);

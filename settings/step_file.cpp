@@ -11,7 +11,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -122,16 +124,17 @@ std::string FormatStepTableFile(const StepTable& table) {
     return out;
 }
 
-void ParseStepTableFile(std::string_view bytes, StepTable& table) {
+int ParseStepTableFile(std::string_view bytes, StepTable& table) {
     if (bytes.size() > kMaxStepFileBytes) bytes = bytes.substr(0, kMaxStepFileBytes);
     const std::string text = ToLineFeeds(bytes);
     WindowedLines lines(text);
     std::string_view line;
+    int filled = 0;
     for (int t = 0; t < kStepTables; ++t) {
-        if (!lines.Next(kHeaderWindow, line)) return;
+        if (!lines.Next(kHeaderWindow, line)) return filled;
         const bool current = line.substr(0, 3) == "V14";
         for (int r = 0; r < kStepRowsPerTable; ++r) {
-            if (!lines.Next(kRowWindow, line)) return;
+            if (!lines.Next(kRowWindow, line)) return filled;
             Fields f(line);
             StepRow& row = table.Row(t, r);
             row.valid = f.Next();
@@ -151,8 +154,10 @@ void ParseStepTableFile(std::string_view bytes, StepTable& table) {
             row.objectZ = Low8(f.Next());
             row.frames = f.Next();
             row.lookAt = static_cast<std::uint8_t>(f.Next());
+            ++filled;
         }
     }
+    return filled;
 }
 
 bool SaveStepTableFile(const StepTable& table, const std::string& path) {
@@ -168,6 +173,38 @@ bool LoadStepTableFile(StepTable& table, const std::string& path) {
     if (in.bad()) return false;
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     ParseStepTableFile(bytes, table);
+    return true;
+}
+
+bool SaveStepTableFile(const StepTable& table, const std::string& path, std::string* error) {
+    if (SaveStepTableFile(table, path)) return true;
+    if (error) *error = std::strerror(errno);
+    return false;
+}
+
+bool LoadWholeStepTableFile(StepTable& table, const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = std::strerror(errno);
+        return false;
+    }
+    std::string bytes(kMaxStepFileBytes, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) {
+        if (error) *error = "it cannot be read";
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    StepTable read = table;
+    const int rows = ParseStepTableFile(bytes, read);
+    if (rows < kStepTables * kStepRowsPerTable) {
+        if (error) {
+            *error = "it ends after " + std::to_string(rows) + " of its " +
+                     std::to_string(kStepTables * kStepRowsPerTable) + " rows";
+        }
+        return false;
+    }
+    table = read;
     return true;
 }
 

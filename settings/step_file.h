@@ -19,8 +19,9 @@ inline constexpr std::size_t kMaxStepFileBytes = 4u << 20;
 std::string FormatStepTableFile(const StepTable& table);
 
 // Reads a file's bytes into the step table. Rows the file does not reach keep their
-// values; nothing outside the table is written, whatever the bytes.
-void ParseStepTableFile(std::string_view bytes, StepTable& table);
+// values; nothing outside the table is written, whatever the bytes. Returns how many
+// rows the file filled: 500 for a whole file.
+int ParseStepTableFile(std::string_view bytes, StepTable& table);
 
 // Writes the table to the named file, replacing it atomically. False when it could
 // not be written.
@@ -28,6 +29,12 @@ bool SaveStepTableFile(const StepTable& table, const std::string& path);
 // Reads the named file into the table. False (and the table unchanged) when it
 // cannot be read.
 bool LoadStepTableFile(StepTable& table, const std::string& path);
+
+// For a dialog that tells what went wrong: the reason of a failure in error. The
+// load takes the file only when it holds all five tables of 100 rows; otherwise the
+// table is left exactly as it was.
+bool SaveStepTableFile(const StepTable& table, const std::string& path, std::string* error);
+bool LoadWholeStepTableFile(StepTable& table, const std::string& path, std::string* error);
 
 // The same on the process-wide settings and "KP4VN_01.CSV" in the current directory.
 void SaveStepTableFile();

@@ -1,6 +1,7 @@
 // The About box: its face, its OK button and its place on the screen.
 #include "shell/about_box.h"
 
+#include "config/config_dialog.h"
 #include "platform/resources/resources.h"
 
 namespace shell {
@@ -37,11 +38,14 @@ platform::PictureDialog AboutBoxLayout(int screenWidth, int screenHeight) {
     return d;
 }
 
-bool ShowModalDialog(int templateNumber, platform::WindowHandle) {
+bool ShowModalDialog(int templateNumber, platform::WindowHandle owner) {
+    if (templateNumber == kConfigDialogTemplate) return config::RunConfigDialog() == 0;
     if (templateNumber != kAboutBoxTemplate) return false;
     int w = 0, h = 0;
     if (!platform::PrimaryScreenSize(&w, &h)) return false;
-    return platform::RunPictureDialog(AboutBoxLayout(w, h));
+    platform::PictureDialog layout = AboutBoxLayout(w, h);
+    layout.owner = owner;
+    return platform::RunPictureDialog(layout);
 }
 
 void ShowAboutBox(platform::WindowHandle owner) { ShowModalDialog(kAboutBoxTemplate, owner); }

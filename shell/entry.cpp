@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "config/config_dialog.h"
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/overlay.h"
@@ -230,15 +231,20 @@ int RunProgram(int argc, const char* const* argv) {
                        "password to change\n", stderr);
             settings::DeleteFonts(shell.fonts);
             return kExitOk;
-        case ModeChoice::Config:
+        case ModeChoice::Config: {
             shell.mode = settings::SaverMode::Config;
             shell.ViewWidth = 152;
             shell.ViewHeight = 112;
+            if (s.S_ON == 1) sound::PlayWaveResource("OPEN", sound::SND_ASYNC);
             shell.ViewScale = settings::ComputeViewScale(shell.ViewWidth);
             shell.ScrollStep = settings::ComputeScrollStep(s.SPD, shell.ViewScale);
-            std::fputs("orbsaver: the configuration dialog is not available yet\n", stderr);
+            config::Services().createSaverWindow = CreateSaverWindow;
+            config::Services().showAboutBox = ShowAboutBox;
+            engine::PrepareOverlayTexts();
+            const int exitCode = ShowModalDialog(kConfigDialogTemplate, 0) ? kExitOk : kExitFailure;
             settings::DeleteFonts(shell.fonts);
-            return kExitFailure;
+            return exitCode;
+        }
         case ModeChoice::Preview:
             shell.mode = settings::SaverMode::Preview;
             if (platform::WindowClassExists(kOtherPreviewClass)) {

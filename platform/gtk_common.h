@@ -1,0 +1,19 @@
+// What the GTK parts of the platform share: GTK started once, on X11 (the previews
+// are X windows inside GTK's), and the top-level GTK window of a dialog, so that the
+// boxes and choosers opened over it can belong to it.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "platform/window.h"
+
+namespace platform {
+
+// Starts GTK on first use; false when there is no display to show it on.
+bool EnsureGtk();
+
+// The GTK window of a dialog window, or of the dialog a page belongs to; nullptr
+// when the handle is no dialog of the GTK backend.
+GtkWindow* DialogToplevel(WindowHandle dialog);
+
+}  // namespace platform
