@@ -6,8 +6,10 @@
 // and up-down controls are drawn here at their exact rectangles; the edit control is
 // GTK's entry. Our own window messages, timers and notices are pumped from GTK's loop.
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -689,6 +691,14 @@ void OnDocumentViewerEnded(GPid pid, gint status, gpointer data) {
     delete path;
 }
 
+// A termination signal (the session ending, an interrupt) acts as Cancel on the
+// outermost dialog: it ends the run cleanly, with nothing saved.
+gboolean OnTerminationSignal(gpointer data) {
+    const auto dialog = static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(data));
+    SendMessage(dialog, WM_COMMAND, MakeWParam(IDCANCEL, BN_CLICKED), 0);
+    return G_SOURCE_CONTINUE;
+}
+
 gboolean OnDialogDelete(GtkWidget*, GdkEvent*, gpointer data) {
     // The window's close button and the window manager's close act as Cancel.
     SendMessage(static_cast<Pane*>(data)->handle, WM_COMMAND, MakeWParam(IDCANCEL, BN_CLICKED),
@@ -1131,6 +1141,15 @@ public:
         }
         void (*outer)() = g_pump->pump;
         g_pump->pump = pump;
+        // Installed now, after whatever the preview started, so that they are the ones
+        // the signals reach.
+        std::vector<guint> signals;
+        if (g_modalDepth == 0) {
+            void* data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(dialog));
+            for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+                signals.push_back(g_unix_signal_add(sig, OnTerminationSignal, data));
+            }
+        }
         ++g_modalDepth;
         d->loop = g_main_loop_new(nullptr, FALSE);
         GMainLoop* loop = d->loop;
@@ -1138,6 +1157,7 @@ public:
         if (Pane* still = FindDialog(dialog)) still->loop = nullptr;
         g_main_loop_unref(loop);
         --g_modalDepth;
+        for (guint id : signals) g_source_remove(id);
         g_pump->pump = outer;
         if (g_modalDepth == 0) {
             g_source_destroy(&g_pump->source);

@@ -286,6 +286,7 @@ int MillisecondsToNextTimer() {
 
 bool SetTimer(WindowHandle window, std::uintptr_t id, std::uint32_t milliseconds) {
     if (!FindWindow(window)) return false;
+    if (milliseconds < kMinimumTimerPeriod) milliseconds = kMinimumTimerPeriod;
     const std::uint32_t due = TimeGetTime() + milliseconds;
     for (TimerEntry& t : S().timers) {
         if (t.window == window && t.id == id) {

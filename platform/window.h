@@ -156,7 +156,9 @@ void PumpMessages();
 int MillisecondsToNextTimer();
 
 // A window timer: WM_TIMER with the id every period, when nothing else is waiting.
-// Setting a running id again starts it anew.
+// Setting a running id again starts it anew. As on Windows, a period shorter than
+// kMinimumTimerPeriod is taken as that.
+inline constexpr std::uint32_t kMinimumTimerPeriod = 10;
 bool SetTimer(WindowHandle window, std::uintptr_t id, std::uint32_t milliseconds);
 bool KillTimer(WindowHandle window, std::uintptr_t id);
 

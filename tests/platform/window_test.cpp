@@ -104,7 +104,7 @@ TEST_F(Windows, TimersFireOnAnEmptyQueueAndStopWithTheirWindow) {
     EXPECT_FALSE(KillTimer(w, 0));
     ASSERT_TRUE(SetTimer(w, 1, 5));
     DestroyWindow(w);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
     ASSERT_TRUE(Take(m));
     EXPECT_EQ(m.message, WM_QUIT);
     EXPECT_FALSE(Take(m));

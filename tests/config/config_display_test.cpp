@@ -1,0 +1,287 @@
+// The real configuration dialog under an X display: its window, its faces and
+// background on the screen, the live preview, the tabs, and what Cancel, OK, Escape
+// and the window's close leave in the store.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "../support/child_process.h"
+#include "platform/registry.h"
+#include "platform/resources/resources.h"
+#include "platform/rm/image.h"
+#include "platform/rm/png_io.h"
+#include "settings/scene_settings.h"
+#include "settings/store.h"
+
+using namespace test_support;
+using platform::rm::Image;
+
+namespace {
+
+const std::string kBinary = std::string(ORBSAVER_BINARY_DIR) + "/orbsaver";
+const std::string kXtool = std::string(ORBSAVER_BINARY_DIR) + "/orbsaver-xtool";
+
+struct Box {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+struct Found {
+    unsigned long id = 0;
+    Box at;
+};
+
+// The dialog's window: the one of the program's class at the dialog's size.
+bool FindDialog(Found* found) {
+    std::istringstream lines(Capture(kXtool + " find Orbsaver"));
+    Found f;
+    while (lines >> f.id >> f.at.x >> f.at.y >> f.at.width >> f.at.height) {
+        if (f.at.width == 585 && f.at.height == 450) {
+            *found = f;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WaitForDialog(Found* found, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (FindDialog(found)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+Image Bitmap(const char* name) {
+    Image image;
+    auto bytes = platform::FindResource(platform::kResourceBitmap, name);
+    std::string error;
+    if (bytes) {
+        platform::rm::DecodeBmp(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()), image,
+            error);
+    }
+    return image;
+}
+
+// The mean difference per channel between a rectangle of the shot and a picture
+// stretched onto it (255 when the rectangle is not in the shot).
+double Difference(const Image& shot, const Image& picture, Box at) {
+    if (picture.width <= 0 || at.x < 0 || at.y < 0 || at.x + at.width > shot.width ||
+        at.y + at.height > shot.height) {
+        return 255;
+    }
+    double sum = 0;
+    for (int y = 0; y < at.height; ++y) {
+        for (int x = 0; x < at.width; ++x) {
+            const int px = x * picture.width / at.width, py = y * picture.height / at.height;
+            const std::uint8_t* a = &shot.rgba[((at.y + y) * shot.width + at.x + x) * 4];
+            const std::uint8_t* b = &picture.rgba[(py * picture.width + px) * 4];
+            for (int c = 0; c < 3; ++c) sum += std::abs(int(a[c]) - int(b[c]));
+        }
+    }
+    return sum / (3.0 * at.width * at.height);
+}
+
+// The same for a picture drawn at its own size with its top left at origin: the
+// rectangle of the shot against the same part of the picture.
+double DifferenceUnscaled(const Image& shot, const Image& picture, Box origin, Box at) {
+    Image part;
+    part.width = at.width;
+    part.height = at.height;
+    part.rgba.resize(static_cast<std::size_t>(at.width) * at.height * 4);
+    for (int y = 0; y < at.height; ++y) {
+        for (int x = 0; x < at.width; ++x) {
+            const int px = at.x - origin.x + x, py = at.y - origin.y + y;
+            if (px < 0 || py < 0 || px >= picture.width || py >= picture.height) return 255;
+            std::memcpy(&part.rgba[(static_cast<std::size_t>(y) * at.width + x) * 4],
+                        &picture.rgba[(static_cast<std::size_t>(py) * picture.width + px) * 4], 4);
+        }
+    }
+    return Difference(shot, part, at);
+}
+
+// How many pixels of the rectangle are not near black.
+int Lit(const Image& shot, Box at) {
+    int lit = 0;
+    for (int y = at.y; y < at.y + at.height; ++y) {
+        for (int x = at.x; x < at.x + at.width; ++x) {
+            const std::uint8_t* p = &shot.rgba[(y * shot.width + x) * 4];
+            if (p[0] + p[1] + p[2] > 60) ++lit;
+        }
+    }
+    return lit;
+}
+
+bool SameRectangle(const Image& a, const Image& b, Box at) {
+    for (int y = at.y; y < at.y + at.height; ++y) {
+        for (int x = at.x; x < at.x + at.width; ++x) {
+            const std::size_t i = (static_cast<std::size_t>(y) * a.width + x) * 4;
+            if (std::memcmp(&a.rgba[i], &b.rgba[i], 3) != 0) return false;
+        }
+    }
+    return true;
+}
+
+class ConfigDialogOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (make test provides one)";
+        if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
+        char pattern[] = "/tmp/orbsaver-dialog-XXXXXX";
+        home_ = mkdtemp(pattern);
+        env_ = {"XDG_CONFIG_HOME=" + home_, "ORBSAVER_NO_MESSAGE_BOXES=1"};
+    }
+    void TearDown() override {
+        Kill(pid_);
+        if (!home_.empty()) std::system(("rm -rf '" + home_ + "'").c_str());
+    }
+    std::string Store() const { return home_ + "/orbsaver/user.reg"; }
+
+    // Starts the dialog and waits for it and for the preview's first frames.
+    void Open() {
+        pid_ = Spawn({kBinary, "/c"}, env_);
+        ASSERT_GT(pid_, 0);
+        ASSERT_TRUE(WaitForDialog(&dialog_, 20)) << "the dialog did not appear";
+        for (int i = 0; i < 100 && Lit(Shot(), Box{30, 50, 152, 112}) < 500; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    Image Shot() {
+        const std::string file = home_ + "/shot.png";
+        std::system((kXtool + " shot " + file + " " + std::to_string(dialog_.id)).c_str());
+        Image image;
+        platform::rm::ReadPng(file, image);
+        return image;
+    }
+    // A click at a point of the dialog.
+    void Click(int x, int y) {
+        std::system(("xdotool mousemove " + std::to_string(dialog_.at.x + x) + " " +
+                     std::to_string(dialog_.at.y + y) + " click 1")
+                        .c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    int Ended(int seconds = 10) {
+        const int code = ExitCodeAfter(pid_, std::chrono::seconds(seconds));
+        if (code >= 0) pid_ = -1;
+        return code;
+    }
+
+    std::string home_;
+    std::vector<std::string> env_;
+    pid_t pid_ = -1;
+    Found dialog_;
+};
+
+}  // namespace
+
+TEST_F(ConfigDialogOnScreen, OpensCentredWithItsPicturesAndAPreviewThatTurns) {
+    Open();
+    const std::string store = ReadFile(Store());  // the first run wrote it at start
+    ASSERT_FALSE(store.empty());
+    std::istringstream geometry(Capture("xdpyinfo | awk '/dimensions:/{print $2}' | tr x ' '"));
+    int sw = 0, sh = 0;
+    geometry >> sw >> sh;
+    EXPECT_EQ(dialog_.at.x, sw / 2 - 292);
+    EXPECT_EQ(dialog_.at.y, sh / 2 - 225);
+
+    const Image first = Shot();
+    ASSERT_EQ(first.width, 585);
+    // The dialog's picture around its controls: its title band, the frame of the
+    // flight's group and the maker's mark.
+    const Image background = Bitmap("BKGND");
+    for (Box b : {Box{0, 0, 580, 22}, Box{12, 218, 16, 180}, Box{360, 408, 215, 37}}) {
+        EXPECT_LT(DifferenceUnscaled(first, background, Box{}, b), 4.0) << b.x << "," << b.y;
+    }
+    // Every button in the face of its state: nothing is playing and table 0, the
+    // built-in flight, is shown, so the editing buttons and v are disabled.
+    struct Face {
+        const char* name;
+        Box at;
+    };
+    const Face faces[] = {
+        {"OK_2U", {20, 410, 79, 32}},    {"CANCEL_2U", {105, 410, 82, 32}},
+        {"VERSION_U", {195, 410, 82, 32}}, {"HELP_U", {285, 410, 62, 32}},
+        {"UP_U", {35, 255, 27, 20}},     {"DN_DI", {35, 275, 27, 20}},
+        {"BK_DI", {85, 260, 35, 32}},    {"FW_U", {150, 260, 35, 32}},
+        {"SET_DI", {29, 326, 52, 32}},   {"INS_DI", {81, 326, 52, 32}},
+        {"DEL_DI", {133, 326, 52, 32}},  {"SAVE_U", {40, 363, 65, 32}},
+        {"LOAD_U", {110, 363, 65, 32}},  {"CAMERA_D", {210, 30, 177, 34}},
+        {"REND_U", {387, 30, 177, 34}},  {"XFILE_U", {476, 301, 62, 32}},
+        {"FONT_DI", {485, 357, 65, 32}},
+    };
+    // (The tabs' 35-pixel faces are squeezed into 34 rows: a row may differ.)
+    for (const Face& f : faces) EXPECT_LT(Difference(first, Bitmap(f.name), f.at), 10.0) << f.name;
+    // The first page's picture, along its top below the tabs.
+    EXPECT_LT(DifferenceUnscaled(first, Bitmap("BKGND1"), Box{210, 64}, Box{210, 64, 360, 12}), 4.0);
+
+    // The preview is lit and turns.
+    const Box preview{30, 50, 152, 112};
+    EXPECT_GT(Lit(first, preview), 1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_FALSE(SameRectangle(first, Shot(), preview));
+
+    // The second tab shows the second page.
+    Click(387 + 88, 30 + 17);
+    const Image second = Shot();
+    EXPECT_LT(Difference(second, Bitmap("REND_D"), Box{387, 30, 177, 34}), 10.0);
+    EXPECT_LT(Difference(second, Bitmap("CAMERA_U"), Box{210, 30, 177, 34}), 10.0);
+    const Image page2 = Bitmap("BKGND2");
+    for (Box b : {Box{210, 64, 360, 12}, Box{210 + 6, 64 + 86, 60, 70}, Box{210 + 290, 64 + 296, 60, 37}}) {
+        EXPECT_LT(DifferenceUnscaled(second, page2, Box{210, 64}, b), 4.0) << b.x << "," << b.y;
+    }
+    EXPECT_LT(Difference(second, Bitmap("COLOR_U"), Box{210 + 213, 64 + 92, 62, 32}), 4.0);
+    EXPECT_LT(Difference(second, Bitmap("IMAGE_DI"), Box{210 + 213, 64 + 124, 62, 32}), 4.0);
+
+    // Cancel ends it, and the store is as it was.
+    Click(105 + 41, 410 + 16);
+    EXPECT_EQ(Ended(), 0);
+    EXPECT_EQ(ReadFile(Store()), store);
+}
+
+TEST_F(ConfigDialogOnScreen, OkStoresTheSettingsItShows) {
+    Open();
+    Click(20 + 40, 410 + 16);
+    EXPECT_EQ(Ended(), 0);
+    platform::FileRegistry registry(Store());
+    settings::SceneSettings loaded{};
+    settings::InitialiseSettings(loaded, "/data/", 1252);
+    settings::LoadOrSaveSettings(loaded, registry, 0);
+    EXPECT_EQ(loaded.CM_Y, 30);
+    EXPECT_EQ(loaded.CM_Z, -30);
+    EXPECT_EQ(loaded.ROT_Y, 50);
+    EXPECT_EQ(loaded.S_ON, 1);
+    EXPECT_EQ(loaded.FPS, 1);
+    // The camera looked at the model in the preview: its orientation was kept.
+    const float length = loaded.COZ[0] * loaded.COZ[0] + loaded.COZ[1] * loaded.COZ[1] +
+                         loaded.COZ[2] * loaded.COZ[2];
+    EXPECT_NEAR(length, 1.0f, 0.01f);
+}
+
+TEST_F(ConfigDialogOnScreen, EscapeAndTheWindowsCloseActAsCancel) {
+    Open();
+    const std::string store = ReadFile(Store());
+    std::system(("xdotool mousemove " + std::to_string(dialog_.at.x + 300) + " " +
+                 std::to_string(dialog_.at.y + 200) + " key Escape")
+                    .c_str());
+    EXPECT_EQ(Ended(), 0);
+    Open();
+    std::system((kXtool + " close Orbsaver").c_str());
+    EXPECT_EQ(Ended(), 0);
+    Open();
+    kill(pid_, SIGTERM);
+    EXPECT_EQ(Ended(), 0);
+    EXPECT_EQ(ReadFile(Store()), store);
+}
+
+TEST(ConfigDialogWithoutDisplay, SaysSoAndEndsWithOne) {
+    char pattern[] = "/tmp/orbsaver-nodisplay-XXXXXX";
+    const std::string home = mkdtemp(pattern);
+    const std::string out = Capture("env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=" + home + " " +
+                                    kBinary + " /c 2>&1; echo \"exit $?\"");
+    EXPECT_NE(out.find("needs a display"), std::string::npos) << out;
+    EXPECT_NE(out.find("exit 1"), std::string::npos) << out;
+    std::system(("rm -rf '" + home + "'").c_str());
+}
