@@ -136,6 +136,7 @@ void OnInitDialog(WindowHandle dialog) {
     // 3. The controls at their places; the preview area becomes the saver window's parent.
     for (const Placed& p : kControls) d.CreateControl(dialog, p.id, p.kind, p.rect, 0);
     settings::View().parentWindow = d.NativeWindowId(dialog, kPreviewArea);
+    settings::View().windowPixelScale = d.ScaleFactor();
 
     // 4. The current row's frames, BACK at row 0, and the animation switch.
     const settings::StepRow& row = CurrentStepRow(s);

@@ -26,6 +26,13 @@ void ReadClientRect(RenderDevice& d, platform::WindowHandle window) {
     d.clientRect = {0, 0, w, h};
     d.modeWidth = w;
     d.modeHeight = h;
+    // A window with more pixels than the view (a scaled dialog's preview) shows the
+    // view's frame stretched over them: the overlays keep their places.
+    const settings::ViewState& view = settings::View();
+    if (view.windowPixelScale > 1 && view.ViewWidth > 0 && view.ViewHeight > 0) {
+        d.modeWidth = view.ViewWidth;
+        d.modeHeight = view.ViewHeight;
+    }
 }
 
 }  // namespace

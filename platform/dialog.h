@@ -129,6 +129,8 @@ public:
     virtual bool Available() = 0;
     // The primary monitor's size in the dialog's pixels.
     virtual bool ScreenSize(int* width, int* height) = 0;
+    // The screen's pixels per dialog pixel (2 where the desktop scales twice).
+    virtual int ScaleFactor() = 0;
 
     // A dialog: a top-level window without caption when parent is 0, else a child
     // area of the parent dialog at r. Hidden until shown.

@@ -743,6 +743,14 @@ public:
         return true;
     }
 
+    int ScaleFactor() override {
+        if (!EnsureGtk()) return 1;
+        GdkDisplay* display = gdk_display_get_default();
+        GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+        if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+        return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
+    }
+
     bool CreateDialog(WindowHandle handle, WindowHandle parent, const Rect& r) override {
         if (!EnsureGtk()) return false;
         Pane* p = parent ? FindDialog(parent) : nullptr;

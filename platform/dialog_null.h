@@ -45,6 +45,7 @@ public:
     std::vector<std::string> log;
     std::map<WindowHandle, Dialog> dialogs;
     int screenWidth = 1280, screenHeight = 1024;
+    int scaleFactor = 1;
     int beeps = 0;
     // Names a picture for the log (tests name resources); "<N bytes>" without it.
     std::function<std::string(std::span<const std::byte>)> pictureName;
@@ -71,6 +72,7 @@ public:
 
     bool Available() override { return true; }
     bool ScreenSize(int* width, int* height) override;
+    int ScaleFactor() override { return scaleFactor; }
     bool CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r) override;
     void DestroyDialog(WindowHandle dialog) override;
     void MoveDialog(WindowHandle dialog, const Rect& r) override;

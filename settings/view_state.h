@@ -37,6 +37,9 @@ struct ViewState {
     std::int32_t ScrollStep = 1;
     platform::TextExtent MessageExtent;
     std::uint64_t parentWindow = 0;
+    // The saver window's pixels per view pixel: 2 inside a dialog on a screen that
+    // GTK scales twice. The scene is made at the view's size and stretched onto them.
+    std::int32_t windowPixelScale = 1;
     platform::WindowHandle SaverWindow = 0;
     // Full-screen saving inside a window of a screen-saver host (XScreenSaver):
     // the scene at the window's size, no input, no opening sound.

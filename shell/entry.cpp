@@ -161,7 +161,9 @@ bool CreateSaverWindow() {
     const std::uint32_t style =
         platform::WS_VISIBLE | (popup ? platform::WS_POPUP : platform::WS_CHILD);
     const platform::WindowHandle window =
-        platform::CreateWindow(kSaverWindowClass, style, 0, 0, shell.ViewWidth, shell.ViewHeight,
+        platform::CreateWindow(kSaverWindowClass, style, 0, 0,
+                               shell.ViewWidth * shell.windowPixelScale,
+                               shell.ViewHeight * shell.windowPixelScale,
                                popup ? 0 : shell.parentWindow);
     if (!window) return false;
     shell.SaverWindow = window;

@@ -34,11 +34,11 @@ struct Found {
 };
 
 // The dialog's window: the one of the program's class at the dialog's size.
-bool FindDialog(Found* found) {
+bool FindDialog(Found* found, int scale = 1) {
     std::istringstream lines(Capture(kXtool + " find Orbsaver"));
     Found f;
     while (lines >> f.id >> f.at.x >> f.at.y >> f.at.width >> f.at.height) {
-        if (f.at.width == 585 && f.at.height == 450) {
+        if (f.at.width == 585 * scale && f.at.height == 450 * scale) {
             *found = f;
             return true;
         }
@@ -46,9 +46,9 @@ bool FindDialog(Found* found) {
     return false;
 }
 
-bool WaitForDialog(Found* found, int seconds) {
+bool WaitForDialog(Found* found, int seconds, int scale = 1) {
     for (int i = 0; i < seconds * 10; ++i) {
-        if (FindDialog(found)) return true;
+        if (FindDialog(found, scale)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
@@ -274,6 +274,29 @@ TEST_F(ConfigDialogOnScreen, EscapeAndTheWindowsCloseActAsCancel) {
     kill(pid_, SIGTERM);
     EXPECT_EQ(Ended(), 0);
     EXPECT_EQ(ReadFile(Store()), store);
+}
+
+TEST_F(ConfigDialogOnScreen, ADesktopScaledTwiceGivesItTwiceTheSizeWithTheSameLayout) {
+    env_.push_back("GDK_SCALE=2");
+    pid_ = Spawn({kBinary, "/c"}, env_);
+    ASSERT_GT(pid_, 0);
+    ASSERT_TRUE(WaitForDialog(&dialog_, 20, 2));
+    // The preview fills its area at the screen's pixels: 304 x 224 at (60, 100).
+    std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+    unsigned long id = 0;
+    Box at;
+    ASSERT_TRUE(in >> id >> at.x >> at.y >> at.width >> at.height);
+    EXPECT_EQ(at.width, 304);
+    EXPECT_EQ(at.height, 224);
+    const Image shot = Shot();
+    ASSERT_EQ(shot.width, 1170);
+    for (int i = 0; i < 100 && Lit(Shot(), Box{60 + 152, 100 + 112, 152, 112}) < 300; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    // The model stands in the middle of the whole area, not in a corner of it.
+    EXPECT_GT(Lit(Shot(), Box{60 + 100, 100 + 60, 104, 104}), 1000);
+    // OK's face at twice its size, at twice its place.
+    EXPECT_LT(Difference(Shot(), Bitmap("OK_2U"), Box{40, 820, 158, 64}), 10.0);
 }
 
 TEST(ConfigDialogWithoutDisplay, SaysSoAndEndsWithOne) {
