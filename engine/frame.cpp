@@ -1,6 +1,7 @@
 // The frame update and the keyframe playback.
 #include "engine/frame.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/device.h"
@@ -175,6 +176,18 @@ void CaptureCameraOrientation(const Scene& scene, settings::SceneSettings& s) {
     s.COY[0] = up.x;
     s.COY[1] = up.y;
     s.COY[2] = up.z;
+}
+
+bool PreviewFrameDue(std::uint32_t now) {
+    static std::uint32_t last = 0;
+    static bool started = false;
+    const RenderDevice& d = Device();
+    const int rate = d.deviceWindow ? platform::RefreshRate(d.deviceWindow) : 60;
+    const std::uint32_t interval = static_cast<std::uint32_t>(1000 / std::max(1, rate));
+    if (started && now - last < interval) return false;
+    started = true;
+    last = now;
+    return true;
 }
 
 void LookAtModel() {

@@ -39,5 +39,8 @@ bool EnterDesktopFullScreen(WindowHandle window);
 void LeaveFullScreen(WindowHandle window);
 // Bits per pixel of the desktop.
 int DesktopBitsPerPixel();
+// How often the monitor the window is on shows a new picture, in hertz; 60 when the
+// display does not say.
+int RefreshRate(WindowHandle window);
 
 }  // namespace platform

@@ -112,4 +112,14 @@ int DesktopBitsPerPixel() {
     return static_cast<int>(SDL_BITSPERPIXEL(mode.format));
 }
 
+int RefreshRate(WindowHandle window) {
+    SDL_Window* w = SdlWindow(window);
+    const int display = w ? SDL_GetWindowDisplayIndex(w) : 0;
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0 || mode.refresh_rate <= 0) {
+        return 60;
+    }
+    return mode.refresh_rate;
+}
+
 }  // namespace platform

@@ -135,7 +135,7 @@ LRESULT SaverWindowProc(WindowHandle window, std::uint32_t message, WPARAM wPara
             if (wParam == kPauseTimer) {
                 Input().passwordPause = false;
                 KillTimer(window, kPauseTimer);
-            } else if (wParam == kPreviewTimer) {
+            } else if (wParam == kPreviewTimer && engine::PreviewFrameDue(TimeGetTime())) {
                 engine::UpdateFrame();
             }
             return 0;
