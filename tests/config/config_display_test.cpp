@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "../support/child_process.h"
@@ -297,6 +298,98 @@ TEST_F(ConfigDialogOnScreen, ADesktopScaledTwiceGivesItTwiceTheSizeWithTheSameLa
     EXPECT_GT(Lit(Shot(), Box{60 + 100, 100 + 60, 104, 104}), 1000);
     // OK's face at twice its size, at twice its place.
     EXPECT_LT(Difference(Shot(), Bitmap("OK_2U"), Box{40, 820, 158, 64}), 10.0);
+}
+
+namespace {
+
+// A still model: the preview changes only when the camera moves.
+void StopTheModel(const std::string& store) {
+    std::string text = ReadFile(store);
+    const std::string from = "\"ROT_Y\"=\"    50\"";
+    const std::size_t at = text.find(from);
+    if (at == std::string::npos) return;
+    text.replace(at, from.size(), "\"ROT_Y\"=\"     0\"");
+    std::ofstream(store, std::ios::binary) << text;
+}
+
+}  // namespace
+
+TEST_F(ConfigDialogOnScreen, ASliderMovesTheCameraAndAFlightBuiltWithSetPlays) {
+    Open();
+    Click(105 + 41, 410 + 16);  // Cancel: the first run's store is written
+    ASSERT_EQ(Ended(), 0);
+    StopTheModel(Store());
+    Open();
+    const Box preview{30, 50, 152, 112}, number{210 + 133, 64 + 60, 36, 22};
+    const Image still = Shot();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(SameRectangle(still, Shot(), preview)) << "the model should stand still";
+
+    // Drag the camera's X slider from 0 (its thumb at 33 + 50) to about 60.
+    const int thumbX = 210 + 33 + 50, thumbY = 64 + 50 + 19;
+    auto drag = [&](int fromX, int toX) {
+        std::system(("xdotool mousemove " + std::to_string(dialog_.at.x + fromX) + " " +
+                     std::to_string(dialog_.at.y + thumbY) + " mousedown 1 mousemove " +
+                     std::to_string(dialog_.at.x + (fromX + toX) / 2) + " " +
+                     std::to_string(dialog_.at.y + thumbY) + " mousemove " +
+                     std::to_string(dialog_.at.x + toX) + " " + std::to_string(dialog_.at.y + thumbY) +
+                     " mouseup 1")
+                        .c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    };
+    drag(thumbX, thumbX + 25);
+    const Image moved = Shot();
+    EXPECT_FALSE(SameRectangle(still, moved, preview)) << "the preview did not follow the slider";
+    EXPECT_FALSE(SameRectangle(still, moved, number)) << "the number was not drawn again";
+
+    // Table 1, 30 frames a row, three rows set with the camera in three places.
+    Click(35 + 13, 255 + 10);  // ^
+    std::system(("xdotool mousemove " + std::to_string(dialog_.at.x + 143) + " " +
+                 std::to_string(dialog_.at.y + 308) + " click --repeat 3 1 type 30")
+                    .c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int x = thumbX + 25;
+    for (int row = 0; row < 3; ++row) {
+        Click(29 + 26, 326 + 16);  // SET
+        drag(x, x - 30);
+        x -= 30;
+    }
+    // Play the flight: the camera flies although the model stands still.
+    Click(35 + 8, 233 + 8);
+    const Image a = Shot();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const Image b = Shot();
+    EXPECT_FALSE(SameRectangle(a, b, preview)) << "the flight does not play";
+    Click(20 + 40, 410 + 16);  // OK
+    ASSERT_EQ(Ended(), 0);
+
+    platform::FileRegistry registry(Store());
+    settings::SceneSettings stored{};
+    settings::InitialiseSettings(stored, "/data/", 1252);
+    settings::LoadOrSaveSettings(stored, registry, 0);
+    EXPECT_EQ(stored.AN_NUM, 1);
+    EXPECT_EQ(stored.ANIME, 1);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(stored.AN_VEC.Row(1, row).valid, 1) << row;
+        EXPECT_EQ(stored.AN_VEC.Row(1, row).frames, 30) << row;
+    }
+    EXPECT_EQ(stored.AN_VEC.Row(1, 3).valid, 0);
+    EXPECT_GT(stored.AN_VEC.Row(1, 0).cameraX, stored.AN_VEC.Row(1, 2).cameraX);
+
+    // The full-screen saver flies that path.
+    pid_ = Spawn({kBinary, "/s"}, env_);
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+    unsigned long saver = 0;
+    ASSERT_TRUE(in >> saver);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const std::string one = home_ + "/one.png", two = home_ + "/two.png";
+    std::system((kXtool + " shot " + one + " " + std::to_string(saver)).c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    std::system((kXtool + " shot " + two + " " + std::to_string(saver)).c_str());
+    EXPECT_NE(ReadFile(one), ReadFile(two)) << "the saver's camera does not fly";
+    std::system((kXtool + " close 'D3DRM Example'").c_str());
+    EXPECT_EQ(Ended(), 0);
 }
 
 TEST(ConfigDialogWithoutDisplay, SaysSoAndEndsWithOne) {
