@@ -72,6 +72,7 @@ struct Target {
 struct PumpSource {
     GSource source;
     void (*pump)();
+    std::uint32_t last;  // when it last ran
 };
 
 std::map<WindowHandle, Pane*> g_dialogs;
@@ -664,17 +665,27 @@ std::string EditCss(const std::string& font) {
 
 // ---- the pump ----------------------------------------------------------------------
 
-gboolean PumpPrepare(GSource*, gint* timeout) {
-    const int t = MillisecondsToNextTimer();
-    // Desktop events of our own windows and sound notices are looked at often too.
-    *timeout = (t < 0 || t > 10) ? 10 : t;
-    return t == 0;
+// Desktop events of our own windows and the music's notices are looked at this often;
+// timers as they fall due.
+constexpr std::uint32_t kPumpPeriod = 10;
+
+bool PumpDue(PumpSource* p) {
+    return MillisecondsToNextTimer() == 0 || TimeGetTime() - p->last >= kPumpPeriod;
 }
 
-gboolean PumpCheck(GSource*) { return TRUE; }
+gboolean PumpPrepare(GSource* source, gint* timeout) {
+    PumpSource* p = reinterpret_cast<PumpSource*>(source);
+    const int t = MillisecondsToNextTimer();
+    const int left = static_cast<int>(kPumpPeriod) - static_cast<int>(TimeGetTime() - p->last);
+    *timeout = std::max(0, t < 0 ? left : std::min(t, left));
+    return PumpDue(p);
+}
+
+gboolean PumpCheck(GSource* source) { return PumpDue(reinterpret_cast<PumpSource*>(source)); }
 
 gboolean PumpDispatch(GSource* source, GSourceFunc, gpointer) {
     PumpSource* p = reinterpret_cast<PumpSource*>(source);
+    p->last = TimeGetTime();
     if (p->pump) p->pump();
     return G_SOURCE_CONTINUE;
 }
@@ -798,7 +809,7 @@ public:
         if (d->picture) cairo_surface_destroy(d->picture);
         g_dialogs.erase(handle);
         delete d;
-        while (gtk_events_pending()) gtk_main_iteration();
+        SettleGtk();
     }
 
     void MoveDialog(WindowHandle handle, const Rect& r) override {
@@ -1143,6 +1154,7 @@ public:
         if (!d) return;
         if (!g_pump) {
             g_pump = reinterpret_cast<PumpSource*>(g_source_new(&g_pumpFuncs, sizeof(PumpSource)));
+            g_pump->last = TimeGetTime();
             // Below GTK's own layout and drawing, which must not wait for the preview.
             g_source_set_priority(&g_pump->source, G_PRIORITY_DEFAULT_IDLE);
             g_source_attach(&g_pump->source, nullptr);
@@ -1259,9 +1271,7 @@ public:
     }
 
 private:
-    static void Settle() {
-        while (gtk_events_pending()) gtk_main_iteration();
-    }
+    static void Settle() { SettleGtk(); }
 
     static void Release(DrawTarget target) {
         auto it = g_targets.find(target);

@@ -12,6 +12,10 @@ namespace platform {
 // Starts GTK on first use; false when there is no display to show it on.
 bool EnsureGtk();
 
+// Lets GTK handle what is waiting (a window just closed goes from the screen), a
+// bounded number of turns: sources that are always ready cannot hold the caller.
+void SettleGtk();
+
 // The GTK window of a dialog window, or of the dialog a page belongs to; nullptr
 // when the handle is no dialog of the GTK backend.
 GtkWindow* DialogToplevel(WindowHandle dialog);

@@ -140,6 +140,10 @@ bool EnsureGtk() {
     return ok;
 }
 
+void SettleGtk() {
+    for (int i = 0; i < 64 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+}
+
 void ShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind) {
     // Tests and runs without a desktop see the box's words on stderr.
     std::fprintf(stderr, "%s: %s", title.c_str(), text.c_str());
@@ -153,7 +157,7 @@ void ShowMessageBox(const std::string& title, const std::string& text, MessageBo
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);
-    while (gtk_events_pending()) gtk_main_iteration();
+    SettleGtk();
 }
 
 bool PrimaryScreenSize(int* width, int* height) {
@@ -219,7 +223,7 @@ bool RunPictureDialog(const PictureDialog& d) {
     if (!s.done) g_main_loop_run(s.loop);
     g_main_loop_unref(s.loop);
     gtk_widget_destroy(window);
-    while (gtk_events_pending()) gtk_main_iteration();
+    SettleGtk();
     for (GdkPixbuf* p : {s.face, s.icon, s.up, s.down}) {
         if (p) g_object_unref(p);
     }

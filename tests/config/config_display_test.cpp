@@ -392,6 +392,118 @@ TEST_F(ConfigDialogOnScreen, ASliderMovesTheCameraAndAFlightBuiltWithSetPlays) {
     EXPECT_EQ(Ended(), 0);
 }
 
+TEST_F(ConfigDialogOnScreen, AFontChosenInTheChooserIsStoredAndTheSaverDrawsIt) {
+    Open();
+    Click(230 + 8, 365 + 5);    // message 1
+    Click(485 + 32, 357 + 16);  // Font
+    // GTK's font chooser comes up over the dialog.
+    Found chooser;
+    for (int i = 0; i < 50 && !chooser.id; ++i) {
+        std::istringstream lines(Capture(kXtool + " find Orbsaver"));
+        Found f;
+        while (lines >> f.id >> f.at.x >> f.at.y >> f.at.width >> f.at.height) {
+            if (f.at.width > 300 && f.at.width != 585) chooser = f;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_NE(chooser.id, 0u) << "no font chooser";
+    auto at = [&](int x, int y) {
+        return std::to_string(chooser.at.x + x) + " " + std::to_string(chooser.at.y + y);
+    };
+    const int w = chooser.at.width, h = chooser.at.height;
+    // Its search field has the focus: the face, then its row, then 27 points.
+    std::system("xdotool type --delay 20 'Liberation Serif Bold Italic'");
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::system(("xdotool mousemove " + at(167, 70) + " click 1").c_str());
+    std::system(("xdotool mousemove " + at(376, h - 100) + " click --repeat 3 1 type 27").c_str());
+    std::system("xdotool key Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::system(("xdotool mousemove " + at(w - 47, h - 20) + " click 1").c_str());  // OK
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    Click(210 + 135, 64 + 313);
+    std::system("xdotool type 'Serif message'");
+    Click(20 + 40, 410 + 16);  // OK
+    ASSERT_EQ(Ended(), 0);
+
+    platform::FileRegistry registry(Store());
+    settings::SceneSettings stored{};
+    settings::InitialiseSettings(stored, "/data/", 1252);
+    settings::LoadOrSaveSettings(stored, registry, 0);
+    const settings::LogFontA& f = stored.MSG.entries[1].font;
+    EXPECT_EQ(stored.MSN, 1);
+    EXPECT_STREQ(stored.MSG.entries[1].text, "Serif message");
+    EXPECT_STREQ(f.faceName, "Liberation Serif");
+    EXPECT_EQ(f.height, -36);  // 27 points at 96 dots an inch
+    EXPECT_EQ(f.weight, 700);
+    EXPECT_EQ(f.italic, 1);
+    EXPECT_EQ(f.underline, 0);
+
+    // In white, the full-screen saver draws it through the middle, 36 pixels high.
+    stored.MSG.entries[1].textColor = 0xFFFFFF;
+    stored.CM_Z = -100;  // the model far away, below the text
+    settings::LoadOrSaveSettings(stored, registry, 1);
+    pid_ = Spawn({kBinary, "/s"}, env_);
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+    unsigned long saver = 0;
+    Box screen;
+    ASSERT_TRUE(in >> saver >> screen.x >> screen.y >> screen.width >> screen.height);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const std::string file = home_ + "/saver.png";
+    std::system((kXtool + " shot " + file + " " + std::to_string(saver)).c_str());
+    Image shot;
+    ASSERT_TRUE(platform::rm::ReadPng(file, shot));
+    // The 800 x 600 frame is scaled onto the screen; its middle band holds the text.
+    const double scale = std::min(shot.width / 800.0, shot.height / 600.0);
+    const int top = static_cast<int>((shot.height - 600 * scale) / 2 + 250 * scale);
+    const int band = static_cast<int>(100 * scale);
+    int white = 0, rows = 0;
+    for (int y = top; y < top + band; ++y) {
+        bool any = false;
+        for (int x = 0; x < shot.width; ++x) {
+            const std::uint8_t* p = &shot.rgba[(static_cast<std::size_t>(y) * shot.width + x) * 4];
+            if (p[0] > 200 && p[1] > 200 && p[2] > 200) {
+                ++white;
+                any = true;
+            }
+        }
+        rows += any ? 1 : 0;
+    }
+    EXPECT_GT(white, 300) << "no message in the middle";
+    // A 36-pixel face: its letters span about 30 rows of the frame, not 13.
+    EXPECT_GT(rows, static_cast<int>(24 * scale));
+    std::system((kXtool + " close 'D3DRM Example'").c_str());
+    EXPECT_EQ(Ended(), 0);
+}
+
+TEST_F(ConfigDialogOnScreen, VersionShowsTheAboutBoxAboveTheDialogUntilItsOk) {
+    Open();
+    Click(195 + 41, 410 + 16);  // About
+    std::istringstream geometry(Capture("xdpyinfo | awk '/dimensions:/{print $2}' | tr x ' '"));
+    int sw = 0, sh = 0;
+    geometry >> sw >> sh;
+    const int left = sw / 2 - 172, top = sh / 2 - 77;
+    // The box's face is on the screen over the dialog: its light grey below the caption.
+    std::istringstream rgb(Capture(kXtool + " pixel " + std::to_string(left + 10) + " " +
+                                   std::to_string(top + 135)));
+    int r = 0, g = 0, b = 0;
+    rgb >> r >> g >> b;
+    EXPECT_GT(r, 150);
+    EXPECT_NEAR(r, g, 12);
+    EXPECT_NEAR(g, b, 12);
+    // Escape does not close it, nor the dialog below; its OK does.
+    std::system("xdotool key Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(ExitCodeAfter(pid_, std::chrono::milliseconds(10)), -1);
+    std::system(("xdotool mousemove " + std::to_string(left + 256 + 31) + " " +
+                 std::to_string(top + 83 + 16) + " click 1")
+                    .c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Back in the dialog: Cancel ends it.
+    Click(105 + 41, 410 + 16);
+    EXPECT_EQ(Ended(), 0);
+}
+
 TEST(ConfigDialogWithoutDisplay, SaysSoAndEndsWithOne) {
     char pattern[] = "/tmp/orbsaver-nodisplay-XXXXXX";
     const std::string home = mkdtemp(pattern);
