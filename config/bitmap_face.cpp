@@ -56,6 +56,11 @@ void DrawBitmapFace(const platform::DrawItem& item, const FaceStem& stem) {
     }
 }
 
+void DrawFaceOf(platform::LPARAM drawItem, std::span<const FaceStem> stems) {
+    const auto& item = *reinterpret_cast<const platform::DrawItem*>(drawItem);
+    if (const FaceStem* stem = FindStem(stems, item.ctlId)) DrawBitmapFace(item, *stem);
+}
+
 void PaintBackground(platform::WindowHandle window, const char* bitmap, platform::WPARAM wParam,
                      platform::LPARAM lParam,
                      const std::function<void(platform::DrawTarget)>& onTop) {

@@ -26,6 +26,9 @@ const FaceStem* FindStem(std::span<const FaceStem> stems, int id);
 // plain grey button.
 void DrawBitmapFace(const platform::DrawItem& item, const FaceStem& stem);
 
+// WM_DRAWITEM of a dialog whose faces are in the table: draws the control's face.
+void DrawFaceOf(platform::LPARAM drawItem, std::span<const FaceStem> stems);
+
 // The paint of a dialog or page: with both parameters 0 the whole window is painted
 // anew; the bitmap is drawn at (0, 0) in its own size (a beep when it cannot be), then
 // whatever the window adds on top.

@@ -338,11 +338,9 @@ LRESULT MediaPageProc(WindowHandle page, std::uint32_t message, WPARAM wParam, L
         case WM_PAINT:
             PaintBackground(page, "BKGND2", wParam, lParam);
             return 0;
-        case WM_DRAWITEM: {
-            const auto& item = *reinterpret_cast<const DrawItem*>(lParam);
-            if (const FaceStem* stem = FindStem(kFaces, item.ctlId)) DrawBitmapFace(item, *stem);
+        case WM_DRAWITEM:
+            DrawFaceOf(lParam, kFaces);
             return 1;
-        }
         case WM_COMMAND:
             OnCommand(page, LowWord(wParam));
             return 1;

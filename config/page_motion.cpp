@@ -458,11 +458,9 @@ LRESULT MotionPageProc(WindowHandle page, std::uint32_t message, WPARAM wParam, 
         case WM_PAINT:
             Paint(page, wParam, lParam);
             return 0;
-        case WM_DRAWITEM: {
-            const auto& item = *reinterpret_cast<const DrawItem*>(lParam);
-            if (const FaceStem* stem = FindStem(kFaces, item.ctlId)) DrawBitmapFace(item, *stem);
+        case WM_DRAWITEM:
+            DrawFaceOf(lParam, kFaces);
             return 1;
-        }
         case WM_HSCROLL:
             OnSlider(page, static_cast<int>(lParam));
             return 0;

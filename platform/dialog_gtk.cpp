@@ -19,6 +19,7 @@
 
 #include "platform/dialog.h"
 #include "platform/gtk_common.h"
+#include "platform/picture_dialog.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -741,24 +742,10 @@ class GtkDialogBackend : public DialogBackend {
 public:
     bool Available() override { return EnsureGtk(); }
 
-    bool ScreenSize(int* width, int* height) override {
-        if (!EnsureGtk()) return false;
-        GdkDisplay* display = gdk_display_get_default();
-        GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
-        if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
-        if (!monitor) return false;
-        GdkRectangle r;
-        gdk_monitor_get_geometry(monitor, &r);
-        *width = r.width;
-        *height = r.height;
-        return true;
-    }
+    bool ScreenSize(int* width, int* height) override { return PrimaryScreenSize(width, height); }
 
     int ScaleFactor() override {
-        if (!EnsureGtk()) return 1;
-        GdkDisplay* display = gdk_display_get_default();
-        GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
-        if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+        GdkMonitor* monitor = PrimaryMonitor();
         return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
     }
 

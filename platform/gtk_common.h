@@ -16,6 +16,9 @@ bool EnsureGtk();
 // bounded number of turns: sources that are always ready cannot hold the caller.
 void SettleGtk();
 
+// The primary monitor (the first one when none is marked), or nullptr.
+GdkMonitor* PrimaryMonitor();
+
 // The GTK window of a dialog window, or of the dialog a page belongs to; nullptr
 // when the handle is no dialog of the GTK backend.
 GtkWindow* DialogToplevel(WindowHandle dialog);

@@ -160,11 +160,16 @@ void ShowMessageBox(const std::string& title, const std::string& text, MessageBo
     SettleGtk();
 }
 
-bool PrimaryScreenSize(int* width, int* height) {
-    if (!EnsureGtk()) return false;
+GdkMonitor* PrimaryMonitor() {
+    if (!EnsureGtk()) return nullptr;
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
     if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+    return monitor;
+}
+
+bool PrimaryScreenSize(int* width, int* height) {
+    GdkMonitor* monitor = PrimaryMonitor();
     if (!monitor) return false;
     GdkRectangle r;
     gdk_monitor_get_geometry(monitor, &r);
