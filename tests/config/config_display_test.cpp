@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -502,6 +503,43 @@ TEST_F(ConfigDialogOnScreen, VersionShowsTheAboutBoxAboveTheDialogUntilItsOk) {
     // Back in the dialog: Cancel ends it.
     Click(105 + 41, 410 + 16);
     EXPECT_EQ(Ended(), 0);
+}
+
+TEST_F(ConfigDialogOnScreen, TheOpeningSoundPlaysWhenSoundOnIsSet) {
+    // What the output plays goes to a file: interleaved stereo floats.
+    const std::string audio = home_ + "/audio.raw";
+    env_.insert(env_.end(), {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio,
+                             "SDL_DISKAUDIODELAY=2"});
+    auto loudness = [&] {
+        const std::string raw = ReadFile(audio);
+        std::vector<float> samples(raw.size() / sizeof(float));
+        std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
+        double sum = 0;
+        for (float f : samples) sum += double(f) * f;
+        return samples.empty() ? 0.0 : std::sqrt(sum / samples.size());
+    };
+    for (int on : {1, 0}) {
+        unlink(audio.c_str());
+        if (on == 0) {
+            std::string text = ReadFile(Store());
+            const std::size_t at = text.find("\"S_ON\"=\"     1\"");
+            ASSERT_NE(at, std::string::npos);
+            text[at + 13] = '0';
+            std::ofstream(Store(), std::ios::binary) << text;
+        }
+        Open();
+        if (on == 0) {
+            ASSERT_EQ(platform::InspectRegistryFile(Store()), platform::RegistryFileState::kReadable);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        kill(pid_, SIGTERM);  // Cancel
+        ASSERT_EQ(Ended(), 0);
+        if (on == 1) {
+            EXPECT_GT(loudness(), 0.02) << "no opening sound";
+        } else {
+            EXPECT_LT(loudness(), 1e-6) << "a sound although Sound On is off";
+        }
+    }
 }
 
 TEST(ConfigDialogWithoutDisplay, SaysSoAndEndsWithOne) {
