@@ -2,6 +2,7 @@
 #include "shell/about_box.h"
 
 #include "platform/resources/resources.h"
+#include "shell/shell_state.h"
 
 namespace shell {
 
@@ -37,11 +38,17 @@ platform::PictureDialog AboutBoxLayout(int screenWidth, int screenHeight) {
     return d;
 }
 
-bool ShowModalDialog(int templateNumber, platform::WindowHandle) {
+bool ShowModalDialog(int templateNumber, platform::WindowHandle owner) {
     if (templateNumber != kAboutBoxTemplate) return false;
     int w = 0, h = 0;
     if (!platform::PrimaryScreenSize(&w, &h)) return false;
-    return platform::RunPictureDialog(AboutBoxLayout(w, h));
+    platform::PictureDialog box = AboutBoxLayout(w, h);
+    box.takeInputFrom = AboutBoxInputOwner(owner);
+    return platform::RunPictureDialog(box);
+}
+
+platform::WindowHandle AboutBoxInputOwner(platform::WindowHandle owner) {
+    return Input().locked && owner == settings::View().SaverWindow ? owner : 0;
 }
 
 void ShowAboutBox(platform::WindowHandle owner) { ShowModalDialog(kAboutBoxTemplate, owner); }
