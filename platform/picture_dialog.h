@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <span>
 
+#include "platform/window.h"
+
 namespace platform {
 
 struct PictureDialog {
@@ -19,6 +21,11 @@ struct PictureDialog {
     int cursorX = 0, cursorY = 0;  // the pointer is put here when the dialog opens
     // A dialog that owns it: the picture dialog stays above it and takes its input.
     unsigned owner = 0;
+    // A window of ours that holds the keyboard and pointer (a screen lock): the dialog
+    // takes them over from it once it is on the screen, holds them while it is up and
+    // lets go when it closes, so that the window can take them back. Without both
+    // the dialog does not stay up. 0: the dialog takes nothing.
+    WindowHandle takeInputFrom = 0;
 };
 
 // The primary screen's size in pixels; false without a desktop.

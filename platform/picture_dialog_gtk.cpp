@@ -39,6 +39,7 @@ struct State {
     bool pressed = false;   // the button shows its pressed picture
     bool mouseDown = false;
     bool done = false;
+    bool mapped = false;
 };
 
 bool InButton(const State& s, double x, double y) {
@@ -128,6 +129,40 @@ gboolean OnKeyRelease(GtkWidget*, GdkEventKey* e, gpointer data) {
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
+gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
+    static_cast<State*>(data)->mapped = true;
+    return FALSE;
+}
+
+// Runs GTK's loop until the condition holds or the time is up.
+template <typename Condition>
+bool WaitFor(Condition condition, int milliseconds) {
+    const gint64 end = g_get_monotonic_time() + milliseconds * G_GINT64_CONSTANT(1000);
+    while (!condition()) {
+        if (g_get_monotonic_time() >= end) return false;
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(5000);
+    }
+    return true;
+}
+
+constexpr int kGrabPatienceMilliseconds = 1000;
+
+// Takes the keyboard and pointer over from the window that holds them, once the
+// dialog is on the screen: the moment between the two grabs is as short as can be.
+bool TakeInputOver(State& s, GtkWidget* window) {
+    if (!WaitFor([&] { return s.mapped; }, kGrabPatienceMilliseconds)) return false;
+    GdkWindow* gdkWindow = gtk_widget_get_window(window);
+    GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(window));
+    if (!gdkWindow || !seat) return false;
+    GrabInput(s.d->takeInputFrom, false);
+    return WaitFor(
+        [&] {
+            return gdk_seat_grab(seat, gdkWindow, GDK_SEAT_CAPABILITY_ALL, TRUE, nullptr, nullptr,
+                                 nullptr, nullptr) == GDK_GRAB_SUCCESS;
+        },
+        kGrabPatienceMilliseconds);
+}
+
 }  // namespace
 
 bool EnsureGtk() {
@@ -212,12 +247,21 @@ bool RunPictureDialog(const PictureDialog& d) {
     g_signal_connect(s.area, "key-press-event", G_CALLBACK(OnKeyPress), &s);
     g_signal_connect(s.area, "key-release-event", G_CALLBACK(OnKeyRelease), &s);
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), &s);
+    g_signal_connect(window, "map-event", G_CALLBACK(OnMap), &s);
     gtk_widget_show_all(window);
     gtk_window_present(GTK_WINDOW(window));
     gtk_widget_grab_focus(s.area);
 
     GdkDisplay* display = gtk_widget_get_display(window);
-    if (GdkSeat* seat = gdk_display_get_default_seat(display)) {
+    GdkSeat* seat = gdk_display_get_default_seat(display);
+    bool shown = true;
+    if (d.takeInputFrom && !TakeInputOver(s, window)) {
+        // A box that gets no key and no click could never be closed.
+        std::fputs("orbsaver: the dialog cannot have the keyboard and pointer, so it is not "
+                   "shown\n", stderr);
+        shown = false;
+    }
+    if (shown && seat) {
         if (GdkDevice* pointer = gdk_seat_get_pointer(seat)) {
             gdk_device_warp(pointer, gdk_display_get_default_screen(display), d.cursorX,
                             d.cursorY);
@@ -225,14 +269,16 @@ bool RunPictureDialog(const PictureDialog& d) {
     }
 
     s.loop = g_main_loop_new(nullptr, FALSE);
-    if (!s.done) g_main_loop_run(s.loop);
+    if (shown && !s.done) g_main_loop_run(s.loop);
     g_main_loop_unref(s.loop);
+    if (d.takeInputFrom && seat) gdk_seat_ungrab(seat);
     gtk_widget_destroy(window);
     SettleGtk();
+    gdk_display_sync(display);
     for (GdkPixbuf* p : {s.face, s.icon, s.up, s.down}) {
         if (p) g_object_unref(p);
     }
-    return true;
+    return shown;
 }
 
 }  // namespace platform

@@ -441,7 +441,8 @@ private:
 enum class ReadResult { kOk, kMissing, kFailed };
 
 ReadResult ReadWholeFile(const std::string& path, std::size_t limit, std::string& out) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO in the file's place must not hold the program up.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -506,6 +507,21 @@ std::unique_ptr<RegistryKey> FileRegistry::CreateKey(std::string_view subKey,
 
 std::unique_ptr<RegistryKey> FileRegistry::OpenKey(std::string_view subKey) {
     return Open(subKey, false, nullptr);
+}
+
+std::string FileRegistry::ReadProblem() {
+    std::string text;
+    switch (ReadWholeFile(path_, kMaxRegFileBytes, text)) {
+        case ReadResult::kMissing:
+            return {};
+        case ReadResult::kFailed:
+            return path_ + " cannot be read";
+        case ReadResult::kOk:
+            break;
+    }
+    std::string error;
+    if (!ParseRegedit4(text, &error)) return path_ + " cannot be parsed (" + error + ")";
+    return {};
 }
 
 std::unique_ptr<RegistryKey> FileRegistry::Open(std::string_view subKey, bool create,

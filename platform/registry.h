@@ -87,6 +87,10 @@ public:
                                                    KeyDisposition* disposition) = 0;
     // Opens an existing key below HKEY_CURRENT_USER.
     virtual std::unique_ptr<RegistryKey> OpenKey(std::string_view subKey) = 0;
+    // Why the store is there but cannot be read or parsed, in words that name it
+    // ("/home/ann/.config/orbsaver/user.reg cannot be parsed (line 3: bad value
+    // data)"); empty when it can be read (a store that does not exist can: it is empty).
+    virtual std::string ReadProblem() { return {}; }
 };
 
 // A registry held in memory, for tests and for a run that must not touch the disk.
@@ -109,6 +113,7 @@ public:
     std::unique_ptr<RegistryKey> CreateKey(std::string_view subKey,
                                            KeyDisposition* disposition) override;
     std::unique_ptr<RegistryKey> OpenKey(std::string_view subKey) override;
+    std::string ReadProblem() override;
 
     const std::string& path() const { return path_; }
 

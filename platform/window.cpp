@@ -65,6 +65,7 @@ struct State {
     WindowHandle nextHandle = 1;
     bool quitPosted = false;
     int quitCode = 0;
+    WindowHandle grabbed = 0;  // the window holding the keyboard and pointer
 };
 
 State& S() {
@@ -171,6 +172,7 @@ bool DestroyWindow(WindowHandle window) {
     const bool external = w->external;
     void (*onDestroy)(WindowHandle) = w->onDestroy;
     proc(window, WM_DESTROY, 0, 0);
+    if (S().grabbed == window) S().grabbed = 0;
     std::erase_if(S().timers, [&](const TimerEntry& t) { return t.window == window; });
     if (external) {
         if (onDestroy) onDestroy(window);
@@ -317,9 +319,28 @@ void FocusWindow(WindowHandle window) {
     if (FindWindow(window)) Backend().Focus(window);
 }
 
-void GrabInput(WindowHandle window, bool grab) {
-    if (FindWindow(window)) Backend().Grab(window, grab);
+bool GrabInput(WindowHandle window, bool grab, std::uint32_t patienceMilliseconds) {
+    State& s = S();
+    if (!FindWindow(window)) return !grab;
+    if (!grab) {
+        Backend().Grab(window, false);
+        if (s.grabbed == window) s.grabbed = 0;
+        return true;
+    }
+    const std::uint32_t start = TimeGetTime();
+    for (;;) {
+        if (Backend().Grab(window, true)) {
+            s.grabbed = window;
+            return true;
+        }
+        // Another program holds them (a menu, another lock): it may let go soon.
+        if (TimeGetTime() - start >= patienceMilliseconds) return false;
+        timespec pause{0, 20 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
 }
+
+WindowHandle InputGrabWindow() { return S().grabbed; }
 
 void ShowCursor(bool visible) { Backend().SetCursorVisible(visible); }
 
@@ -340,6 +361,7 @@ void ResetWindowSystem() {
     s.queue.Clear();
     s.quitPosted = false;
     s.quitCode = 0;
+    s.grabbed = 0;
 }
 
 }  // namespace platform

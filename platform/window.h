@@ -108,8 +108,10 @@ public:
     virtual std::uint64_t ScreenRoot() = 0;
     // Whether the desktop still has the window (a child dies with its parent).
     virtual bool Alive(WindowHandle window) = 0;
-    // Takes (or gives back) the keyboard and pointer for the whole desktop.
-    virtual void Grab(WindowHandle, bool) {}
+    // Takes (or gives back) the keyboard and pointer for the whole desktop. True when
+    // the window now holds both (or, giving back, always); a backend without a
+    // desktop has nothing to take them from.
+    virtual bool Grab(WindowHandle, bool) { return true; }
     // The backend's own window object (an SDL_Window for SDL), for the render device.
     virtual void* Native(WindowHandle window) = 0;
 };
@@ -172,8 +174,13 @@ std::uint64_t GetRootWindow();
 // Raises the window and gives it the keyboard, as after a dialog over it.
 void FocusWindow(WindowHandle window);
 // While a password is required the saver's window holds the keyboard and pointer,
-// so that no other program gets input.
-void GrabInput(WindowHandle window, bool grab);
+// so that no other program gets input. Taking them is tried again for up to the
+// patience given while another program holds them; true when the window holds both.
+// Giving them back always succeeds. While a window holds them the backend takes them
+// back by itself should the desktop drop them.
+bool GrabInput(WindowHandle window, bool grab, std::uint32_t patienceMilliseconds = 0);
+// The window that holds the keyboard and pointer, or 0.
+WindowHandle InputGrabWindow();
 void ShowCursor(bool visible);
 void SetCursorPos(int x, int y);
 

@@ -118,6 +118,7 @@ public:
         XSetErrorHandler(TolerateXError);
         auto it = windows_.find(handle);
         if (it == windows_.end()) return;
+        if (grabbed_ == handle) grabbed_ = 0;  // a destroyed window's grabs end with it
         if (it->second.sdl) {
             // Requests SDL makes about a window whose parent has gone fail; let them
             // fail now, under our handler, rather than when SDL closes its display.
@@ -138,9 +139,11 @@ public:
         // on a failed request about a window that has gone.
         XSetErrorHandler(TolerateXError);
         WatchChildren(post);
+        windowEvents_ = false;
         SDL_Event ev;
         while (SDL_PollEvent(&ev)) Translate(ev, post);
         FlushMotion(post);
+        KeepGrab();
     }
 
     void Wait(int milliseconds) override {
@@ -183,11 +186,21 @@ public:
 
     std::uint64_t ScreenRoot() override { return DefaultRootWindow(display_); }
 
-    void Grab(WindowHandle handle, bool grab) override {
+    bool Grab(WindowHandle handle, bool grab) override {
         auto it = windows_.find(handle);
-        if (it == windows_.end() || !it->second.sdl) return;
-        SDL_SetWindowKeyboardGrab(it->second.sdl, grab ? SDL_TRUE : SDL_FALSE);
-        SDL_SetWindowMouseGrab(it->second.sdl, grab ? SDL_TRUE : SDL_FALSE);
+        if (!grab) {
+            if (grabbed_ == handle) {
+                grabbed_ = 0;
+                if (it != windows_.end()) Ungrab(it->second.sdl);
+            }
+            return true;
+        }
+        if (it == windows_.end() || !it->second.sdl) return false;
+        if (!TakeInput(it->second.sdl)) return false;
+        grabbed_ = handle;
+        grabLostSaid_ = false;
+        lastGrabCheck_ = SDL_GetTicks64();
+        return true;
     }
 
     void Focus(WindowHandle handle) override {
@@ -321,6 +334,66 @@ private:
         return 0;
     }
 
+    // Input the desktop sent us while SDL sees no window of ours with the focus (before
+    // the first focus event, or after another program took the focus while we hold
+    // the keyboard) belongs to the window holding the keyboard and pointer, else to
+    // our one window when there is only one.
+    WindowHandle InputWindow(std::uint32_t sdlId) {
+        if (const WindowHandle h = HandleOf(sdlId)) return h;
+        if (grabbed_) return grabbed_;
+        return windows_.size() == 1 ? windows_.begin()->first : 0;
+    }
+
+    // Both grabs on SDL's own connection, so that SDL goes on receiving the events.
+    static bool TakeInput(SDL_Window* w) {
+        Display* display = DisplayOf(w);
+        const Window xwindow = NativeId(w);
+        if (!display || !xwindow) return false;
+        const int keyboard = XGrabKeyboard(display, xwindow, True, GrabModeAsync, GrabModeAsync,
+                                           CurrentTime);
+        const unsigned mask = ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
+                              LeaveWindowMask | PointerMotionMask;
+        const int pointer = XGrabPointer(display, xwindow, False, mask, GrabModeAsync,
+                                         GrabModeAsync, xwindow, None, CurrentTime);
+        if (keyboard == GrabSuccess && pointer == GrabSuccess) return true;
+        // Half a lock is none: give back the one that was had.
+        if (keyboard == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+        if (pointer == GrabSuccess) XUngrabPointer(display, CurrentTime);
+        XSync(display, False);
+        return false;
+    }
+
+    static void Ungrab(SDL_Window* w) {
+        Display* display = w ? DisplayOf(w) : nullptr;
+        if (!display) return;
+        XUngrabKeyboard(display, CurrentTime);
+        XUngrabPointer(display, CurrentTime);
+        XSync(display, False);
+    }
+
+    // SDL lets go of the keyboard and pointer whenever it thinks its window lost or
+    // gained the focus, and does not tell: take them again after such changes and
+    // every little while, and give the window the focus back so that SDL passes on
+    // its keys. Taking a grab one holds already costs a round trip and changes nothing.
+    void KeepGrab() {
+        if (!grabbed_) return;
+        const std::uint64_t now = SDL_GetTicks64();
+        if (!windowEvents_ && now - lastGrabCheck_ < kGrabCheckMilliseconds) return;
+        lastGrabCheck_ = now;
+        auto it = windows_.find(grabbed_);
+        if (it == windows_.end() || !it->second.sdl) return;
+        SDL_Window* w = it->second.sdl;
+        if (!(SDL_GetWindowFlags(w) & SDL_WINDOW_INPUT_FOCUS)) SDL_SetWindowInputFocus(w);
+        if (TakeInput(w)) {
+            if (grabLostSaid_) std::fputs("orbsaver: the keyboard and pointer are held again\n", stderr);
+            grabLostSaid_ = false;
+        } else if (!grabLostSaid_) {
+            std::fputs("orbsaver: another program took the keyboard or pointer; taking them back as "
+                       "soon as it lets go\n", stderr);
+            grabLostSaid_ = true;
+        }
+    }
+
     void PostAll(void (*post)(const Msg&), std::uint32_t message) {
         for (auto& [handle, w] : windows_) post(Msg{handle, message, 0, 0});
     }
@@ -334,9 +407,13 @@ private:
             case SDL_WINDOWEVENT: {
                 const WindowHandle h = HandleOf(ev.window.windowID);
                 if (!h) return;
+                // SDL gives up a grab on focus and mapping changes of its own accord.
+                if (h == grabbed_) windowEvents_ = true;
                 switch (ev.window.event) {
                     case SDL_WINDOWEVENT_CLOSE:
-                        post(Msg{h, WM_CLOSE, 0, 0});
+                        // The window manager's close, which Windows sends as the
+                        // system command; only a termination signal is WM_CLOSE.
+                        post(Msg{h, WM_SYSCOMMAND, SC_CLOSE, 0});
                         return;
                     case SDL_WINDOWEVENT_MOVED:
                         post(Msg{h, WM_MOVE, 0, MakePointParam(ev.window.data1, ev.window.data2)});
@@ -361,7 +438,7 @@ private:
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 FlushMotion(post);
-                const WindowHandle h = HandleOf(ev.key.windowID);
+                const WindowHandle h = InputWindow(ev.key.windowID);
                 if (!h) return;
                 const WPARAM vk = VirtualKey(ev.key.keysym.sym);
                 const bool alt = (ev.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
@@ -377,7 +454,7 @@ private:
                 return;
             }
             case SDL_TEXTINPUT: {
-                const WindowHandle h = HandleOf(ev.text.windowID);
+                const WindowHandle h = InputWindow(ev.text.windowID);
                 if (!h) return;
                 // One WM_CHAR per character, carrying its code point.
                 const std::string_view text(ev.text.text);
@@ -390,7 +467,7 @@ private:
                 // As on Windows, movements waiting together make one message at the
                 // latest position: a pointer moved while a dialog held the program
                 // does not replay its path afterwards.
-                const WindowHandle h = HandleOf(ev.motion.windowID);
+                const WindowHandle h = InputWindow(ev.motion.windowID);
                 if (!h) return;
                 if (motionWindow_ && motionWindow_ != h) FlushMotion(post);
                 motionWindow_ = h;
@@ -401,7 +478,7 @@ private:
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP: {
                 FlushMotion(post);
-                const WindowHandle h = HandleOf(ev.button.windowID);
+                const WindowHandle h = InputWindow(ev.button.windowID);
                 if (!h) return;
                 const bool down = ev.type == SDL_MOUSEBUTTONDOWN;
                 std::uint32_t message = 0;
@@ -427,8 +504,14 @@ private:
         post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
     }
 
+    static constexpr std::uint64_t kGrabCheckMilliseconds = 250;
+
     Display* display_;
     std::map<WindowHandle, Entry> windows_;
+    WindowHandle grabbed_ = 0;  // holds the keyboard and pointer
+    bool windowEvents_ = false;
+    bool grabLostSaid_ = false;
+    std::uint64_t lastGrabCheck_ = 0;
     WindowHandle motionWindow_ = 0;
     int motionX_ = 0, motionY_ = 0;
 };
@@ -438,6 +521,12 @@ private:
 std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
+    // The window manager closing our last window is a request to the window, not
+    // the end of the program; only a termination signal is that.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // A full-screen saver that loses the focus stays where it is: minimising it would
+    // show the desktop.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         XCloseDisplay(display);
         return nullptr;

@@ -3,6 +3,7 @@
 
 #include "config/config_dialog.h"
 #include "platform/resources/resources.h"
+#include "shell/shell_state.h"
 
 namespace shell {
 
@@ -43,9 +44,14 @@ bool ShowModalDialog(int templateNumber, platform::WindowHandle owner) {
     if (templateNumber != kAboutBoxTemplate) return false;
     int w = 0, h = 0;
     if (!platform::PrimaryScreenSize(&w, &h)) return false;
-    platform::PictureDialog layout = AboutBoxLayout(w, h);
-    layout.owner = owner;
-    return platform::RunPictureDialog(layout);
+    platform::PictureDialog box = AboutBoxLayout(w, h);
+    box.owner = owner;
+    box.takeInputFrom = AboutBoxInputOwner(owner);
+    return platform::RunPictureDialog(box);
+}
+
+platform::WindowHandle AboutBoxInputOwner(platform::WindowHandle owner) {
+    return Input().locked && owner == settings::View().SaverWindow ? owner : 0;
 }
 
 void ShowAboutBox(platform::WindowHandle owner) { ShowModalDialog(kAboutBoxTemplate, owner); }

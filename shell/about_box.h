@@ -13,6 +13,10 @@ inline constexpr int kConfigDialogTemplate = 2003;
 // button and the icon at their places on it, the pointer on the OK button.
 platform::PictureDialog AboutBoxLayout(int screenWidth, int screenHeight);
 
+// The window the About box over this owner takes the keyboard and pointer from:
+// the saver window of a lock, which holds them; 0 otherwise.
+platform::WindowHandle AboutBoxInputOwner(platform::WindowHandle owner);
+
 // Runs the dialog of that template modally, owned by the window (0 for none).
 // False when the program has no such dialog or none can be shown.
 bool ShowModalDialog(int templateNumber, platform::WindowHandle owner);

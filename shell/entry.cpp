@@ -144,6 +144,22 @@ std::uint64_t ParseWindowHandle(const char* text) {
     return static_cast<std::uint32_t>(n);
 }
 
+bool TakeScreenLock(platform::WindowHandle window, platform::Registry& store,
+                    std::uint32_t patienceMilliseconds) {
+    Input().locked = false;
+    if (ReadPasswordRequest(store) == 0) return true;
+    if (const std::string problem = store.ReadProblem(); !problem.empty()) {
+        std::fprintf(stderr, "orbsaver: the settings store %s; the password is asked for\n",
+                     problem.c_str());
+    }
+    if (!platform::GrabInput(window, true, patienceMilliseconds)) {
+        Fail("another program holds the keyboard or the pointer, so the screen cannot be locked");
+        return false;
+    }
+    Input().locked = true;
+    return true;
+}
+
 bool CreateSaverWindow() {
     settings::ViewState& shell = settings::View();
     InputState& input = Input();
@@ -311,13 +327,20 @@ int RunProgram(int argc, const char* const* argv) {
     }
     shell.MessageExtent = font ? font->Measure(text) : platform::TextExtent{};
 
+    if (shell.mode == settings::SaverMode::Saver && !shell.hosted) {
+        // Keys reach the full-screen saver even where no window manager gives it the
+        // focus.
+        platform::FocusWindow(shell.SaverWindow);
+        // A saver that asks for a password is a screen lock: it holds the keyboard and
+        // pointer before it shows anything, or does not start.
+        if (!TakeScreenLock(shell.SaverWindow, platform::UserRegistry())) {
+            settings::DeleteFonts(shell.fonts);
+            return kExitFailure;
+        }
+    }
     engine::StartRenderDevice();
     static engine::DevicePromptPainter promptPainter;
     SetSaverPasswordPainter(&promptPainter);
-    if (shell.mode == settings::SaverMode::Saver && !shell.hosted &&
-        ReadPasswordRequest(platform::UserRegistry()) != 0) {
-        platform::GrabInput(shell.SaverWindow, true);
-    }
     engine::Device().ShowFrameRate = shell.preparedShowFrameRate ? 1 : 0;
     if (shell.mode == settings::SaverMode::Saver &&
         !sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/registry.h"
+#include "platform/window.h"
 #include "settings/scene_settings.h"
 #include "shell/shell_state.h"
 
@@ -38,6 +40,13 @@ std::uint64_t ParseWindowHandle(const char* text);
 
 // Registers the saver window's class and creates the window for the current mode.
 bool CreateSaverWindow();
+
+// When the store asks for a password (or cannot be read), the full-screen saver is a
+// screen lock: it takes the keyboard and pointer for the window, waiting a little for
+// another program to let go of them, and Input().locked says so. False, said on
+// stderr, when they cannot be had: a lock that does not hold must not pretend to.
+bool TakeScreenLock(platform::WindowHandle window, platform::Registry& store,
+                    std::uint32_t patienceMilliseconds = kGrabPatienceMilliseconds);
 
 // Peeks the queue and dispatches; when nothing waits, runs one frame step. Returns
 // the exit code WM_QUIT carries.

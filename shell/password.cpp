@@ -36,8 +36,18 @@ std::uint32_t ReadFlag(platform::RegistryKey& key, const char* name) {
 
 std::uint32_t ReadPasswordRequest(platform::Registry& registry) {
     std::uint32_t secure = 0;
-    if (auto key = registry.OpenKey(kDesktopKey)) secure = ReadFlag(*key, kIsSecureValue);
-    if (auto key = registry.OpenKey(kDesktopKeyLower)) secure |= ReadFlag(*key, kUsePasswordValue);
+    bool opened = false;
+    if (auto key = registry.OpenKey(kDesktopKey)) {
+        secure = ReadFlag(*key, kIsSecureValue);
+        opened = true;
+    }
+    if (auto key = registry.OpenKey(kDesktopKeyLower)) {
+        secure |= ReadFlag(*key, kUsePasswordValue);
+        opened = true;
+    }
+    // A store that is there but cannot be read may well ask for the password: the
+    // lock stays shut rather than open for a broken file.
+    if (!opened && !registry.ReadProblem().empty()) return kUnreadableStoreRequest;
     return secure;
 }
 
@@ -57,6 +67,16 @@ ForwardingPainter& Painter() {
     return painter;
 }
 
+// A time in milliseconds from the environment, or the default when it names none.
+std::chrono::milliseconds TimeFromEnvironment(const char* name, std::chrono::milliseconds fallback) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) return fallback;
+    char* end = nullptr;
+    const unsigned long ms = std::strtoul(text, &end, 10);
+    if (*end != '\0' || ms > 600000) return fallback;
+    return std::chrono::milliseconds(ms);
+}
+
 }  // namespace
 
 PasswordHooks& SaverPasswordHooks() {
@@ -65,8 +85,14 @@ PasswordHooks& SaverPasswordHooks() {
     // The music keeps repeating while the prompt holds the program.
     static platform::ModalPasswordPrompt prompt(
         &Painter(),
-        platform::PromptOptions{std::chrono::seconds(30), &platform::PollSequencerNotices});
-    static platform::SaverPasswordCheck check(service.get(), &prompt);
+        platform::PromptOptions{
+            TimeFromEnvironment(kPromptTimeoutVariable, std::chrono::seconds(30)),
+            &platform::PollSequencerNotices});
+    static platform::SaverPasswordCheck check = [] {
+        platform::SaverPasswordCheck c(service.get(), &prompt);
+        c.SetFirstRefusalDelay(TimeFromEnvironment(kRefusalDelayVariable, std::chrono::seconds(1)));
+        return c;
+    }();
     static PasswordHooks hooks{&check};
     return hooks;
 }

@@ -22,7 +22,16 @@ inline constexpr const char* kUsePasswordValue = "ScreenSaveUsePassword";
 // "ScreenSaverIsSecure" OR "ScreenSaveUsePassword", each read as a 32-bit value; a
 // key that does not open or a value that cannot be read counts as 0. A value stored
 // as text (as some Windows versions write it) is read as the decimal number it holds.
+// A store that exists but cannot be read or parsed asks for the password
+// (kUnreadableStoreRequest); one that does not exist asks for none.
 std::uint32_t ReadPasswordRequest(platform::Registry& registry);
+inline constexpr std::uint32_t kUnreadableStoreRequest = 1;
+
+// Test runs of the whole program shorten the waits of the password through these
+// (milliseconds): the first refusal's delay and the prompt's give-up time. Whoever
+// can set the saver's environment runs as the user already.
+inline constexpr const char* kRefusalDelayVariable = "ORBSAVER_TEST_REFUSAL_DELAY_MS";
+inline constexpr const char* kPromptTimeoutVariable = "ORBSAVER_TEST_PROMPT_TIMEOUT_MS";
 
 // The password service of the system, as the check finds it: nothing stands for a
 // service that is not there, and the check then lets the saver end.

@@ -1,6 +1,8 @@
 // The saver window's procedure: what each window message does to the saver.
 #include "shell/saver_window.h"
 
+#include <cstdio>
+
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/scene.h"
@@ -30,18 +32,23 @@ bool IsInputMessage(std::uint32_t m) {
     }
 }
 
-// Input would end the saver: the password check decides.
-LRESULT TryToEnd(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+// Input would end the saver: the password check decides. A refused attempt's message
+// is done with: its default handling could close the window (Alt+F4 does), and
+// nothing but a passed check may do that.
+LRESULT TryToEnd(WindowHandle window) {
+    InputState& input = Input();
+    input.askingPassword = true;
     ShowCursor(true);
     const bool passes = Services().checkPassword ? Services().checkPassword(window) : true;
+    input.askingPassword = false;
     if (passes) {
         PostMessage(window, WM_CLOSE, 0, 0);
         return 0;
     }
     ShowCursor(false);
-    Input().lastMousePosX = Input().lastMousePosY = -1;
+    input.lastMousePosX = input.lastMousePosY = -1;
     SetTimer(window, kPauseTimer, kPasswordPauseMilliseconds);
-    return DefWindowProc(window, message, wParam, lParam);
+    return 0;
 }
 
 LRESULT OnMouseMove(WindowHandle window, WPARAM wParam, LPARAM lParam) {
@@ -56,18 +63,24 @@ LRESULT OnMouseMove(WindowHandle window, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (x == input.lastMousePosX && y == input.lastMousePosY) return 0;
-    return TryToEnd(window, WM_MOUSEMOVE, wParam, lParam);
+    return TryToEnd(window);
 }
 
 void ShowAbout(WindowHandle window) {
     InputState& input = Input();
     input.ignoreInput = true;
-    engine::FlipToGdiSurface();
+    // A lock keeps the desktop covered: the box stands over the full-screen picture.
+    if (!input.locked) engine::FlipToGdiSurface();
     int x = settings::View().ViewWidth / 2, y = settings::View().ViewHeight / 2;
     engine::ViewPointToScreen(&x, &y);
     SetCursorPos(x, y);
+    // A locked saver's box takes the keyboard and pointer over while it is up.
     if (Services().showAboutBox) Services().showAboutBox(window);
     FocusWindow(window);
+    if (input.locked && !GrabInput(window, true, kGrabPatienceMilliseconds)) {
+        std::fputs("orbsaver: the keyboard and pointer are not back with the saver yet; it keeps "
+                   "trying\n", stderr);
+    }
     input.lastMousePosX = input.lastMousePosY = -1;
     input.ignoreInput = false;
 }
@@ -96,7 +109,7 @@ LRESULT SaverWindowProc(WindowHandle window, std::uint32_t message, WPARAM wPara
         if (wParam == VK_F1 || Input().ignoreInput) {
             return DefWindowProc(window, message, wParam, lParam);
         }
-        return TryToEnd(window, message, wParam, lParam);
+        return TryToEnd(window);
     }
     switch (message) {
         case WM_CREATE:
@@ -123,13 +136,17 @@ LRESULT SaverWindowProc(WindowHandle window, std::uint32_t message, WPARAM wPara
             engine::OnDeviceActivate(wParam);
             return DefWindowProc(window, message, wParam, lParam);
         case WM_SETCURSOR:
-            if (settings::View().mode == settings::SaverMode::Saver) ShowCursor(false);
+            // The arrow stays over the password prompt.
+            if (settings::View().mode == settings::SaverMode::Saver) ShowCursor(Input().askingPassword);
             return 0;
         case WM_KEYUP:
             if (wParam == VK_F1) ShowAbout(window);
             return 0;
         case WM_SYSCOMMAND:
             if (wParam == SC_KEYMENU) return 0;
+            // A close command (the window manager's, or Alt+F4's) is an ending attempt
+            // like a key: it ends the saver only through the password check.
+            if ((wParam & 0xFFF0) == SC_CLOSE && !Input().ignoreInput) return TryToEnd(window);
             return DefWindowProc(window, message, wParam, lParam);
         case WM_TIMER:
             if (wParam == kPauseTimer) {

@@ -14,7 +14,15 @@ struct InputState {
     std::int32_t lastMousePosX = 0;
     std::int32_t lastMousePosY = 0;
     bool passwordPause = false;
+    // The saver is a screen lock: a password is required and the saver window holds
+    // the keyboard and pointer.
+    bool locked = false;
+    // An ending attempt is asking for the password: the pointer shows meanwhile.
+    bool askingPassword = false;
 };
+
+// How long the saver tries to take the keyboard and pointer from another program.
+inline constexpr std::uint32_t kGrabPatienceMilliseconds = 1000;
 
 InputState& Input();
 

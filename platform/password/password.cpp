@@ -79,10 +79,10 @@ PasswordAnswer FakePasswordService::Verify(const SecretText& password) {
                : otherwise_;
 }
 
-std::chrono::milliseconds RefusalDelay(int refusals) {
+std::chrono::milliseconds RefusalDelay(int refusals, std::chrono::milliseconds first) {
     if (refusals <= 0) return std::chrono::milliseconds(0);
     const int doublings = refusals - 1 < 4 ? refusals - 1 : 4;
-    return std::chrono::milliseconds(1000 << doublings);
+    return first * (1 << doublings);
 }
 
 SaverPasswordCheck::SaverPasswordCheck(PasswordService* service, PasswordPrompt* prompt)
@@ -110,7 +110,7 @@ bool SaverPasswordCheck::VerifyTyped(SecretText* typed) {
     // The time the service itself took (PAM waits after a failure too) counts toward the delay.
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    const std::chrono::milliseconds delay = RefusalDelay(refusals_);
+    const std::chrono::milliseconds delay = RefusalDelay(refusals_, firstDelay_);
     if (spent < delay) sleep_(delay - spent);
     return false;
 }

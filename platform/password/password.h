@@ -113,8 +113,10 @@ class PasswordPrompt {
 };
 
 // The delay before a refusal is answered, after the given number of refusals in a row
-// (counting this one): one second, doubled with each further refusal, at most 16.
-std::chrono::milliseconds RefusalDelay(int refusals);
+// (counting this one): one second (or the first delay given), doubled with each
+// further refusal, at most 16 times the first.
+std::chrono::milliseconds RefusalDelay(int refusals,
+                                       std::chrono::milliseconds first = std::chrono::seconds(1));
 
 // The password check of the screen saver: asks through the prompt, verifies with the
 // service, wipes what was typed and, on a refusal, answers only after the delay.
@@ -137,12 +139,15 @@ class SaverPasswordCheck {
     int refusalsInARow() const { return refusals_; }
     // Replaces the waiting (tests).
     void SetSleeper(Sleeper sleeper) { sleep_ = std::move(sleeper); }
+    // The delay of the first refusal in a row, the others doubling from it (tests).
+    void SetFirstRefusalDelay(std::chrono::milliseconds first) { firstDelay_ = first; }
 
   private:
     PasswordService* service_;
     PasswordPrompt* prompt_;
     int refusals_ = 0;
     Sleeper sleep_;
+    std::chrono::milliseconds firstDelay_ = std::chrono::seconds(1);
 };
 
 }  // namespace platform

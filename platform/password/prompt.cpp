@@ -37,7 +37,8 @@ EntryStep ApplyEntryMessage(const Msg& message, SecretText* typed) {
         const WPARAM c = message.wParam;
         if (c >= 0x20 && !(c >= 0x7F && c <= 0x9F))
             typed->AppendCharacter(static_cast<char32_t>(c));
-    } else if (message.message == WM_KEYDOWN) {
+    } else if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
+        // Held Alt (which may be the very key that opened the prompt) changes nothing.
         switch (message.wParam) {
             case VK_RETURN:
                 return EntryStep::kConfirmed;
@@ -85,12 +86,17 @@ bool ModalPasswordPrompt::Ask(WindowHandle window, SecretText* typed) {
             break;
         }
         if (m.window == window && IsInput(m.message)) {
-            if (m.message == WM_CHAR || m.message == WM_KEYDOWN) {
+            if (m.message == WM_CHAR || m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) {
                 step = ApplyEntryMessage(m, typed);
                 lastKey = Clock::now();
             }
             WipeMemory(&m, sizeof m);  // a typed character leaves no copy here
-            if (painter_ && typed->characters() != shown) {
+            // Keys that arrive faster than the prompt draws are shown together.
+            Msg next;
+            const bool moreTyping = PeekMessage(&next, false) && next.window == window &&
+                                    IsInput(next.message);
+            WipeMemory(&next, sizeof next);
+            if (!moreTyping && painter_ && typed->characters() != shown) {
                 shown = typed->characters();
                 painter_->Paint(window, shown, typed->full());
             }

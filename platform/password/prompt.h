@@ -23,8 +23,8 @@ class PromptPainter {
 enum class EntryStep { kTyping, kConfirmed, kGivenUp };
 
 // What one message does to the text being typed: printable characters (WM_CHAR) are
-// added, Backspace removes the last one, Enter confirms, Escape gives up. Other
-// messages leave it as it is.
+// added, Backspace removes the last one, Enter confirms, Escape gives up, with Alt
+// held or not. Other messages leave it as it is.
 EntryStep ApplyEntryMessage(const Msg& message, SecretText* typed);
 
 struct PromptOptions {

@@ -2,14 +2,18 @@
 // saver may end, the pointer and pause before the prompt, the growing delay after
 // refusals, and the typed text wiped after each check.
 #include <gtest/gtest.h>
-
-#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
 
 #include "platform/password/password.h"
 #include "platform/registry.h"
 #include "shell/password.h"
+#include "tests/fake_window_backend.h"
 
 using namespace platform;
 using namespace std::chrono_literals;
@@ -54,39 +58,10 @@ class TypingPrompt : public PasswordPrompt {
     SecretText* buffer = nullptr;
 };
 
-// A desktop that records where the pointer was put.
-class PointerBackend : public WindowBackend {
-  public:
-    bool Create(WindowHandle, const std::string&, std::uint32_t, int, int, int, int,
-                std::uint64_t) override {
-        return true;
-    }
-    void Destroy(WindowHandle) override {}
-    void Pump(void (*)(const Msg&)) override {}
-    void Wait(int) override {}
-    bool ClassExists(const std::string&) override { return false; }
-    void SetCursorVisible(bool) override {}
-    void SetCursorPosition(int x, int y) override {
-        *lastX = x;
-        *lastY = y;
-    }
-    bool ClientSize(WindowHandle, int*, int*) override { return false; }
-    void Focus(WindowHandle) override {}
-    bool Alive(WindowHandle) override { return true; }
-    bool ForeignWindowSize(std::uint64_t, int*, int*) override { return false; }
-    std::uint64_t ScreenRoot() override { return 0; }
-    void* Native(WindowHandle) override { return nullptr; }
-    int* lastX;
-    int* lastY;
-};
-
 class PasswordCheck : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto backend = std::make_unique<PointerBackend>();
-        backend->lastX = &pointerX;
-        backend->lastY = &pointerY;
-        SetWindowBackend(std::move(backend));
+        desktop = &testing_desktop::InstallFakeDesktop();
         shell.ViewWidth = 800;
         shell.ViewHeight = 600;
         input.passwordPause = false;
@@ -102,7 +77,7 @@ class PasswordCheck : public ::testing::Test {
     shell::PasswordHooks hooks{&check};
     settings::ViewState shell;
     shell::InputState input;
-    int pointerX = -1, pointerY = -1;
+    testing_desktop::FakeWindowBackend* desktop = nullptr;
     std::vector<std::chrono::milliseconds> waits;
 };
 
@@ -156,7 +131,7 @@ TEST_F(PasswordCheck, WithoutAPasswordAskedForTheSaverEndsAtOnce) {
     EXPECT_EQ(prompt.shown, 0);
     EXPECT_EQ(service.checks, 0);
     EXPECT_FALSE(input.passwordPause);
-    EXPECT_EQ(pointerX, -1) << "the pointer stays where it is";
+    EXPECT_EQ(desktop->pointerX, -1) << "the pointer stays where it is";
 }
 
 TEST_F(PasswordCheck, AServiceThatCannotAskKeepsTheSaverRunning) {
@@ -175,16 +150,16 @@ TEST_F(PasswordCheck, TheRightPasswordEndsTheSaverAfterThePointerMovedBesideTheC
     EXPECT_EQ(prompt.shown, 1);
     EXPECT_EQ(prompt.lastWindow, 7u);
     EXPECT_TRUE(input.passwordPause);
-    EXPECT_EQ(pointerX, 520);
-    EXPECT_EQ(pointerY, 300);
+    EXPECT_EQ(desktop->pointerX, 520);
+    EXPECT_EQ(desktop->pointerY, 300);
     EXPECT_EQ(service.checks, 1);
     EXPECT_TRUE(waits.empty()) << "an accepted password is answered at once";
 
     shell.ViewWidth = 153;  // halves are cut toward zero
     shell.ViewHeight = 113;
     EXPECT_TRUE(Check(r));
-    EXPECT_EQ(pointerX, 76 + 120);
-    EXPECT_EQ(pointerY, 56);
+    EXPECT_EQ(desktop->pointerX, 76 + 120);
+    EXPECT_EQ(desktop->pointerY, 56);
 }
 
 TEST_F(PasswordCheck, RefusalsAreAnsweredLaterEachTimeUntilTheRightPassword) {
@@ -294,4 +269,131 @@ TEST(RefusalDelay, DoublesFromOneSecondUpToSixteen) {
     EXPECT_EQ(RefusalDelay(2), 2000ms);
     EXPECT_EQ(RefusalDelay(5), 16000ms);
     EXPECT_EQ(RefusalDelay(1000), 16000ms);
+}
+
+TEST(RefusalDelay, DoublesFromTheFirstDelayGivenUpToSixteenTimesIt) {
+    EXPECT_EQ(RefusalDelay(0, 10ms), 0ms);
+    EXPECT_EQ(RefusalDelay(1, 10ms), 10ms);
+    EXPECT_EQ(RefusalDelay(3, 10ms), 40ms);
+    EXPECT_EQ(RefusalDelay(5, 10ms), 160ms);
+    EXPECT_EQ(RefusalDelay(1000, 10ms), 160ms);
+}
+
+TEST_F(PasswordCheck, AShorterFirstDelayShortensEveryRefusal) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 1)});
+    check.SetFirstRefusalDelay(10ms);
+    prompt.text = "wrong";
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(Check(r));
+    ASSERT_EQ(waits.size(), 3u);
+    EXPECT_LE(waits[0], 10ms);
+    EXPECT_LE(waits[2], 40ms);
+    EXPECT_GE(waits[2], 30ms);
+}
+
+TEST_F(PasswordCheck, GivingUpAHundredTimesKeepsTheDelayWhereItWas) {
+    MemoryRegistry r = Desktop({Dword("ScreenSaverIsSecure", 1)});
+    prompt.text = "wrong";
+    EXPECT_FALSE(Check(r));
+    EXPECT_FALSE(Check(r));
+    prompt.giveUp = true;
+    for (int i = 0; i < 100; ++i) ASSERT_FALSE(Check(r));
+    EXPECT_EQ(check.refusalsInARow(), 2);
+    EXPECT_EQ(service.checks, 2) << "giving up asks PAM nothing";
+    prompt.giveUp = false;
+    EXPECT_FALSE(Check(r));
+    ASSERT_EQ(waits.size(), 3u) << "giving up is answered at once";
+    EXPECT_GE(waits[2], 3900ms) << "the third refusal waits four seconds";
+}
+
+namespace {
+
+// A store file of the test's own, in a folder that is removed afterwards.
+class StoreFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("orbsaver-store-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        path = (dir / "user.reg").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    void Write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+    std::uint32_t Request() {
+        FileRegistry store(path);
+        return shell::ReadPasswordRequest(store);
+    }
+
+    std::filesystem::path dir;
+    std::string path;
+};
+
+const std::string kDesktopLine = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n";
+
+}  // namespace
+
+TEST_F(StoreFile, AStoreThatIsThereButCannotBeParsedAsksForThePassword) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"a comment after a value",
+         "REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000 ; off\r\n"},
+        {"one bad line anywhere",
+         "REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n" +
+             "[HKEY_CURRENT_USER\\Other]\r\n\"A\"=dword:nothex\r\n"},
+        {"no header", kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n"},
+        {"an empty file", ""},
+        {"text of another kind", "Windows Registry Editor Version 5.00\r\n"},
+        {"a key that never closes", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\r\n"},
+    };
+    for (const auto& [what, text] : cases) {
+        Write(text);
+        EXPECT_EQ(Request(), shell::kUnreadableStoreRequest) << what;
+        FileRegistry store(path);
+        EXPECT_NE(store.ReadProblem().find("cannot be parsed (line "), std::string::npos) << what;
+    }
+}
+
+TEST_F(StoreFile, AStoreThatCannotBeReadAsksForThePassword) {
+    // A folder where the file should be.
+    std::filesystem::create_directories(path);
+    EXPECT_EQ(Request(), shell::kUnreadableStoreRequest);
+    std::filesystem::remove(path);
+    // Larger than any store the program reads.
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "REGEDIT4\r\n";
+        out << std::string(kMaxRegFileBytes, ';');
+    }
+    EXPECT_EQ(Request(), shell::kUnreadableStoreRequest);
+    std::filesystem::remove(path);
+    // A pipe: reading it would wait for a writer forever.
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Request(), shell::kUnreadableStoreRequest);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "the pipe held the reading up";
+}
+
+TEST_F(StoreFile, AStoreThatDoesNotExistOrSaysNothingAsksForNone) {
+    EXPECT_EQ(Request(), 0u) << "no file";
+    Write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n"
+          "\"ROT_X\"=dword:00000005\r\n");
+    EXPECT_EQ(Request(), 0u) << "no desktop key";
+    Write("REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n");
+    EXPECT_EQ(Request(), 0u) << "turned off";
+    Write("REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000001\r\n");
+    EXPECT_EQ(Request(), 1u) << "turned on";
+}
+
+TEST_F(PasswordCheck, AStoreThatCannotBeParsedMakesTheCheckAsk) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("orbsaver-check-store-" + std::to_string(::getpid())))
+                                 .string();
+    std::ofstream(path, std::ios::binary) << "REGEDIT4\r\n" << kDesktopLine << "garbage\r\n";
+    FileRegistry store(path);
+    prompt.text = "wrong";
+    EXPECT_FALSE(Check(store));
+    EXPECT_EQ(prompt.shown, 1);
+    prompt.text = "open sesame";
+    EXPECT_TRUE(Check(store));
+    std::filesystem::remove(path);
 }

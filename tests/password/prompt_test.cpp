@@ -20,14 +20,24 @@ LRESULT Recording(WindowHandle w, std::uint32_t m, WPARAM wp, LPARAM lp) {
     return DefWindowProc(w, m, wp, lp);
 }
 
+// How many scripted messages arrive together on each turn: one, as typing goes, or
+// a burst, as keys that arrive faster than the prompt draws.
+std::deque<std::size_t> g_bursts;
+
 void NextScripted() {
-    if (g_script.empty()) return;
-    const Msg m = g_script.front();
-    g_script.pop_front();
-    if (m.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(m.wParam));
-    } else {
-        PostMessage(m.window, m.message, m.wParam, m.lParam);
+    std::size_t count = 1;
+    if (!g_bursts.empty()) {
+        count = g_bursts.front();
+        g_bursts.pop_front();
+    }
+    for (; count > 0 && !g_script.empty(); --count) {
+        const Msg m = g_script.front();
+        g_script.pop_front();
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+        } else {
+            PostMessage(m.window, m.message, m.wParam, m.lParam);
+        }
     }
 }
 
@@ -50,6 +60,7 @@ class Prompt : public ::testing::Test {
         window = CreateWindow("Saver", WS_POPUP, 0, 0, 800, 600, 0);
         g_dispatched.clear();
         g_script.clear();
+        g_bursts.clear();
     }
     void TearDown() override { ResetWindowSystem(); }
 
@@ -89,6 +100,77 @@ TEST(PromptEntry, TypingEditsTheTextAndTheKeysEndIt) {
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_RETURN, 1}, &t), EntryStep::kConfirmed);
     EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_KEYDOWN, VK_ESCAPE, 1}, &t), EntryStep::kGivenUp);
     EXPECT_STREQ(t.c_str(), "p");
+}
+
+TEST(PromptEntry, HeldAltChangesNothingAboutTheKeysThatEditAndEnd) {
+    SecretText t;
+    ApplyEntryMessage(Msg{1, WM_CHAR, 'a', 1}, &t);
+    ApplyEntryMessage(Msg{1, WM_CHAR, 'b', 1}, &t);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_SYSKEYDOWN, VK_BACK, 1 << 29}, &t), EntryStep::kTyping);
+    EXPECT_STREQ(t.c_str(), "a");
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_SYSKEYDOWN, VK_RETURN, 1 << 29}, &t),
+              EntryStep::kConfirmed);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_SYSKEYDOWN, VK_ESCAPE, 1 << 29}, &t),
+              EntryStep::kGivenUp);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_SYSKEYUP, VK_ESCAPE, 1 << 29}, &t), EntryStep::kTyping);
+    EXPECT_EQ(ApplyEntryMessage(Msg{1, WM_SYSKEYDOWN, 0x73, 1 << 29}, &t), EntryStep::kTyping);
+    EXPECT_STREQ(t.c_str(), "a");
+}
+
+// Characters of several scripts, Backspace, Escape and Enter in any order, against
+// what they should leave: the prompt's text is always the model's, cut at the
+// buffer's end and never beyond it.
+TEST(PromptEntry, AnyOrderOfCharactersAndEditingKeysLeavesTheExpectedText) {
+    const std::u32string alphabet = U"aZ9 \u00F6\u00DF\u0416\u05D0\u3042\u6F22\U0001F600";
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    auto utf8 = [](const std::u32string& text) {
+        SecretText t;
+        for (char32_t c : text) t.AppendCharacter(c);
+        return std::string(t.c_str(), t.size());
+    };
+    for (int round = 0; round < 300; ++round) {
+        SecretText typed;
+        std::u32string model;
+        std::size_t bytes = 0;
+        EntryStep step = EntryStep::kTyping;
+        const std::uint32_t length = next(400);
+        for (std::uint32_t i = 0; i < length && step == EntryStep::kTyping; ++i) {
+            const std::uint32_t what = next(100);
+            Msg m{1, WM_CHAR, 0, 1};
+            EntryStep expected = EntryStep::kTyping;
+            if (what < 80) {
+                const char32_t c = alphabet[next(static_cast<std::uint32_t>(alphabet.size()))];
+                m.wParam = c;
+                const std::size_t n = utf8(std::u32string(1, c)).size();
+                if (bytes + n <= SecretText::kCapacity) {
+                    model.push_back(c);
+                    bytes += n;
+                }
+            } else if (what < 95) {
+                m = Msg{1, next(2) ? WM_KEYDOWN : WM_SYSKEYDOWN, VK_BACK, 1};
+                if (!model.empty()) {
+                    bytes -= utf8(model.substr(model.size() - 1)).size();
+                    model.pop_back();
+                }
+            } else if (what < 98) {
+                m = Msg{1, WM_KEYDOWN, VK_ESCAPE, 1};
+                expected = EntryStep::kGivenUp;
+            } else {
+                m = Msg{1, WM_KEYDOWN, VK_RETURN, 1};
+                expected = EntryStep::kConfirmed;
+            }
+            step = ApplyEntryMessage(m, &typed);
+            ASSERT_EQ(step, expected) << "round " << round << " key " << i;
+            ASSERT_LE(typed.size(), SecretText::kCapacity);
+            ASSERT_EQ(std::string(typed.c_str(), typed.size()), utf8(model))
+                << "round " << round << " key " << i;
+            ASSERT_EQ(typed.characters(), model.size());
+        }
+    }
 }
 
 TEST(PromptEntry, CharactersBeyondAsciiAreTypedAndControlsAreNot) {
@@ -149,6 +231,29 @@ TEST_F(Prompt, AFullFieldTakesNoMore) {
     SecretText typed;
     EXPECT_TRUE(Ask(&typed));
     EXPECT_EQ(typed.size(), SecretText::kCapacity);
+    EXPECT_TRUE(painter.lastFull);
+}
+
+TEST_F(Prompt, KeysFasterThanItDrawsAreShownTogether) {
+    for (int i = 0; i < 30; ++i) Type("k");
+    Key(VK_BACK);
+    Key(VK_RETURN);
+    g_bursts = {31};  // every key but Enter arrives at once
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_EQ(typed.size(), 29u);
+    EXPECT_EQ(painter.counts, (std::vector<std::size_t>{0, 29}));
+}
+
+TEST_F(Prompt, ATypedPasswordLongerThanTheBufferIsCutThere) {
+    for (int i = 0; i < 1000; ++i) Later(WM_CHAR, 0x20AC);  // three bytes each
+    Key(VK_RETURN);
+    g_bursts = {1000};
+    SecretText typed;
+    EXPECT_TRUE(Ask(&typed));
+    EXPECT_EQ(typed.size(), SecretText::kCapacity);
+    EXPECT_EQ(typed.characters(), SecretText::kCapacity / 3);
+    EXPECT_EQ(typed.c_str()[SecretText::kCapacity], '\0');
     EXPECT_TRUE(painter.lastFull);
 }
 

@@ -1,12 +1,14 @@
 // tools/saver-password, the plain way to turn the password on and off: what it writes
-// is read back by the program's own store and gives the answer the check uses, and
-// everything else in the store is kept.
+// is read back by the program's own store and gives the answer the check uses,
+// everything else in the store is kept, and what it reads it reads as the program
+// does, a store that cannot be parsed included.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "platform/registry.h"
 #include "shell/password.h"
@@ -44,6 +46,19 @@ class SaverPasswordTool : public ::testing::Test {
     }
 
     void WriteStore(const std::string& text) { std::ofstream(store, std::ios::binary) << text; }
+    std::string ReadStore() {
+        std::ifstream in(store, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    // What the program makes of the store: "on", "off", or "unreadable:" (the first
+    // word the tool prints for each).
+    std::string ProgramsWord() {
+        platform::FileRegistry registry(store);
+        if (!registry.ReadProblem().empty()) return "unreadable:";
+        return shell::ReadPasswordRequest(registry) != 0 ? "on" : "off";
+    }
 
     fs::path home;
     std::string store;
@@ -119,4 +134,91 @@ TEST_F(SaverPasswordTool, RefusesAnythingElse) {
     EXPECT_EQ(Run("maybe"), "");
     EXPECT_NE(status, 0);
     EXPECT_FALSE(fs::exists(store));
+}
+
+TEST_F(SaverPasswordTool, SaysWhenTheStoreCannotBeReadAndLeavesItAlone) {
+    const std::string desktop = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"a comment after a value",
+         "REGEDIT4\r\n\r\n" + desktop + "\"ScreenSaverIsSecure\"=dword:00000000 ; off\r\n"},
+        {"a bad line in another key", "REGEDIT4\r\n\r\n" + desktop +
+                                          "\"ScreenSaverIsSecure\"=dword:00000000\r\n\r\n"
+                                          "[HKEY_CURRENT_USER\\Other]\r\n\"A\"=hex:1\r\n"},
+        {"no header", desktop},
+        {"an empty file", ""},
+    };
+    for (const auto& [what, text] : cases) {
+        WriteStore(text);
+        EXPECT_EQ(Run("status"), "unreadable:") << what;
+        EXPECT_EQ(status >> 8, 1) << what;
+        EXPECT_NE(Request(), 0u) << what << ": the saver asks";
+        for (const char* command : {"on", "off"}) {
+            Run(command);
+            EXPECT_EQ(status >> 8, 1) << what << " " << command;
+            EXPECT_EQ(ReadStore(), text) << what << ": " << command << " changed the store";
+        }
+    }
+    fs::remove(store);
+    fs::create_directories(store);  // a folder where the file should be
+    EXPECT_EQ(Run("status"), "unreadable:");
+    EXPECT_NE(Request(), 0u);
+}
+
+// The tool's reader against the program's: tricky stores, then many damaged copies
+// of them, each read the same by both.
+TEST_F(SaverPasswordTool, ReadsEveryStoreAsTheProgramDoes) {
+    const std::string desktop = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]";
+    std::vector<std::string> stores = {
+        "REGEDIT4\r\n\r\n" + desktop + "\r\n\"ScreenSaverIsSecure\"=dword:00000001\r\n",
+        "\xEF\xBB\xBFREGEDIT4\n" + desktop + "\n  \"ScreenSaverIsSecure\"  =  dword: 1  \n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaveUsePassword\"=hex(1):20,2d,30,00\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaveUsePassword\"=\"  +7 rings\"\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaveUsePassword\"=\"4294967296\"\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaveUsePassword\"=\"-1\"\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=hex:00,00,\\\n  00,02\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=hex:00,00,00,00,01\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=dword:1\n\"ScreenSaverIsSecure\"=-\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=dword:1\n[-HKEY_CURRENT_USER\\Control Panel]\n",
+        "REGEDIT4\n[hkey_current_user\\control panel\\DESKTOP]\n\"screensaverissecure\"=hex(4):01\n",
+        "REGEDIT4\n" + desktop + "\n@=\"1\"\n\"Other\"=dword:1\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=\"" + std::string(70, '1') + "\"\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=hex(abc):01\n",
+        "REGEDIT4\\\n" + desktop + "\n\"ScreenSaverIsSecure\"=dword:1\n",
+        "REGE\\\nDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=dword:1\\",
+        "; a comment first\nREGEDIT4\n" + desktop + "\n\"Screen\\\"SaverIsSecure\"=dword:1\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=dword:000000001\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=hex(2):31,00,32\n",
+        "REGEDIT4\n" + desktop + "\n\"ScreenSaverIsSecure\"=hex:01,\n",
+        std::string("REGEDIT4\n") + desktop + "\n\"ScreenSaverIsSecure\"=\"1" + '\0' + "\"\n",
+    };
+    std::uint32_t seed = 2024;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    const std::string damage = "\\\"=,:;[]-@ \t\r\n0123456789abcdefxhHD(";
+    const std::size_t originals = stores.size();
+    for (std::size_t i = 0; i < 120; ++i) {
+        std::string text = stores[i % originals];
+        for (std::uint32_t edits = 1 + next(3); edits > 0 && !text.empty(); --edits) {
+            const std::size_t at = next(static_cast<std::uint32_t>(text.size()));
+            switch (next(3)) {
+                case 0: text[at] = damage[next(static_cast<std::uint32_t>(damage.size()))]; break;
+                case 1: text.erase(at, 1); break;
+                default: text.insert(at, 1, damage[next(static_cast<std::uint32_t>(damage.size()))]);
+            }
+        }
+        stores.push_back(text);
+    }
+    int unreadable = 0, on = 0;
+    for (const std::string& text : stores) {
+        WriteStore(text);
+        const std::string program = ProgramsWord();
+        EXPECT_EQ(Run("status"), program) << text;
+        unreadable += program == "unreadable:";
+        on += program == "on";
+    }
+    // The damaged copies are of every kind.
+    EXPECT_GT(unreadable, 10);
+    EXPECT_GT(on, 10);
 }

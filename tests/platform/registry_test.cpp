@@ -219,6 +219,24 @@ TEST(FileRegistry, AFileThatDoesNotParseIsNeverOpenedNorReplaced) {
     EXPECT_EQ(r.CreateKey("X", &d), nullptr);  // an empty file is no REGEDIT4 file either
 }
 
+TEST(FileRegistry, TellsAFileThatCannotBeReadOrParsedFromOneThatIsNotThere) {
+    TempDir dir;
+    const std::string file = dir.path + "/user.reg";
+    FileRegistry r(file);
+    EXPECT_EQ(r.ReadProblem(), "") << "no file is an empty store";
+    WriteFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=dword:1 ; one\r\n");
+    EXPECT_EQ(r.ReadProblem(), file + " cannot be parsed (line 4: bad value data)");
+    WriteFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=dword:1\r\n");
+    EXPECT_EQ(r.ReadProblem(), "");
+    std::system(("rm '" + file + "' && mkdir '" + file + "'").c_str());
+    EXPECT_EQ(r.ReadProblem(), file + " cannot be read");
+    std::system(("rmdir '" + file + "' && mkfifo '" + file + "'").c_str());
+    EXPECT_EQ(r.ReadProblem(), file + " cannot be read") << "a pipe is not read, nor waited for";
+    EXPECT_EQ(r.OpenKey("K"), nullptr);
+    MemoryRegistry memory;
+    EXPECT_EQ(memory.ReadProblem(), "");
+}
+
 TEST(FileRegistry, AWriteThatFailsLeavesTheOldFile) {
     TempDir dir;
     const std::string file = dir.path + "/user.reg";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "tests/fake_window_backend.h"
 
 using namespace platform;
 
@@ -130,4 +131,56 @@ TEST_F(Windows, AltF4AsksToCloseAndOtherSystemKeysDoNothing) {
     DispatchMessage(m);
     ASSERT_TRUE(Take(m));
     EXPECT_EQ(m.message, WM_CLOSE);
+}
+
+namespace {
+
+class Grabs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWindowSystem();
+        desktop = &testing_desktop::InstallFakeDesktop();
+        ASSERT_TRUE(RegisterWindowClass("Test", RecordingProc));
+        w = CreateWindow("Test", WS_POPUP, 0, 0, 800, 600, 0);
+        ASSERT_NE(w, 0u);
+    }
+    void TearDown() override { ResetWindowSystem(); }
+
+    testing_desktop::FakeWindowBackend* desktop = nullptr;
+    WindowHandle w = 0;
+};
+
+}  // namespace
+
+TEST_F(Grabs, TakingTheInputIsTriedAgainWhileAnotherProgramHoldsIt) {
+    desktop->refusals = 3;
+    EXPECT_TRUE(GrabInput(w, true, 1000));
+    EXPECT_EQ(desktop->grabAttempts, 4);
+    EXPECT_EQ(desktop->holder, w);
+    EXPECT_EQ(InputGrabWindow(), w);
+    EXPECT_TRUE(GrabInput(w, false));
+    EXPECT_EQ(desktop->holder, 0u);
+    EXPECT_EQ(InputGrabWindow(), 0u);
+}
+
+TEST_F(Grabs, WithoutPatienceOneRefusalIsTheAnswerAndAnyPatienceEnds) {
+    desktop->refusals = 1;
+    EXPECT_FALSE(GrabInput(w, true));
+    EXPECT_EQ(desktop->grabAttempts, 1);
+    EXPECT_EQ(InputGrabWindow(), 0u);
+    desktop->refuseAlways = true;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(GrabInput(w, true, 150));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(150));
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));
+    EXPECT_EQ(InputGrabWindow(), 0u);
+}
+
+TEST_F(Grabs, AWindowThatIsGoneHoldsNothing) {
+    ASSERT_TRUE(GrabInput(w, true));
+    DestroyWindow(w);
+    EXPECT_EQ(InputGrabWindow(), 0u);
+    EXPECT_FALSE(GrabInput(w, true)) << "no such window";
+    EXPECT_TRUE(GrabInput(w, false));
 }

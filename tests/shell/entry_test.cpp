@@ -1,12 +1,16 @@
 // The entry point's decisions: switches, the preview's parent, the view scale and
-// scroll step, fonts from stored LOGFONTs, and the loop's order of messages and frames.
+// scroll step, fonts from stored LOGFONTs, the loop's order of messages and frames,
+// and when the full-screen saver is a screen lock.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "settings/store.h"
 #include "shell/entry.h"
 #include "shell/saver_window.h"
+#include "tests/fake_window_backend.h"
 
 using namespace shell;
 using namespace settings;
@@ -194,4 +198,85 @@ TEST_F(SaverWindowWithoutDesktop, KeyboardMenuIsSwallowed) {
     SaverWindowProc(w, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
     ASSERT_TRUE(platform::PeekMessage(&m, true));
     EXPECT_EQ(m.message, platform::WM_CLOSE);
+}
+
+namespace {
+
+class ScreenLock : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ResetWindowSystem();
+        desktop = &testing_desktop::InstallFakeDesktop();
+        View().mode = SaverMode::Saver;
+        View().ViewWidth = 800;
+        View().ViewHeight = 600;
+        platform::RegisterWindowClass("Lock test", SaverWindowProc);
+        window = platform::CreateWindow("Lock test", platform::WS_POPUP, 0, 0, 800, 600, 0);
+        ASSERT_NE(window, 0u);
+    }
+    void TearDown() override {
+        Input().locked = false;
+        platform::ResetWindowSystem();
+    }
+    platform::MemoryRegistry Secure(std::uint32_t value) {
+        platform::MemoryRegistry store;
+        store.document.keys.push_back(platform::RegKey{
+            "HKEY_CURRENT_USER\\Control Panel\\Desktop",
+            {platform::RegValue{"ScreenSaverIsSecure", platform::kRegDword,
+                                {static_cast<std::uint8_t>(value), 0, 0, 0}}}});
+        return store;
+    }
+
+    testing_desktop::FakeWindowBackend* desktop = nullptr;
+    platform::WindowHandle window = 0;
+};
+
+}  // namespace
+
+TEST_F(ScreenLock, WithoutAPasswordNothingIsTaken) {
+    platform::MemoryRegistry store = Secure(0);
+    EXPECT_TRUE(TakeScreenLock(window, store));
+    EXPECT_FALSE(Input().locked);
+    EXPECT_EQ(desktop->grabAttempts, 0);
+}
+
+TEST_F(ScreenLock, APasswordTakesTheInputWaitingForAnotherProgramToLetGo) {
+    platform::MemoryRegistry store = Secure(1);
+    desktop->refusals = 2;
+    EXPECT_TRUE(TakeScreenLock(window, store, 500));
+    EXPECT_TRUE(Input().locked);
+    EXPECT_EQ(desktop->holder, window);
+    EXPECT_EQ(desktop->grabAttempts, 3);
+}
+
+TEST_F(ScreenLock, InputThatCannotBeHadIsNoLock) {
+    platform::MemoryRegistry store = Secure(1);
+    desktop->refuseAlways = true;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(TakeScreenLock(window, store, 50));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(Input().locked);
+    EXPECT_EQ(desktop->holder, 0u);
+    EXPECT_NE(said.find("the screen cannot be locked"), std::string::npos) << said;
+}
+
+TEST_F(ScreenLock, AStoreThatCannotBeParsedLocksAndSaysWhy) {
+    char pattern[] = "/tmp/orbsaver-lock-store-XXXXXX";
+    const int fd = mkstemp(pattern);
+    ASSERT_GE(fd, 0);
+    const std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                             "\"ScreenSaverIsSecure\"=dword:00000000 ; off\r\n";
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    platform::FileRegistry store(pattern);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(TakeScreenLock(window, store));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(Input().locked);
+    EXPECT_EQ(desktop->holder, window);
+    EXPECT_NE(said.find(std::string(pattern) + " cannot be parsed (line 4: bad value data); the "
+                                               "password is asked for"),
+              std::string::npos)
+        << said;
+    unlink(pattern);
 }

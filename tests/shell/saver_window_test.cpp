@@ -1,5 +1,6 @@
 // The saver window's procedure fed with messages: what ends the saver, the About
-// box on F1, the pause after a refused password and the music's repeat.
+// box on F1 and its hand-over of the keyboard and pointer in a lock, the pause after
+// a refused password, the pointer over the prompt, and the music's repeat.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,7 +8,9 @@
 
 #include "settings/scene_settings.h"
 #include "shell/entry.h"
+#include "shell/about_box.h"
 #include "shell/saver_window.h"
+#include "tests/fake_window_backend.h"
 
 using namespace shell;
 using namespace settings;
@@ -33,11 +36,32 @@ void FakeAbout(WindowHandle) {
 std::uint32_t FakeMusic() { return 7; }
 void FakeReplay(std::uint32_t device, WindowHandle) { g_replays.push_back(device); }
 
+testing_desktop::FakeWindowBackend* g_desktop = nullptr;
+WindowHandle g_grabDuringAbout = 0;
+bool g_pointerShownDuringCheck = false;
+
+// The About box of a lock, as the real one does it: it takes the keyboard and pointer
+// over from the saver window, and lets go when it closes.
+void AboutTakingTheInput(WindowHandle owner) {
+    ++g_abouts;
+    g_grabDuringAbout = InputGrabWindow();
+    GrabInput(owner, false);
+}
+
+// A refused check during which the pointer moves over the prompt.
+bool RefusedWithThePointerMoving(WindowHandle w) {
+    ++g_checks;
+    SaverWindowProc(w, WM_SETCURSOR, w, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16));
+    g_pointerShownDuringCheck = g_desktop->cursorShown;
+    return false;
+}
+
 class SaverInput : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetWindowSystem();
-        SetWindowBackend(CreateNullWindowBackend());
+        g_desktop = &testing_desktop::InstallFakeDesktop();
+        Input().locked = false;
         Services() = {FakeCheck, FakeAbout, FakeMusic, FakeReplay};
         g_checks = g_abouts = 0;
         g_password = true;
@@ -54,6 +78,13 @@ protected:
     }
     LRESULT Send(std::uint32_t m, WPARAM wp = 0, LPARAM lp = 0) {
         return SaverWindowProc(w, m, wp, lp);
+    }
+    // Handles whatever was posted, as the program's loop would; false once the window
+    // is gone.
+    bool Survives() {
+        Msg m;
+        while (PeekMessage(&m, true) && m.message != WM_QUIT) DispatchMessage(m);
+        return IsWindow(w);
     }
     // Whether the window was asked to close.
     bool Closing() {
@@ -200,4 +231,119 @@ TEST(PreviewInput, ClicksInThePreviewOnlyGetTheDefault) {
     EXPECT_EQ(g_checks, 1);
     Services() = {};
     ResetWindowSystem();
+}
+
+TEST_F(SaverInput, ARefusedAttemptsMessageNeverReachesWhatCouldCloseTheWindow) {
+    g_password = false;
+    for (std::uint32_t m : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                            WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP}) {
+        for (WPARAM wp = 0; wp < 256; ++wp) {
+            if (wp == VK_F1) continue;
+            // Alt held, as Alt+F4 comes: the context bit of the key's second parameter.
+            g_checks = 0;
+            Send(m, wp, 1 | (1 << 29));
+            ASSERT_EQ(g_checks, 1) << m << " " << wp;
+            ASSERT_TRUE(Survives()) << "message " << m << " with " << wp << " closed the lock";
+        }
+    }
+}
+
+TEST_F(SaverInput, TheCloseCommandIsAnEndingAttemptLikeAKey) {
+    g_password = false;
+    Send(WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_EQ(g_checks, 1);
+    EXPECT_TRUE(Survives()) << "the window manager's close ended the lock";
+    Send(WM_SYSCOMMAND, SC_CLOSE | 2);  // the low four bits are the system's own
+    EXPECT_EQ(g_checks, 2);
+    EXPECT_TRUE(Survives());
+    g_password = true;
+    Send(WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_FALSE(Survives()) << "a passed check ends it";
+}
+
+TEST_F(SaverInput, WmCloseItselfStillClosesTheWindow) {
+    // Only a passed check and a termination signal send it.
+    SendMessage(w, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(w));
+    Msg m;
+    ASSERT_TRUE(PeekMessage(&m, true));
+    EXPECT_EQ(m.message, WM_QUIT);
+    EXPECT_EQ(g_checks, 0);
+}
+
+TEST_F(SaverInput, APreviewsCloseCommandGetsTheDefault) {
+    Input().ignoreInput = true;  // as in the previews and under a host
+    Send(WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_EQ(g_checks, 0);
+    EXPECT_FALSE(Survives());
+}
+
+TEST_F(SaverInput, ThePointerShowsOverThePromptAndIsHiddenOnceItCloses) {
+    Services().checkPassword = RefusedWithThePointerMoving;
+    Send(WM_SETCURSOR, w, 1);
+    EXPECT_FALSE(g_desktop->cursorShown);
+    Send(WM_KEYDOWN, 'A');
+    EXPECT_EQ(g_checks, 1);
+    EXPECT_TRUE(g_pointerShownDuringCheck) << "moving the pointer over the prompt hid it";
+    EXPECT_FALSE(g_desktop->cursorShown);
+    Send(WM_SETCURSOR, w, 1);
+    EXPECT_FALSE(g_desktop->cursorShown);
+}
+
+TEST_F(SaverInput, AHundredRefusedAttemptsInARowLeaveTheLockAsItWas) {
+    ASSERT_TRUE(GrabInput(w, true));
+    Input().locked = true;
+    g_password = false;
+    for (int i = 0; i < 100; ++i) {
+        Send(i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN, 0x73, 1 << 29);
+        ASSERT_TRUE(Survives()) << i;
+    }
+    EXPECT_EQ(g_checks, 100);
+    EXPECT_EQ(InputGrabWindow(), w);
+    EXPECT_EQ(g_desktop->holder, w);
+    EXPECT_TRUE(Input().locked);
+    EXPECT_FALSE(g_desktop->cursorShown);
+}
+
+TEST_F(SaverInput, ALocksAboutBoxTakesTheInputOverAndTheSaverTakesItBack) {
+    ASSERT_TRUE(GrabInput(w, true));
+    Input().locked = true;
+    EXPECT_EQ(AboutBoxInputOwner(w), w);
+    EXPECT_EQ(AboutBoxInputOwner(w + 1), 0u) << "only the lock's own window hands over";
+    Services().showAboutBox = AboutTakingTheInput;
+    Send(WM_KEYUP, VK_F1);
+    EXPECT_EQ(g_abouts, 1);
+    EXPECT_EQ(g_grabDuringAbout, w) << "the saver held the input until the box took it";
+    EXPECT_EQ(InputGrabWindow(), w);
+    EXPECT_EQ(g_desktop->holder, w) << "the saver holds the input again";
+    EXPECT_EQ(g_desktop->focused, w);
+    EXPECT_TRUE(Input().locked);
+    EXPECT_FALSE(Input().ignoreInput);
+    g_password = false;
+    Send(WM_KEYDOWN, 'A');
+    EXPECT_EQ(g_checks, 1) << "the next key is an ending attempt";
+    EXPECT_TRUE(Survives());
+}
+
+TEST_F(SaverInput, ALockThatCannotTakeTheInputBackAfterTheBoxStaysALock) {
+    ASSERT_TRUE(GrabInput(w, true));
+    Input().locked = true;
+    Services().showAboutBox = AboutTakingTheInput;
+    g_desktop->refuseAlways = true;  // another program took the input meanwhile
+    Send(WM_KEYUP, VK_F1);
+    EXPECT_TRUE(Input().locked);
+    EXPECT_GT(g_desktop->grabAttempts, 1) << "the saver tried more than once";
+    g_password = false;
+    Send(WM_KEYDOWN, 'A');
+    EXPECT_EQ(g_checks, 1);
+    EXPECT_TRUE(Survives());
+}
+
+TEST_F(SaverInput, AnOpenSaversAboutBoxTakesNothing) {
+    EXPECT_EQ(AboutBoxInputOwner(w), 0u);
+    Services().showAboutBox = AboutTakingTheInput;
+    Send(WM_KEYUP, VK_F1);
+    EXPECT_EQ(g_abouts, 1);
+    EXPECT_EQ(InputGrabWindow(), 0u);
+    EXPECT_EQ(g_desktop->grabAttempts, 0);
 }
