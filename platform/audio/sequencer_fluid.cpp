@@ -364,6 +364,11 @@ bool SequencerPlaying(MciDeviceId id) {
     return d && d->playing;
 }
 
+std::size_t SequencerOpenCount() {
+    auto lock = LockAudio();
+    return S().devices.size();
+}
+
 void PollSequencerNotices() {
     NoticeList notices;
     const bool failed = AudioOutputFailed();
