@@ -1259,8 +1259,12 @@ public:
     }
 
 private:
+    // Lets GTK take a chooser or box down and draw again what it covered, before the
+    // caller goes on. Only a bounded number of turns: while a dialog runs, the
+    // program's pump is always ready (the preview's timer), so waiting until nothing
+    // is pending would never return, and the choice would never reach the caller.
     static void Settle() {
-        while (gtk_events_pending()) gtk_main_iteration();
+        for (int turn = 0; turn < 32 && gtk_events_pending(); ++turn) gtk_main_iteration_do(FALSE);
     }
 
     static void Release(DrawTarget target) {
