@@ -86,6 +86,16 @@ protected:
         engine::BuildSceneObjects(engine::TheScene());
     }
     engine::Scene& Scene() { return engine::TheScene(); }
+    // The one file chooser shown so far: its title, its filter and the file offered.
+    void ExpectAsked(const char* title, const char* filterName, const char* pattern,
+                     const std::string& offered) {
+        ASSERT_EQ(ui->filesAsked.size(), 1u) << title;
+        const FileChooser& asked = ui->filesAsked[0];
+        EXPECT_EQ(asked.title, title);
+        EXPECT_EQ(asked.filterName, filterName);
+        EXPECT_EQ(asked.filterPattern, pattern);
+        EXPECT_EQ(asked.initialPath, offered) << title;
+    }
     bool Checked(int id) { return ui->GetCheck(page2, id) == 1; }
     // The scene's background colour against a COLORREF: each byte over 256.
     void ExpectBackground(std::uint32_t colorref, const std::string& where) {
@@ -387,12 +397,7 @@ TEST_F(MediaPage, TheImageChooserOffersTheCurrentPictureAndShowsTheNewOneAtOnce)
 
     // Cancel changes nothing.
     Click(page2, kImageButton);
-    ASSERT_EQ(ui->filesAsked.size(), 1u);
-    const FileChooser& asked = ui->filesAsked[0];
-    EXPECT_EQ(asked.title, "Open Back Image file");
-    EXPECT_EQ(asked.filterName, "Back Image file (*.bmp)");
-    EXPECT_EQ(asked.filterPattern, "*.bmp");
-    EXPECT_EQ(asked.initialPath, first);
+    ExpectAsked("Open Back Image file", "Back Image file (*.bmp)", "*.bmp", first);
     EXPECT_STREQ(s.IMAGE_NM, first.c_str());
     EXPECT_EQ(Scene().BackgroundTexture->Pixels().width, 62);
 
@@ -436,11 +441,7 @@ TEST_F(MediaPage, OriginalAndTheTextureChooserMakeTheSceneAgain) {
     ui->fileAnswers.push_back(std::nullopt);
     ui->fileAnswers.push_back(other);
     Click(page2, kTextureButton);
-    ASSERT_EQ(ui->filesAsked.size(), 1u);
-    EXPECT_EQ(ui->filesAsked[0].title, "Open Texture file");
-    EXPECT_EQ(ui->filesAsked[0].filterName, "TEXTURE file (*.bmp, *.ppm)");
-    EXPECT_EQ(ui->filesAsked[0].filterPattern, "*.bmp;*.ppm");
-    EXPECT_EQ(ui->filesAsked[0].initialPath, texture);
+    ExpectAsked("Open Texture file", "TEXTURE file (*.bmp, *.ppm)", "*.bmp;*.ppm", texture);
     EXPECT_EQ(Scene().ModelTexture->Pixels().width, 82) << "cancelled: nothing changes";
     ui->ClearLog();
     Click(page2, kTextureButton);
@@ -507,11 +508,7 @@ TEST_F(MediaPage, TheMusicPlaysFromThePageAndTheRefreshNeverOpensASecondDevice) 
     // The chooser: cancelled, nothing; another file closes the first and plays.
     ui->fileAnswers.push_back(std::nullopt);
     Click(page2, kMidiButton);
-    ASSERT_EQ(ui->filesAsked.size(), 1u);
-    EXPECT_EQ(ui->filesAsked[0].title, "Open MIDI file");
-    EXPECT_EQ(ui->filesAsked[0].filterName, "MIDI file (*.mid)");
-    EXPECT_EQ(ui->filesAsked[0].filterPattern, "*.mid");
-    EXPECT_EQ(ui->filesAsked[0].initialPath, piece);
+    ExpectAsked("Open MIDI file", "MIDI file (*.mid)", "*.mid", piece);
     EXPECT_EQ(sound::MusicDevice(), device);
     ui->fileAnswers.push_back(other);
     Click(page2, kMidiButton);
