@@ -147,7 +147,9 @@ void ShowBackground() {
     }
 }
 
+// Without a preview there is no scene to make again: the settings alone change.
 void RebuildScene(WindowHandle page) {
+    if (!engine::TheScene().SceneFrame) return;
     Dialogs().SetWaitCursor(page, true);
     engine::ReleaseScene();
     engine::BuildScene();
@@ -209,21 +211,22 @@ void OnColor(WindowHandle page) {
     for (int i = 0; i < 16; ++i) CustomColors()[i] = choice.custom[i] & 0x00FFFFFF;
 }
 
-// The open-file chooser on a path setting: true when a new path was stored.
+// The open-file chooser on a path setting: true when a new path was stored. The
+// desktop's name of the chosen file (UTF-8) goes to *chosen.
 bool ChoosePath(WindowHandle page, char (&path)[settings::kPathBufferSize], const char* title,
-                const char* filterName, const char* filterPattern) {
+                const char* filterName, const char* filterPattern, std::string* chosen) {
     const int codePage = settings::Settings().keyboardCodePage;
     FileChooser chooser;
     chooser.title = title;
     chooser.filterName = filterName;
     chooser.filterPattern = filterPattern;
     chooser.initialPath = StoredToPath(path, sizeof path, codePage);
-    std::string chosen, stored;
-    if (!Dialogs().ChooseOpenFile(page, chooser, &chosen)) return false;
-    if (!PathToStored(chosen, codePage, &stored)) {
+    std::string stored;
+    if (!Dialogs().ChooseOpenFile(page, chooser, chosen)) return false;
+    if (!PathToStored(*chosen, codePage, &stored)) {
         Dialogs().ShowMessage(page, kTitle,
                               "This path cannot be kept in the settings (it is longer than 254 "
-                              "bytes, or has characters the settings cannot hold): " + chosen,
+                              "bytes, or has characters the settings cannot hold): " + *chosen,
                               MessageKind::kWarning);
         return false;
     }
@@ -233,7 +236,10 @@ bool ChoosePath(WindowHandle page, char (&path)[settings::kPathBufferSize], cons
 
 void OnMidiButton(WindowHandle page) {
     SceneSettings& s = settings::Settings();
-    if (!ChoosePath(page, s.MIDI_NM, "Open MIDI file", "MIDI file (*.mid)", "*.mid")) return;
+    std::string chosen;
+    if (!ChoosePath(page, s.MIDI_NM, "Open MIDI file", "MIDI file (*.mid)", "*.mid", &chosen)) {
+        return;
+    }
     std::uint32_t& device = sound::MusicDevice();
     if (device != 0) sound::CloseMusic(device);
     device = sound::OpenMusic(s.MIDI_NM);
@@ -242,8 +248,9 @@ void OnMidiButton(WindowHandle page) {
 
 void OnTextureButton(WindowHandle page) {
     SceneSettings& s = settings::Settings();
+    std::string chosen;
     if (!ChoosePath(page, s.TEX_NM, "Open Texture file", "TEXTURE file (*.bmp, *.ppm)",
-                    "*.bmp;*.ppm")) {
+                    "*.bmp;*.ppm", &chosen)) {
         return;
     }
     RebuildScene(page);
@@ -251,14 +258,17 @@ void OnTextureButton(WindowHandle page) {
 
 void OnImageButton(WindowHandle page) {
     SceneSettings& s = settings::Settings();
-    if (!ChoosePath(page, s.IMAGE_NM, "Open Back Image file", "Back Image file (*.bmp)", "*.bmp")) {
+    std::string chosen;
+    if (!ChoosePath(page, s.IMAGE_NM, "Open Back Image file", "Back Image file (*.bmp)", "*.bmp",
+                    &chosen)) {
         return;
     }
     engine::Scene& scene = engine::TheScene();
     if (!scene.SceneFrame) return;
-    // The old picture goes once the background no longer shows it.
+    // The picture is read by the desktop's name of the file chosen: the stored bytes
+    // are in the code page. The old one goes once the background no longer shows it.
     platform::rm::Texture* old = scene.BackgroundTexture;
-    scene.BackgroundTexture = platform::rm::Texture::Load(s.IMAGE_NM);
+    scene.BackgroundTexture = platform::rm::Texture::Load(chosen);
     scene.SceneFrame->SetSceneBackgroundImage(scene.BackgroundTexture);
     if (old) old->Release();
 }

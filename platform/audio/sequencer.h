@@ -5,6 +5,7 @@
 // synthesiser into the audio output that the one-shot sound uses too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ bool SequencerClose(MciDeviceId device);
 
 // Whether the device is playing (not stopped, not at its end). For tests and diagnostics.
 bool SequencerPlaying(MciDeviceId device);
+// How many devices are open. For tests and diagnostics.
+std::size_t SequencerOpenCount();
 
 // Posts the notices of plays that ended or failed on the output's thread. The audio
 // runs on a thread of its own while window messages belong to the program's thread,

@@ -18,6 +18,7 @@
 #include "platform/audio/audio.h"
 #include "platform/audio/midi_file.h"
 #include "platform/audio/sequencer.h"
+#include "platform/read_file.h"
 
 namespace platform {
 
@@ -163,30 +164,6 @@ void SilenceSynthesiserLog() {
         fluid_set_log_function(level, &QuietLog, nullptr);
 }
 
-// Reads a regular file whole. Opened without blocking, so that a name given to a pipe
-// or a device cannot hold the program up, and refused unless it is a regular file.
-bool ReadWholeFile(const std::string& path, std::vector<std::byte>* bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<std::uint64_t>(st.st_size) <= kMaxMidiFileBytes;
-    if (ok) {
-        bytes->resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (ok && done < bytes->size()) {
-            const ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                ok = false;  // the file shrank while it was read
-            else
-                done += static_cast<std::size_t>(n);
-        }
-    }
-    close(fd);
-    return ok;
-}
-
 bool IsReadableFile(const std::string& path) {
     struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -243,7 +220,7 @@ MciDeviceId SequencerOpen(const std::string& path, SequencerError* error) {
     SequencerError dummy;
     SequencerError& err = error ? *error : dummy;
     std::vector<std::byte> bytes;
-    if (!ReadWholeFile(path, &bytes)) {
+    if (!ReadRegularFile(path, kMaxMidiFileBytes, bytes)) {
         err = SequencerError::kCannotRead;
         return 0;
     }
@@ -385,6 +362,11 @@ bool SequencerPlaying(MciDeviceId id) {
     auto lock = LockAudio();
     const Device* d = Find(id);
     return d && d->playing;
+}
+
+std::size_t SequencerOpenCount() {
+    auto lock = LockAudio();
+    return S().devices.size();
 }
 
 void PollSequencerNotices() {

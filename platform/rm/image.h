@@ -24,7 +24,11 @@ bool DecodePnm(std::span<const uint8_t> data, Image& out, std::string& error);
 // Chooses the decoder by the file's first bytes; other formats fail with a reason.
 bool DecodeImage(std::span<const uint8_t> data, Image& out, std::string& error);
 
-// Reads a whole file. False with a reason when it cannot be opened or read.
+// The largest model or picture file read, in bytes.
+inline constexpr uint64_t kMaxFileBytes = uint64_t(512) << 20;
+
+// Reads a whole regular file. False with a reason when it cannot be opened or read,
+// is no regular file (a folder, a pipe, a device) or is larger than kMaxFileBytes.
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, std::string& error);
 
 }  // namespace platform::rm

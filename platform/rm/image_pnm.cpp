@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cerrno>
 
+#include "platform/read_file.h"
 #include "platform/rm/image.h"
 
 namespace platform::rm {
@@ -136,29 +137,7 @@ bool DecodeImage(std::span<const uint8_t> d, Image& out, std::string& error) {
 }
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
-    out.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    // Sized once from the file's length so a large model is not copied while growing.
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        if (size > 0) out.reserve(size_t(size));
-        std::rewind(f);
-    }
-    uint8_t buf[65536];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
-    const bool bad = std::ferror(f);
-    std::fclose(f);
-    if (bad) {
-        error = "cannot read " + path;
-        out.clear();
-        return false;
-    }
-    return true;
+    return ReadRegularFile(path, kMaxFileBytes, out, &error);
 }
 
 }  // namespace platform::rm

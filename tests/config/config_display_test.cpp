@@ -551,3 +551,172 @@ TEST(ConfigDialogWithoutDisplay, SaysSoAndEndsWithOne) {
     EXPECT_NE(out.find("exit 1"), std::string::npos) << out;
     std::system(("rm -rf '" + home + "'").c_str());
 }
+
+namespace {
+
+// The mean difference per channel between the same rectangle of two shots.
+double Change(const Image& a, const Image& b, Box at) {
+    double sum = 0;
+    for (int y = at.y; y < at.y + at.height; ++y) {
+        for (int x = at.x; x < at.x + at.width; ++x) {
+            const std::size_t i = (static_cast<std::size_t>(y) * a.width + x) * 4;
+            for (int c = 0; c < 3; ++c) sum += std::abs(int(a.rgba[i + c]) - int(b.rgba[i + c]));
+        }
+    }
+    return sum / (3.0 * at.width * at.height);
+}
+
+// The share of a rectangle's pixels within a few steps of a colour (r, g, b).
+double Share(const Image& shot, Box at, int r, int g, int b) {
+    int near = 0;
+    for (int y = at.y; y < at.y + at.height; ++y) {
+        for (int x = at.x; x < at.x + at.width; ++x) {
+            const std::uint8_t* p = &shot.rgba[(static_cast<std::size_t>(y) * shot.width + x) * 4];
+            if (std::abs(p[0] - r) <= 3 && std::abs(p[1] - g) <= 3 && std::abs(p[2] - b) <= 3) ++near;
+        }
+    }
+    return static_cast<double>(near) / (at.width * at.height);
+}
+
+// The settings of the store, changed by edit and written back.
+template <class Edit>
+void EditStore(const std::string& path, Edit edit) {
+    platform::FileRegistry registry(path);
+    settings::SceneSettings s{};
+    settings::InitialiseSettings(s, "/data/", 1252);
+    settings::LoadOrSaveSettings(s, registry, 0);
+    edit(s);
+    settings::LoadOrSaveSettings(s, registry, 1);
+}
+
+settings::SceneSettings LoadStore(const std::string& path) {
+    settings::SceneSettings s{};
+    EditStore(path, [&](settings::SceneSettings& loaded) { s = loaded; });
+    return s;
+}
+
+}  // namespace
+
+TEST_F(ConfigDialogOnScreen, TheMediaPageShowsItsChoicesInThePreviewAndOkKeepsThemForTheSaver) {
+    const std::string image = std::string(ORBSAVER_TESTDATA_DIR) + "/bmp/g/rgb24.bmp";
+    if (access(image.c_str(), R_OK) != 0) GTEST_SKIP() << "needs the shared test picture " << image;
+    Open();
+    Click(105 + 41, 410 + 16);  // Cancel: the first run's store is written
+    ASSERT_EQ(Ended(), 0);
+    // A background picture named, and a model that stands still.
+    EditStore(Store(), [&](settings::SceneSettings& s) {
+        settings::CopyText(s.IMAGE_NM, sizeof s.IMAGE_NM, image);
+        s.ROT_X = s.ROT_Y = s.ROT_Z = 0;
+    });
+    Open();
+    Click(387 + 88, 30 + 17);  // the second tab
+    const Box preview{30, 50, 152, 112}, corners[] = {{32, 52, 36, 24}, {144, 52, 36, 24}};
+    const Box model{30 + 56, 50 + 36, 40, 40};
+    // Each shot is kept under a name of its own, to be looked at.
+    auto keep = [&](const char* name) {
+        std::system(("cp '" + home_ + "/shot.png' '" + home_ + "/" + name + ".png'").c_str());
+    };
+    const Image plain = Shot();
+    keep("dialog-plain");
+    for (Box c : corners) EXPECT_EQ(Lit(plain, c), 0) << "a black background at start";
+    EXPECT_LT(Difference(plain, Bitmap("IMAGE_DI"), Box{210 + 213, 64 + 124, 62, 32}), 4.0);
+
+    // Use Image: the picture behind the model, and the IMAGE button at hand.
+    Click(210 + 88, 64 + 126);
+    const Image pictured = Shot();
+    keep("dialog-picture");
+    for (Box c : corners) EXPECT_GT(Lit(pictured, c), c.width * c.height / 2) << "no picture";
+    EXPECT_GT(Change(plain, pictured, preview), 10.0);
+    EXPECT_LT(Difference(pictured, Bitmap("IMAGE_U"), Box{210 + 213, 64 + 124, 62, 32}), 4.0);
+    EXPECT_LT(Difference(pictured, Bitmap("COLOR_DI"), Box{210 + 213, 64 + 92, 62, 32}), 4.0);
+
+    // Flat, then Gouraud again: the model's shading changes and comes back.
+    Click(210 + 88, 64 + 39);
+    const Image flat = Shot();
+    keep("dialog-flat");
+    Click(210 + 88, 64 + 62);
+    const Image gouraud = Shot();
+    EXPECT_GT(Change(pictured, flat, model), 1.0) << "Flat did not change the shading";
+    EXPECT_LT(Change(pictured, gouraud, model), 0.5) << "Gouraud did not bring it back";
+    Click(210 + 88, 64 + 39);  // Flat it stays
+
+    // Use Image off, then a red chosen in the desktop's colour chooser.
+    Click(210 + 88, 64 + 126);
+    Click(210 + 213 + 31, 64 + 92 + 16);
+    std::istringstream found(Capture("xdotool search --sync --onlyvisible --name '^Color$' | head -1"));
+    unsigned long chooser = 0;
+    ASSERT_TRUE(found >> chooser) << "the colour chooser did not appear";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::istringstream geometry(Capture("xdotool getwindowgeometry --shell " + std::to_string(chooser) +
+                                        " | sed -n 's/^[XY]=//p'"));
+    int cx = 0, cy = 0;
+    ASSERT_TRUE(geometry >> cx >> cy);
+    const std::string swatches = home_ + "/chooser.png";
+    std::system((kXtool + " shot " + swatches + " " + std::to_string(chooser)).c_str());
+    Image palette;
+    ASSERT_TRUE(platform::rm::ReadPng(swatches, palette));
+    // The red swatch: where the chooser shows pure red.
+    int left = palette.width, right = -1, top = palette.height, bottom = -1;
+    for (int y = 0; y < palette.height; ++y) {
+        for (int x = 0; x < palette.width; ++x) {
+            const std::uint8_t* p = &palette.rgba[(static_cast<std::size_t>(y) * palette.width + x) * 4];
+            if (p[0] == 255 && p[1] == 0 && p[2] == 0) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        }
+    }
+    ASSERT_GE(right, left) << "no red swatch in the chooser";
+    // A double click on a swatch takes it, as its Select button does.
+    std::system(("xdotool mousemove " + std::to_string(cx + (left + right) / 2) + " " +
+                 std::to_string(cy + (top + bottom) / 2) + " sleep 0.3 click --repeat 2 --delay 100 1")
+                    .c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const Image red = Shot();
+    for (Box c : corners) EXPECT_GT(Share(red, c, 254, 0, 0), 0.9) << "the background is not red";
+    EXPECT_LT(Difference(red, Bitmap("COLOR_U"), Box{210 + 213, 64 + 92, 62, 32}), 4.0);
+    EXPECT_LT(Difference(red, Bitmap("IMAGE_DI"), Box{210 + 213, 64 + 124, 62, 32}), 4.0);
+    keep("dialog-red");
+
+    // OK: the store holds what the page showed.
+    Click(20 + 40, 410 + 16);
+    ASSERT_EQ(Ended(), 0);
+    const settings::SceneSettings stored = LoadStore(Store());
+    EXPECT_EQ(stored.COLOR, 0x000000FFu);
+    EXPECT_EQ(stored.REN_Q, 0x88);
+    EXPECT_EQ(stored.USE_I, 0);
+    EXPECT_STREQ(stored.IMAGE_NM, image.c_str());
+
+    // The full-screen saver draws the red behind the model, then the picture.
+    auto saverShot = [&](const std::string& file) {
+        pid_ = Spawn({kBinary, "/s"}, env_);
+        EXPECT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+        std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
+        unsigned long saver = 0;
+        in >> saver;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::system((kXtool + " shot " + file + " " + std::to_string(saver)).c_str());
+        std::system((kXtool + " close 'D3DRM Example'").c_str());
+        EXPECT_EQ(Ended(), 0);
+        Image shot;
+        platform::rm::ReadPng(file, shot);
+        return shot;
+    };
+    const Image saverRed = saverShot(home_ + "/saver-red.png");
+    ASSERT_GT(saverRed.width, 0);
+    // The 800 x 600 frame stands scaled and centred on the screen.
+    const double scale = std::min(saverRed.width / 800.0, saverRed.height / 600.0);
+    const int fx = static_cast<int>((saverRed.width - 800 * scale) / 2);
+    const int fy = static_cast<int>((saverRed.height - 600 * scale) / 2);
+    const Box frameCorner{fx + static_cast<int>(20 * scale), fy + static_cast<int>(20 * scale),
+                          static_cast<int>(150 * scale), static_cast<int>(100 * scale)};
+    EXPECT_GT(Share(saverRed, frameCorner, 254, 0, 0), 0.9);
+    EditStore(Store(), [](settings::SceneSettings& s) { s.USE_I = 1; });
+    const Image saverPicture = saverShot(home_ + "/saver-picture.png");
+    ASSERT_EQ(saverPicture.width, saverRed.width);
+    EXPECT_LT(Share(saverPicture, frameCorner, 254, 0, 0), 0.1);
+    EXPECT_GT(Lit(saverPicture, frameCorner), frameCorner.width * frameCorner.height / 2);
+    if (const char* keep = std::getenv("ORBSAVER_KEEP_SHOTS")) {
+        std::system(("cp '" + home_ + "'/*.png '" + keep + "'").c_str());
+    }
+}

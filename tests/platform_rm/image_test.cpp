@@ -1,13 +1,17 @@
 // BMP and netpbm decoding from hand-made files: every pixel layout, orientation,
 // and one fixture per kind of malformed input (which must fail and leave no image).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/rm/image.h"
 #include "platform/rm/md5.h"
+#include "platform/rm/texture.h"
 
 namespace rm = platform::rm;
 
@@ -283,4 +287,35 @@ TEST(PixelDigest, Md5OfKnownInputs) {
     rm::Image img;
     img.width = 1, img.height = 1, img.rgba = {'a', 'b', 'c', 0x99};
     EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", rm::RgbMd5(img));
+}
+
+TEST(FileBytes, OnlyARegularFileIsReadAndNothingBlocksOrRunsAway) {
+    char pattern[] = "/tmp/orbsaver-files-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    const std::string dir = pattern;
+    const std::string file = dir + "/three.bin", fifo = dir + "/pipe";
+    {
+        std::FILE* f = std::fopen(file.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fputs("abc", f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Bytes bytes;
+    std::string error;
+    ASSERT_TRUE(rm::ReadFileBytes(file, bytes, error)) << error;
+    EXPECT_EQ(bytes, Text("abc"));
+    // A folder seeks to an end of no meaning; a pipe without a writer would wait for
+    // one; a device would never end.
+    for (const std::string& path : {dir, fifo, std::string("/dev/zero"), dir + "/missing"}) {
+        bytes = Text("old");
+        error.clear();
+        EXPECT_FALSE(rm::ReadFileBytes(path, bytes, error)) << path;
+        EXPECT_TRUE(bytes.empty()) << path;
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+    }
+    EXPECT_EQ(rm::Texture::Load(dir), nullptr);
+    std::remove(fifo.c_str());
+    std::remove(file.c_str());
+    rmdir(dir.c_str());
 }

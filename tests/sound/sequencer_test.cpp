@@ -77,11 +77,16 @@ class Sequencer : public ::testing::Test {
 }  // namespace
 
 TEST_F(Sequencer, DevicesGetNonzeroIdsThatDoNotRepeat) {
+    const std::size_t before = SequencerOpenCount();
     const MciDeviceId a = Open(piece);
     const MciDeviceId b = Open(piece);
     ASSERT_NE(a, 0u);
     EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(SequencerOpenCount(), before + 2);
     EXPECT_TRUE(SequencerClose(a));
+    EXPECT_EQ(SequencerOpenCount(), before + 1);
+    EXPECT_FALSE(SequencerClose(a));
+    EXPECT_EQ(SequencerOpenCount(), before + 1);
     const MciDeviceId c = Open(piece);
     EXPECT_EQ(c, b + 1);
     EXPECT_FALSE(SequencerPlay(a, window.handle));  // a closed device is gone
