@@ -22,9 +22,10 @@ std::string FormatStepTableFile(const StepTable& table);
 // values; nothing outside the table is written, whatever the bytes.
 void ParseStepTableFile(std::string_view bytes, StepTable& table);
 
-// Writes the table to the named file, replacing it atomically. False when it could
-// not be written.
-bool SaveStepTableFile(const StepTable& table, const std::string& path);
+// Writes the table to the named file, replacing it atomically. False, with the
+// reason in error when asked, when it could not be written.
+bool SaveStepTableFile(const StepTable& table, const std::string& path,
+                       std::string* error = nullptr);
 // Reads the named file into the table. False (and the table unchanged) when it
 // cannot be read.
 bool LoadStepTableFile(StepTable& table, const std::string& path);
