@@ -45,7 +45,12 @@ void ForgetAppliedOrientation() {
 }
 
 bool IsZeroVector(double x, double y, double z) {
-    return static_cast<long long>(x * x + y * y + z * z + 0.05) == 0;
+    // "The integer part of the squared length plus 0.05 is 0", judged in floating
+    // point: the sum is at least 0.05, so that is a sum below 1. A vector of huge
+    // components (the hundredths of a hostile float saturate) would overflow any
+    // integer; one that is not a number counts as zero and orients nothing.
+    const double sum = x * x + y * y + z * z + 0.05;
+    return !(sum >= 1.0);
 }
 
 void ApplyRotationSpeeds(Scene& scene, const settings::SceneSettings& s,

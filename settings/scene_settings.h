@@ -5,11 +5,17 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace settings {
+
+// The step and message tables, the floats and the binary values are stored as
+// their bytes in memory, which the stored format defines as little-endian.
+static_assert(std::endian::native == std::endian::little,
+              "the stored tables are read and written as little-endian memory");
 
 inline constexpr std::size_t kPathBufferSize = 255;
 // Holds the data directory that stands for the Windows directory, with its
