@@ -71,17 +71,6 @@ bool TakeMusicLock() {
     return true;
 }
 
-// The data directory with its separator, or empty (and a word on stderr) when it is
-// too long to serve as the prefix of the default paths.
-std::string WindowsDirectory() {
-    std::string dir = platform::DataDirectory();
-    if (dir.size() >= settings::kDirectoryBufferSize) {
-        std::fprintf(stderr, "orbsaver: the data directory path is too long: %s\n", dir.c_str());
-        dir.clear();
-    }
-    return dir;
-}
-
 }  // namespace
 
 bool IsSwitch(const char* arg, char letter) {
@@ -191,6 +180,16 @@ std::string UsageText() {
            "A switch may be written with '-' or '/' or alone, in either case.\n";
 }
 
+std::string WindowsDirectory(int codePage) {
+    const std::string utf8 = platform::DataDirectory();
+    std::string dir = settings::ToStoredPath(utf8, codePage);
+    if (dir.size() >= settings::kDirectoryBufferSize) {
+        std::fprintf(stderr, "orbsaver: the data directory path is too long: %s\n", utf8.c_str());
+        dir.clear();
+    }
+    return dir;
+}
+
 int RunProgram(int argc, const char* const* argv) {
     settings::ViewState& shell = settings::View();
     settings::SceneSettings& s = settings::Settings();
@@ -208,7 +207,8 @@ int RunProgram(int argc, const char* const* argv) {
         return kExitFailure;
     }
 
-    settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
+    const int codePage = platform::KeyboardCodePage();
+    settings::InitialiseSettings(s, WindowsDirectory(codePage), codePage);
     settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
     Services().showAboutBox = ShowAboutBox;
     Services().checkPassword = CheckPassword;

@@ -53,4 +53,9 @@ inline constexpr const char* kOtherPreviewClass = "WindowsScreenSaverPrev";
 
 std::string UsageText();
 
+// The data directory, standing for the Windows directory, as windowsDirectory holds
+// it: with its separator and in the code page (see settings::ToStoredPath); empty,
+// with a word on stderr, when it is too long for its buffer.
+std::string WindowsDirectory(int codePage);
+
 }  // namespace shell
