@@ -39,5 +39,8 @@ bool EnterDesktopFullScreen(WindowHandle window);
 void LeaveFullScreen(WindowHandle window);
 // Bits per pixel of the desktop.
 int DesktopBitsPerPixel();
+// The refresh rate in hertz of the display mode the window is shown in; 0 when the
+// desktop does not say (or the window has no desktop side).
+int DisplayRefreshRate(WindowHandle window);
 
 }  // namespace platform

@@ -25,23 +25,25 @@
 #include "shell/about_box.h"
 #include "shell/password.h"
 #include "sound/sound.h"
+#include "shell/frame_pacer.h"
 #include "shell/saver_window.h"
 
 namespace shell {
 
 namespace {
 
-// A frame that could not be made (the device is not running, or the application
-// is inactive in full screen) waits for the next message instead of spinning.
+// How long a frame that could not be made waits for a message.
 constexpr int kIdleFrameMilliseconds = 16;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-void FrameStep() {
-    // The music's completion notices are posted on this thread.
-    platform::PollSequencerNotices();
+// The display's rate is looked at again now and then: a display mode set for full
+// screen, or a window moved to another monitor, may change it.
+constexpr int kFramesBetweenRateChecks = 120;
+
+bool SaverFrame() {
     engine::ResetFrameVelocities();
-    if (!engine::UpdateFrame()) platform::WaitMessage(kIdleFrameMilliseconds);
+    return engine::UpdateFrame();
 }
 
 void Fail(const char* what) { std::fprintf(stderr, "orbsaver: %s\n", what); }
@@ -154,6 +156,35 @@ bool CreateSaverWindow() {
     if (!window) return false;
     shell.SaverWindow = window;
     return true;
+}
+
+void PacedFrameStep(FramePacer& pacer, bool (*frame)()) {
+    // The music's completion notices are posted on this thread.
+    platform::PollSequencerNotices();
+    const std::int64_t now = platform::MonotonicMicroseconds();
+    if (const std::int64_t wait = pacer.WaitBefore(now)) {
+        // Waiting for messages, not sleeping: input ends the wait at once.
+        platform::WaitMessage(static_cast<int>((wait + 999) / 1000));
+        return;
+    }
+    if (!frame()) {
+        // A frame that could not be made (the device is not running, or the
+        // application is inactive in full screen) waits for the next message
+        // instead of spinning.
+        pacer.Restart();
+        platform::WaitMessage(kIdleFrameMilliseconds);
+        return;
+    }
+    pacer.FrameMade(now);
+}
+
+void FrameStep() {
+    static int frames = 0;
+    FramePacer& pacer = Pacer();
+    if (frames++ % kFramesBetweenRateChecks == 0) {
+        pacer.SetRefreshRate(platform::DisplayRefreshRate(settings::View().SaverWindow));
+    }
+    PacedFrameStep(pacer, SaverFrame);
 }
 
 int RunMainLoop(void (*frameStep)()) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "settings/scene_settings.h"
+#include "shell/frame_pacer.h"
 #include "shell/shell_state.h"
 
 namespace shell {
@@ -42,6 +43,14 @@ bool CreateSaverWindow();
 // Peeks the queue and dispatches; when nothing waits, runs one frame step. Returns
 // the exit code WM_QUIT carries.
 int RunMainLoop(void (*frameStep)());
+
+// The loop's idle branch with pacing: the music's notices, then the frame when the
+// pacer says one is due, else a wait for messages until it is. frame makes one frame
+// and says whether it could.
+void PacedFrameStep(FramePacer& pacer, bool (*frame)());
+// The saver's frame step (Saver, Preview and the XScreenSaver mode): the process
+// pacer at the display's rate, and ResetFrameVelocities and UpdateFrame.
+void FrameStep();
 
 // The whole program; returns its exit code.
 int RunProgram(int argc, const char* const* argv);
