@@ -642,3 +642,48 @@ TEST_F(Render, SmallPiecesShowTheSamePicture) {
     for (size_t i = 0; i < one.rgba.size(); ++i) differ += one.rgba[i] != pieces.rgba[i];
     EXPECT_EQ(differ, 0u);
 }
+
+// The lighting shader's variants light alike: one light drawn by the variant for
+// exactly one, or among others that add nothing; a material whose highlight has no
+// colour drawn matte; each in Gouraud and flat shading, with a texture.
+TEST_F(Render, EveryVariantOfTheLightingShaderLightsAlike) {
+    auto draw = [&](uint32_t quality, bool secondLight, rm::Vec3 specular) {
+        MakeScene(96, 96);
+        device->SetQuality(quality);
+        AddLights(0.2f, 0.8f, {-0.5f, -0.6f, 1});
+        if (secondLight) {
+            auto lf = Adopt(rm::Frame::Create(scene.get()));
+            lf->SetOrientation(scene.get(), {0, 0, 1}, {0, 1, 0});
+            auto dark = Adopt(rm::Light::Create(rm::LightType::Directional, 0, 0, 0));
+            lf->AddLight(dark.get());
+        }
+        rm::MeshData mesh = Sphere(24, 24, 1);
+        mesh.materials.resize(1);
+        mesh.materials[0].power = 12;
+        mesh.materials[0].specular = specular;
+        mesh.face_material.assign(mesh.FaceCount(), 0);
+        auto b = AddModel(std::move(mesh));
+        rm::Image pic;
+        pic.width = pic.height = 2;
+        pic.rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+        auto tex = Adopt(rm::Texture::Create(pic));
+        b->SetTexture(tex.get());
+        model->SetPosition(scene.get(), {0, 0, 3});
+        return Frame();
+    };
+    for (uint32_t quality : {rm::kRenderGouraud, rm::kRenderFlat}) {
+        const rm::Image shiny = draw(quality, false, {0.6f, 0.6f, 0.6f});
+        const rm::Image withDark = draw(quality, true, {0.6f, 0.6f, 0.6f});
+        const rm::Image matte = draw(quality, false, {0, 0, 0});
+        const rm::Image matteWithDark = draw(quality, true, {0, 0, 0});
+        int lit = 0, highlight = 0;
+        for (size_t i = 0; i < shiny.rgba.size(); ++i) {
+            ASSERT_NEAR(shiny.rgba[i], withDark.rgba[i], 1) << "quality " << quality << " byte " << i;
+            ASSERT_NEAR(matte.rgba[i], matteWithDark.rgba[i], 1) << "quality " << quality << " byte " << i;
+            lit += matte.rgba[i] > 40;
+            highlight += shiny.rgba[i] > matte.rgba[i] + 20;
+        }
+        EXPECT_GT(lit, 500);
+        EXPECT_GT(highlight, 20) << "the shiny material shows a highlight";
+    }
+}
