@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -39,6 +40,22 @@ std::vector<std::string> Lines(const std::string& text) {
 // A file of the current layout with every row of every table as given.
 std::string FileOf(const StepTable& t) { return FormatStepTableFile(t); }
 
+// Every byte the file carries is the same in both tables: all but the reserved ones.
+void ExpectSameButReserved(const StepTable& t, const StepTable& back) {
+    for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
+        StepRow a = t.rows[i], c = back.rows[i];
+        std::memset(a.reserved, 0, 3);
+        std::memset(c.reserved, 0, 3);
+        ASSERT_EQ(std::memcmp(&a, &c, sizeof a), 0) << "row " << i;
+    }
+}
+
+// The twelve one-byte fields of a row: camera, direction, up, object.
+std::array<std::int8_t*, 12> ByteFields(StepRow& r) {
+    return {&r.cameraX, &r.cameraY, &r.cameraZ, &r.directionX, &r.directionY, &r.directionZ,
+            &r.upX,     &r.upY,     &r.upZ,     &r.objectX,    &r.objectY,    &r.objectZ};
+}
+
 }  // namespace
 
 TEST(StepFileWrite, FiveSectionsOf101LinesWithCrLf) {
@@ -72,12 +89,7 @@ TEST(StepFileRoundTrip, GivesBackEveryByteButTheReserved) {
     }
     StepTable back{};
     ParseStepTableFile(FormatStepTableFile(t), back);
-    for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
-        StepRow a = t.rows[i], c = back.rows[i];
-        std::memset(a.reserved, 0, 3);
-        std::memset(c.reserved, 0, 3);
-        ASSERT_EQ(std::memcmp(&a, &c, sizeof a), 0) << "row " << i;
-    }
+    ExpectSameButReserved(t, back);
 }
 
 TEST(StepFileRead, OlderSectionsHaveNineValuesAndKeepDirectionAndUp) {
@@ -198,22 +210,14 @@ TEST(StepFileRoundTrip, GivesBackEveryValueOverTheFullRanges) {
     const std::int32_t extremes[] = {INT32_MIN, INT32_MAX, -1, 0, 100, -100000000};
     for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
         StepRow& row = t.rows[i];
-        for (std::int8_t* b : {&row.cameraX, &row.cameraY, &row.cameraZ, &row.directionX,
-                               &row.directionY, &row.directionZ, &row.upX, &row.upY, &row.upZ,
-                               &row.objectX, &row.objectY, &row.objectZ}) {
-            *b = any8();
-        }
+        for (std::int8_t* b : ByteFields(row)) *b = any8();
         row.frames = i < 6 ? extremes[i] : static_cast<std::int32_t>(rng());
         row.valid = i < 6 ? extremes[5 - i] : static_cast<std::int32_t>(rng());
         row.lookAt = static_cast<std::uint8_t>(rng());
     }
     // The widest row of all.
     StepRow& widest = t.Row(4, 99);
-    for (std::int8_t* b : {&widest.cameraX, &widest.cameraY, &widest.cameraZ, &widest.directionX,
-                           &widest.directionY, &widest.directionZ, &widest.upX, &widest.upY,
-                           &widest.upZ, &widest.objectX, &widest.objectY, &widest.objectZ}) {
-        *b = -128;
-    }
+    for (std::int8_t* b : ByteFields(widest)) *b = -128;
     widest.frames = INT32_MIN;
     widest.valid = INT32_MIN;
     widest.lookAt = 255;
@@ -223,23 +227,14 @@ TEST(StepFileRoundTrip, GivesBackEveryValueOverTheFullRanges) {
     EXPECT_EQ(longest, 101u);
     StepTable back{};
     ParseStepTableFile(text, back);
-    for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
-        StepRow a = t.rows[i], c = back.rows[i];
-        std::memset(a.reserved, 0, 3);
-        std::memset(c.reserved, 0, 3);
-        ASSERT_EQ(std::memcmp(&a, &c, sizeof a), 0) << "row " << i;
-    }
+    ExpectSameButReserved(t, back);
 }
 
 // Twelve -100s and 100 frames make a row of 81 characters.
 TEST(StepFileRead, ARowOfEightyOneCharactersKeepsItsLookAt) {
     StepTable t{};
     StepRow& row = t.Row(0, 0);
-    for (std::int8_t* b : {&row.cameraX, &row.cameraY, &row.cameraZ, &row.directionX,
-                           &row.directionY, &row.directionZ, &row.upX, &row.upY, &row.upZ,
-                           &row.objectX, &row.objectY, &row.objectZ}) {
-        *b = -100;
-    }
+    for (std::int8_t* b : ByteFields(row)) *b = -100;
     row.frames = 100;
     row.lookAt = 1;
     row.valid = 1;
