@@ -220,6 +220,7 @@ void SetMat4(GLint loc, const Mat4& m) { glUniformMatrix4fv(loc, 1, GL_FALSE, &m
 // A variant of the lighting shader with the places of its uniforms.
 struct LightingProgram {
     GLuint id = 0;
+    uint64_t frame = 0;  // the frame whose camera and lights it holds
     struct {
         GLint model, viewproj, normal, eye, ambient, lights, to_light, light_color, emissive, specular,
             power, lit, textured, texture;
@@ -251,7 +252,12 @@ struct Device::Impl {
     GLuint resolve_fbo = 0, resolve_colour = 0;        // single-sampled copy when multisampling
     // Every variant of the lighting shader, by VariantOf.
     LightingProgram lighting[8];
-    int lights = 0;  // directional lights of the frame being drawn
+    // The camera and lights of the frame being drawn, handed to a variant when it is
+    // first used in the frame.
+    Mat4 viewproj;
+    Vec3 eye, ambient;
+    int lights = 0;  // directional lights
+    Vec3 to_light[kMaxLights], light_colour[kMaxLights];
 
     static int VariantOf(bool oneLight, bool flat, bool shiny) {
         return (oneLight ? 4 : 0) | (flat ? 2 : 0) | (shiny ? 1 : 0);
@@ -633,6 +639,20 @@ struct RenderPass {
         for (const Frame* c : f->Children()) Draw(c, world, false);
     }
 
+    // The frame's camera and lights, into a variant used for the first time in it.
+    void UseFrame(LightingProgram& pr) {
+        pr.frame = m.frame;
+        SetMat4(pr.u.viewproj, m.viewproj);
+        SetVec3(pr.u.eye, m.eye);
+        SetVec3(pr.u.ambient, m.ambient);
+        glUniform1i(pr.u.lights, m.lights);
+        if (m.lights > 0) {
+            glUniform3fv(pr.u.to_light, m.lights, &m.to_light[0].x);
+            glUniform3fv(pr.u.light_color, m.lights, &m.light_colour[0].x);
+        }
+        glUniform1i(pr.u.texture, 0);
+    }
+
     void DrawVisual(const MeshBuilder& b, const Mat4& world) {
         if (b.Mesh().corners.empty()) return;
         // The object is drawn at the lesser of its own and the device's quality.
@@ -654,10 +674,11 @@ struct RenderPass {
             // Specular is drawn only where the material's power is above 0 (and a
             // highlight of no colour adds nothing).
             const bool shiny = mat.power > 0 && (mat.specular.x > 0 || mat.specular.y > 0 || mat.specular.z > 0);
-            const LightingProgram& pr = m.lighting[Device::Impl::VariantOf(m.lights == 1, shade_q == kShadeFlat, shiny)];
+            LightingProgram& pr = m.lighting[Device::Impl::VariantOf(m.lights == 1, shade_q == kShadeFlat, shiny)];
             if (&pr != current) {
                 current = &pr;
                 glUseProgram(pr.id);
+                if (pr.frame != m.frame) UseFrame(pr);
                 SetMat4(pr.u.model, world);
                 glUniformMatrix3fv(pr.u.normal, 1, GL_TRUE, n3);
                 glUniform1i(pr.u.lit, light_q == kLightOn);
@@ -745,18 +766,13 @@ bool Viewport::Render(Frame* frame) {
     const Mat4 viewproj = Multiply(InverseAffine(cam), ProjectionMatrix());
     LightSet lights;
     CollectLights(frame->Root(), Mat4{}, true, lights);
+    m.viewproj = viewproj;
+    m.eye = {cam.m[3][0], cam.m[3][1], cam.m[3][2]};
+    m.ambient = lights.ambient;
     m.lights = lights.count;
-    for (const LightingProgram& pr : m.lighting) {
-        glUseProgram(pr.id);
-        SetMat4(pr.u.viewproj, viewproj);
-        SetVec3(pr.u.eye, {cam.m[3][0], cam.m[3][1], cam.m[3][2]});
-        SetVec3(pr.u.ambient, lights.ambient);
-        glUniform1i(pr.u.lights, lights.count);
-        if (lights.count > 0) {
-            glUniform3fv(pr.u.to_light, lights.count, &lights.to_light[0].x);
-            glUniform3fv(pr.u.light_color, lights.count, &lights.colour[0].x);
-        }
-        glUniform1i(pr.u.texture, 0);
+    for (int i = 0; i < lights.count; ++i) {
+        m.to_light[i] = lights.to_light[i];
+        m.light_colour[i] = lights.colour[i];
     }
     const TextureQuality tq = device_->texture_quality_;
     const GLint filter = (tq == TextureQuality::Nearest || tq == TextureQuality::MipNearest) ? GL_NEAREST : GL_LINEAR;
