@@ -225,9 +225,7 @@ void OnSaveSteps(WindowHandle dialog) {
     std::string error;
     if (!settings::SaveStepTableFile(settings::Settings().AN_VEC, settings::kStepTableFileName,
                                      &error)) {
-        Dialogs().ShowMessage(dialog, kTitle,
-                              std::string("The step tables could not be written to ") +
-                                  settings::kStepTableFileName + ": " + error + ".",
+        Dialogs().ShowMessage(dialog, kTitle, "The step tables were not saved: " + error + ".",
                               MessageKind::kError);
     }
 }

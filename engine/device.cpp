@@ -190,6 +190,10 @@ bool Create3DDevice() {
     std::string error;
     d.rmDevice = platform::rm::Device::Create(d.modeWidth, d.modeHeight, &error);
     if (!d.rmDevice) {
+        // One line, also when the reason is a shader compiler's log.
+        for (char& c : error) {
+            if (c == '\n' || c == '\r') c = ' ';
+        }
         std::fprintf(stderr, "orbsaver: %s\n", error.c_str());
         ReleaseRenderDevice();
         return false;

@@ -46,7 +46,12 @@ void ForgetAppliedOrientation() {
 }
 
 bool IsZeroVector(double x, double y, double z) {
-    return static_cast<long long>(x * x + y * y + z * z + 0.05) == 0;
+    // "The integer part of the squared length plus 0.05 is 0", judged in floating
+    // point: the sum is at least 0.05, so that is a sum below 1. A vector of huge
+    // components (the hundredths of a hostile float saturate) would overflow any
+    // integer; one that is not a number counts as zero and orients nothing.
+    const double sum = x * x + y * y + z * z + 0.05;
+    return !(sum >= 1.0);
 }
 
 void ApplyRotationSpeeds(Scene& scene, const settings::SceneSettings& s,
@@ -182,7 +187,8 @@ bool PreviewFrameDue(std::uint32_t now) {
     static std::uint32_t last = 0;
     static bool started = false;
     const RenderDevice& d = Device();
-    const int rate = d.deviceWindow ? platform::RefreshRate(d.deviceWindow) : 60;
+    const int shown = d.deviceWindow ? platform::DisplayRefreshRate(d.deviceWindow) : 0;
+    const int rate = shown > 0 ? shown : 60;
     const std::uint32_t interval = static_cast<std::uint32_t>(1000 / std::max(1, rate));
     if (started && now - last < interval) return false;
     started = true;

@@ -44,10 +44,12 @@ AppliedPlacement& TheAppliedPlacement();
 // Marks the manual orientation as never applied (every load of the settings).
 void ForgetAppliedOrientation();
 
-// A vector counts as zero when its squared length is below 0.95.
+// A vector counts as zero when its squared length is below 0.95; one with a
+// component that is not a number counts as zero too.
 bool IsZeroVector(double x, double y, double z);
 
-// Steps 2 and 4 of a frame on plain objects: rotation speeds and placement.
+// The parts of a frame that move things, on plain objects: the rotation speeds
+// handed over, manual placement and keyframe playback.
 void ApplyRotationSpeeds(Scene& scene, const settings::SceneSettings& s, AppliedPlacement& applied);
 void PlaceManually(Scene& scene, const settings::SceneSettings& s, AppliedPlacement& applied);
 void PlayKeyframes(Scene& scene, const settings::SceneSettings& s, PathPlayer& player);

@@ -22,6 +22,34 @@ void Prepare(PreparedText& text, const platform::Font* font, std::string_view ut
              std::uint32_t colorref) {
     text.image = font ? font->Render(utf8, colorref) : platform::TextImage{};
     text.id = g_nextTextId++;
+    text.version = 0;
+}
+
+// Draws the strip of the message that starts at column x of its picture.
+void PaintMessageStrip(OverlayState& o, int x) {
+    o.messageStripX = x;
+    o.messageLayout->Draw(x, o.message.image);
+    ++o.message.version;
+}
+
+// The message laid out in its font, keeping the rows that can be in the view when it
+// stands at its height in the middle, and the first strip of it drawn.
+void PrepareMessage(OverlayState& o, const platform::Font* font, std::string_view utf8,
+                    std::uint32_t colorref) {
+    const settings::ViewState& view = settings::View();
+    const platform::TextExtent extent = font->Measure(utf8);
+    const int top = (view.ViewHeight - extent.height) / 2;
+    const int bandTop = std::max(0, -top);
+    const int bandHeight = std::min(extent.height, view.ViewHeight - top) - bandTop;
+    o.messageLayout = font->Layout(utf8, colorref, bandTop, bandHeight);
+    const int strip = std::max(kMessageStripPixels, 2 * view.ViewWidth);
+    o.message.image.width = std::min(o.messageLayout->width(), strip);
+    o.message.image.height = o.messageLayout->bandHeight();
+    o.message.image.rgba.assign(
+        static_cast<std::size_t>(o.message.image.width) * o.message.image.height * 4, 0);
+    o.message.id = g_nextTextId++;
+    o.message.version = 0;
+    PaintMessageStrip(o, 0);
 }
 
 int Trunc(double v) { return static_cast<int>(v); }
@@ -50,6 +78,8 @@ void PrepareOverlayTexts() {
     Prepare(o.maker, label, kMakerName, 0x00FFFF);
 
     const settings::MessageEntry* entry = SelectedMessage();
+    o.messageLayout.reset();
+    o.messageStripX = 0;
     if (!entry) {
         o.message = PreparedText{};
         return;
@@ -65,7 +95,11 @@ void PrepareOverlayTexts() {
     const std::string text = platform::CodePageToUtf8(
         std::string_view(entry->text, settings::TextLength(entry->text, sizeof entry->text)),
         s.keyboardCodePage);
-    Prepare(o.message, font, text, entry->textColor);
+    if (!font) {
+        o.message = PreparedText{};
+        return;
+    }
+    PrepareMessage(o, font, text, entry->textColor);
 }
 
 void StartFrameRateClock(std::uint32_t now) {
@@ -82,7 +116,20 @@ void DrawScrollingMessage(OverlayCanvas& canvas) {
     }
     const int y = (view.ViewHeight - view.MessageExtent.height) / 2;
     if (!SelectedMessage()) return;
-    canvas.DrawText(o.messageX, y, o.message);
+    if (o.messageLayout) {
+        // The columns of the message in the view; a strip that does not hold them
+        // all is drawn again from the first of them.
+        const int width = o.messageLayout->width(), strip = o.message.image.width;
+        const long long first = std::clamp<long long>(-static_cast<long long>(o.messageX), 0, width);
+        const long long last =
+            std::clamp<long long>(static_cast<long long>(view.ViewWidth) - o.messageX, 0, width);
+        if (first < last && (first < o.messageStripX || last > o.messageStripX + strip)) {
+            PaintMessageStrip(o, static_cast<int>(std::min<long long>(first, width - strip)));
+        }
+        canvas.DrawText(o.messageX + o.messageStripX, y + o.messageLayout->bandTop(), o.message);
+    } else {
+        canvas.DrawText(o.messageX, y, o.message);
+    }
     o.messageX -= view.ScrollStep;
     if (-static_cast<long long>(o.messageX) > view.MessageExtent.width) {
         o.messageX = view.ViewWidth;

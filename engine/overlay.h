@@ -5,16 +5,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/fonts.h"
 #include "sprites/surface_set.h"
 
 namespace engine {
 
-// A text drawn once; id changes whenever its picture does.
+// A text drawn once into a picture. id names the picture; version changes whenever
+// its pixels do.
 struct PreparedText {
     platform::TextImage image;
     std::uint32_t id = 0;
+    std::uint32_t version = 0;
 };
 
 // Where overlays are drawn: the back buffer of the render device.
@@ -35,9 +38,20 @@ struct OverlayState {
     int frames = 0;
     std::uint32_t rate = 0;
     std::uint32_t lastMeasure = 0;
+    // The message is laid out once and drawn a strip at a time: message.image holds
+    // the columns from messageStripX of the rows from the layout's band top (the
+    // rows that can be in the view), as wide as the whole text when that is not too
+    // wide, so that a message of any length in any font height costs a picture no
+    // larger than a few views.
+    std::unique_ptr<platform::TextLayout> messageLayout;
+    int messageStripX = 0;
     PreparedText message;
     PreparedText sampleRate, sampleFps, notice, maker;
 };
+
+// The widest strip of the message kept as a picture: at least this many pixels, and
+// at least two views.
+inline constexpr int kMessageStripPixels = 4096;
 
 OverlayState& Overlay();
 

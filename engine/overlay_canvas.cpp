@@ -62,7 +62,7 @@ void DeviceCanvas::BlitSprite(int x, int y, int width, int height,
 void DeviceCanvas::DrawText(int x, int y, const PreparedText& text) {
     platform::rm::Picture p;
     p.id = text.id;
-    p.version = text.id;
+    p.version = text.version;
     p.width = text.image.width;
     p.height = text.image.height;
     p.rgba = text.image.rgba.data();

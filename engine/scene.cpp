@@ -28,8 +28,27 @@ void Place(rm::Frame* frame, const rm::Frame* ref) {
 
 // A file that cannot be read leaves its part of the scene empty; a word on stderr
 // tells the user why the model or picture is missing.
-void Report(const char* what, const char* path, const std::string& error) {
-    std::fprintf(stderr, "orbsaver: %s %s: %s\n", what, path, error.c_str());
+void Report(const char* what, const std::string& path, const std::string& error) {
+    std::fprintf(stderr, "orbsaver: %s %s: %s\n", what, path.c_str(), error.c_str());
+}
+
+// Loads a picture named by a stored path; null, with a word on stderr when asked,
+// when it cannot be read.
+rm::Texture* LoadTexture(const char* stored, const char* what) {
+    const settings::SceneSettings& s = settings::Settings();
+    rm::Texture* texture = nullptr;
+    std::string error, shown;
+    settings::OpenStoredPath(
+        stored, s.keyboardCodePage,
+        [&](const std::string& name) {
+            std::string e;
+            texture = rm::Texture::Load(name, &e);
+            if (error.empty()) error = e;  // the converted name's reason is the one shown
+            return texture != nullptr;
+        },
+        &shown);
+    if (!texture && what) Report(what, shown, error);
+    return texture;
 }
 
 }  // namespace
@@ -78,8 +97,17 @@ void BuildSceneObjects(Scene& scene) {
     Place(scene.ModelFrame, scene.AxisZFrame);
 
     scene.ModelBuilder = rm::MeshBuilder::Create();
-    std::string error;
-    if (!scene.ModelBuilder->Load(s.X_NM, &error)) Report("cannot load the model", s.X_NM, error);
+    std::string error, shown;
+    const bool loaded = settings::OpenStoredPath(
+        s.X_NM, s.keyboardCodePage,
+        [&](const std::string& name) {
+            std::string e;
+            const bool ok = scene.ModelBuilder->Load(name, &e);
+            if (error.empty()) error = e;
+            return ok;
+        },
+        &shown);
+    if (!loaded) Report("cannot load the model", shown, error);
 
     if (s.ORIG == 0) {
         scene.ModelBuilder->SetColorRGB(1, 1, 1);
@@ -100,8 +128,7 @@ void BuildSceneObjects(Scene& scene) {
             scene.ModelWrap = rm::Wrap::Create(p, nullptr);
             scene.ModelWrap->Apply(scene.ModelBuilder);
         }
-        scene.ModelTexture = rm::Texture::Load(s.TEX_NM, &error);
-        if (!scene.ModelTexture) Report("cannot load the texture", s.TEX_NM, error);
+        scene.ModelTexture = LoadTexture(s.TEX_NM, "cannot load the texture");
         scene.ModelBuilder->SetTexture(scene.ModelTexture);
     }
 
@@ -110,10 +137,8 @@ void BuildSceneObjects(Scene& scene) {
 
     // The background picture is read in every build, used only when asked for.
     if (s.IMAGE_NM[0]) {
-        scene.BackgroundTexture = rm::Texture::Load(s.IMAGE_NM, &error);
-        if (!scene.BackgroundTexture && s.USE_I == 1) {
-            Report("cannot load the background image", s.IMAGE_NM, error);
-        }
+        scene.BackgroundTexture =
+            LoadTexture(s.IMAGE_NM, s.USE_I == 1 ? "cannot load the background image" : nullptr);
     }
     if (s.USE_I == 1) {
         scene.SceneFrame->SetSceneBackgroundImage(scene.BackgroundTexture);

@@ -159,55 +159,110 @@ TextImage Font::Render(std::string_view utf8, std::uint32_t colorref) const {
     image.width = std::max(extent.width, 0);
     image.height = std::max(extent.height, 0);
     image.rgba.assign(static_cast<std::size_t>(image.width) * image.height * 4, 0);
-    const std::uint8_t red = colorref & 0xFF, green = (colorref >> 8) & 0xFF,
-                       blue = (colorref >> 16) & 0xFF;
-    for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
-        image.rgba[p] = red;
-        image.rgba[p + 1] = green;
-        image.rgba[p + 2] = blue;
-    }
-    auto cover = [&](int x, int y, std::uint8_t alpha) {
-        if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
-        std::uint8_t& a = image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4 + 3];
-        a = std::max(a, alpha);
+    Layout(utf8, colorref, 0, image.height)->Draw(0, image);
+    return image;
+}
+
+std::unique_ptr<TextLayout> Font::Layout(std::string_view utf8, std::uint32_t colorref,
+                                         std::int32_t bandTop, std::int32_t bandHeight) const {
+    std::unique_ptr<TextLayout> layout(new TextLayout);
+    TextLayout& t = *layout;
+    const TextExtent extent = Measure(utf8);
+    t.width_ = std::max(extent.width, 0);
+    t.height_ = std::max(extent.height, 0);
+    t.bandTop_ = std::clamp(bandTop, 0, t.height_);
+    t.bandHeight_ = std::clamp(bandHeight, 0, t.height_ - t.bandTop_);
+    t.red_ = colorref & 0xFF;
+    t.green_ = (colorref >> 8) & 0xFF;
+    t.blue_ = (colorref >> 16) & 0xFF;
+
+    // Each different glyph is drawn once, and only its rows inside the band are kept.
+    struct Key {
+        const Face* face;
+        FT_UInt index;
     };
+    std::vector<Key> keys;
+    std::vector<long> advances;  // the same for every use of a glyph
     long pen26 = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t c = NextCodePoint(utf8, i);
-        FT_Face face = FaceFor(c).face;
-        if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) continue;
-        const FT_GlyphSlot g = face->glyph;
-        const FT_Bitmap& bm = g->bitmap;
-        const int left = static_cast<int>((pen26 + 32) >> 6) + g->bitmap_left;
-        const int top = ascent_ - g->bitmap_top;
-        if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
-            for (unsigned row = 0; row < bm.rows; ++row) {
-                for (unsigned col = 0; col < bm.width; ++col) {
-                    cover(left + static_cast<int>(col), top + static_cast<int>(row),
-                          bm.buffer[row * bm.pitch + col]);
-                }
-            }
-        } else if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
-            for (unsigned row = 0; row < bm.rows; ++row) {
-                for (unsigned col = 0; col < bm.width; ++col) {
-                    if (bm.buffer[row * bm.pitch + col / 8] & (0x80 >> (col % 8))) {
-                        cover(left + static_cast<int>(col), top + static_cast<int>(row), 255);
+        const Face& face = FaceFor(c);
+        const FT_UInt index = FT_Get_Char_Index(face.face, c);
+        std::size_t k = 0;
+        while (k < keys.size() && !(keys[k].face == &face && keys[k].index == index)) ++k;
+        if (k == keys.size()) {
+            if (FT_Load_Glyph(face.face, index, FT_LOAD_RENDER) != 0) continue;
+            const FT_GlyphSlot g = face.face->glyph;
+            const FT_Bitmap& bm = g->bitmap;
+            TextLayout::Glyph glyph;
+            glyph.left = g->bitmap_left;
+            const int top = ascent_ - g->bitmap_top;  // in the whole picture
+            const int first = std::max(top, t.bandTop_);
+            const int last = std::min(top + static_cast<int>(bm.rows), t.bandTop_ + t.bandHeight_);
+            glyph.top = first - t.bandTop_;
+            glyph.width = static_cast<std::int32_t>(bm.width);
+            glyph.rows = std::max(0, last - first);
+            glyph.coverage.resize(static_cast<std::size_t>(glyph.width) * glyph.rows);
+            for (int row = 0; row < glyph.rows; ++row) {
+                const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(first - top + row) * bm.pitch;
+                std::uint8_t* dst = glyph.coverage.data() + static_cast<std::size_t>(row) * glyph.width;
+                for (int col = 0; col < glyph.width; ++col) {
+                    if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                        dst[col] = src[col];
+                    } else if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+                        dst[col] = (src[col / 8] & (0x80 >> (col % 8))) ? 255 : 0;
                     }
                 }
             }
+            keys.push_back({&face, index});
+            advances.push_back(g->advance.x);
+            t.glyphs_.push_back(std::move(glyph));
         }
-        pen26 += g->advance.x;
+        t.placed_.push_back({static_cast<std::uint32_t>(k), static_cast<std::int32_t>((pen26 + 32) >> 6)});
+        pen26 += advances[k];
     }
     // Underline below the baseline, strike-out through the middle of the small letters.
-    const int thickness = std::max(1, static_cast<int>(ascent_ + descent_) / 16);
-    auto line = [&](int y) {
-        for (int t = 0; t < thickness; ++t) {
-            for (int x = 0; x < image.width; ++x) cover(x, y + t, 255);
-        }
+    t.lineRows_ = std::max(1, static_cast<int>(ascent_ + descent_) / 16);
+    if (description_.underline) t.lines_.push_back(ascent_ + std::max(1, descent_ / 3) - t.bandTop_);
+    if (description_.strikeOut) t.lines_.push_back(ascent_ - ascent_ / 3 - t.bandTop_);
+    return layout;
+}
+
+void TextLayout::Draw(std::int32_t x0, TextImage& into) const {
+    const std::int32_t w = into.width, h = std::min(into.height, bandHeight_);
+    if (w <= 0 || into.height <= 0 ||
+        into.rgba.size() < static_cast<std::size_t>(w) * into.height * 4) {
+        return;
+    }
+    for (std::size_t p = 0; p + 3 < static_cast<std::size_t>(w) * into.height * 4; p += 4) {
+        into.rgba[p] = red_;
+        into.rgba[p + 1] = green_;
+        into.rgba[p + 2] = blue_;
+        into.rgba[p + 3] = 0;
+    }
+    // The picture ends at the text's extent, as the whole picture does.
+    const std::int32_t right = std::min(x0 + w, width_);
+    auto cover = [&](std::int32_t x, std::int32_t y, std::uint8_t alpha) {
+        std::uint8_t& a = into.rgba[(static_cast<std::size_t>(y) * w + (x - x0)) * 4 + 3];
+        a = std::max(a, alpha);
     };
-    if (description_.underline) line(ascent_ + std::max(1, descent_ / 3));
-    if (description_.strikeOut) line(ascent_ - ascent_ / 3);
-    return image;
+    for (const Placed& p : placed_) {
+        const Glyph& g = glyphs_[p.glyph];
+        const std::int32_t gx = p.x + g.left;
+        if (gx >= right || gx + g.width <= x0) continue;
+        const std::int32_t from = std::max({gx, x0, 0}), to = std::min(gx + g.width, right);
+        for (std::int32_t row = 0; row < g.rows; ++row) {
+            const std::int32_t y = g.top + row;
+            if (y < 0 || y >= h) continue;
+            const std::uint8_t* src = g.coverage.data() + static_cast<std::size_t>(row) * g.width;
+            for (std::int32_t x = from; x < to; ++x) cover(x, y, src[x - gx]);
+        }
+    }
+    for (const std::int32_t first : lines_) {
+        for (std::int32_t y = std::max(first, 0); y < std::min(first + lineRows_, h); ++y) {
+            for (std::int32_t x = std::max(x0, 0); x < right; ++x) cover(x, y, 255);
+        }
+    }
 }
 
 }  // namespace platform

@@ -34,6 +34,45 @@ struct TextImage {
     std::vector<std::uint8_t> rgba;
 };
 
+// A text laid out once in a font and a colour, drawn into pictures a piece at a
+// time: for a text whose whole picture would be too large to keep (a long message
+// in a large font), only the pictures of its different glyphs are kept, cut to the
+// rows asked for. Drawing allocates nothing.
+class TextLayout {
+public:
+    // The text's whole extent, as Font::Measure gives it.
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
+    // The rows kept: [bandTop, bandTop + bandHeight) of the whole picture.
+    std::int32_t bandTop() const { return bandTop_; }
+    std::int32_t bandHeight() const { return bandHeight_; }
+
+    // Draws columns [x, x + into.width) of the band into the picture, which keeps its
+    // size and storage (into.rgba must hold into.width * into.height * 4 bytes; rows
+    // past the band stay transparent).
+    void Draw(std::int32_t x, TextImage& into) const;
+
+private:
+    friend class Font;
+    struct Glyph {
+        std::int32_t left = 0, top = 0;  // in the band, from the pen's place
+        std::int32_t width = 0, rows = 0;
+        std::vector<std::uint8_t> coverage;
+    };
+    struct Placed {
+        std::uint32_t glyph;
+        std::int32_t x;
+    };
+    std::int32_t width_ = 0, height_ = 0, bandTop_ = 0, bandHeight_ = 0;
+    std::uint8_t red_ = 0, green_ = 0, blue_ = 0;
+    std::vector<Glyph> glyphs_;
+    std::vector<Placed> placed_;
+    // The first rows of the underline and the strike-out, in the band, and their
+    // thickness.
+    std::vector<std::int32_t> lines_;
+    std::int32_t lineRows_ = 0;
+};
+
 class Font {
 public:
     // Nothing when no face at all can be found.
@@ -48,6 +87,10 @@ public:
     // Draws a UTF-8 text in the colour (COLORREF: red in the low byte), with the
     // font's underline and strike-out.
     TextImage Render(std::string_view utf8, std::uint32_t colorref) const;
+    // Lays the text out for drawing a piece at a time, keeping rows
+    // [bandTop, bandTop + bandHeight) of its picture (cut to the picture).
+    std::unique_ptr<TextLayout> Layout(std::string_view utf8, std::uint32_t colorref,
+                                       std::int32_t bandTop, std::int32_t bandHeight) const;
 
     const FontDescription& description() const { return description_; }
     // The file of the primary face, for diagnostics and tests.

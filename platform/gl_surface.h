@@ -39,8 +39,8 @@ bool EnterDesktopFullScreen(WindowHandle window);
 void LeaveFullScreen(WindowHandle window);
 // Bits per pixel of the desktop.
 int DesktopBitsPerPixel();
-// How often the monitor the window is on shows a new picture, in hertz; 60 when the
-// display does not say.
-int RefreshRate(WindowHandle window);
+// The refresh rate in hertz of the display mode the window is shown in; 0 when the
+// desktop does not say (or the window has no desktop side).
+int DisplayRefreshRate(WindowHandle window);
 
 }  // namespace platform

@@ -106,20 +106,24 @@ void LeaveFullScreen(WindowHandle window) {
     if (SDL_Window* w = SdlWindow(window)) SDL_SetWindowFullscreen(w, 0);
 }
 
+int DisplayRefreshRate(WindowHandle window) {
+    SDL_Window* w = SdlWindow(window);
+    if (!w) return 0;
+    SDL_DisplayMode mode;
+    // A window covering its monitor in a mode of its own shows at that mode's rate.
+    if ((SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN &&
+        SDL_GetWindowDisplayMode(w, &mode) == 0 && mode.refresh_rate > 0) {
+        return mode.refresh_rate;
+    }
+    const int display = SDL_GetWindowDisplayIndex(w);
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0) return 0;
+    return mode.refresh_rate > 0 ? mode.refresh_rate : 0;
+}
+
 int DesktopBitsPerPixel() {
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return 24;
     return static_cast<int>(SDL_BITSPERPIXEL(mode.format));
-}
-
-int RefreshRate(WindowHandle window) {
-    SDL_Window* w = SdlWindow(window);
-    const int display = w ? SDL_GetWindowDisplayIndex(w) : 0;
-    SDL_DisplayMode mode;
-    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0 || mode.refresh_rate <= 0) {
-        return 60;
-    }
-    return mode.refresh_rate;
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <unordered_map>
 
 namespace platform {
 
@@ -216,6 +218,96 @@ const RegKey* RegDocument::Find(std::string_view path) const {
     return const_cast<RegDocument*>(this)->Find(path);
 }
 
+namespace {
+
+std::string LowerCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = Lower(c);
+    return out;
+}
+
+// The document as a parse builds it. Finding a key or a value goes through an index
+// of lower-case names, and a deletion only marks its entry, so that reading is
+// linear in the file's size however many values share a key; the marked entries are
+// left out when the document is handed back.
+class DocumentBuilder {
+public:
+    // The key, made when it is new.
+    std::size_t Key(std::string_view path) {
+        std::string lower = LowerCase(path);
+        const auto found = keyIndex_.find(lower);
+        if (found != keyIndex_.end()) return found->second;
+        keys_.push_back(Key_{RegKey{std::string(path), {}}, {}, {}, true});
+        keyIndex_.emplace(std::move(lower), keys_.size() - 1);
+        return keys_.size() - 1;
+    }
+
+    // A deleted key takes its sub-keys with it.
+    void DeleteKey(std::string_view path) {
+        const std::string lower = LowerCase(path);
+        auto it = keyIndex_.lower_bound(lower);
+        while (it != keyIndex_.end() && it->first.compare(0, lower.size(), lower) == 0) {
+            const bool self = it->first.size() == lower.size();
+            if (!self && it->first[lower.size()] != '\\') {
+                ++it;
+                continue;
+            }
+            keys_[it->second].alive = false;
+            it = keyIndex_.erase(it);
+        }
+    }
+
+    // Sets a value: one set again keeps its place, a new one (or one deleted
+    // before) comes last.
+    void SetValue(std::size_t key, RegValue value) {
+        Key_& k = keys_[key];
+        std::string lower = LowerCase(value.name);
+        const auto found = k.valueIndex.find(lower);
+        if (found != k.valueIndex.end()) {
+            k.key.values[found->second] = std::move(value);
+            return;
+        }
+        k.key.values.push_back(std::move(value));
+        k.valueAlive.push_back(true);
+        k.valueIndex.emplace(std::move(lower), k.key.values.size() - 1);
+    }
+
+    void DeleteValue(std::size_t key, std::string_view name) {
+        Key_& k = keys_[key];
+        const auto found = k.valueIndex.find(LowerCase(name));
+        if (found == k.valueIndex.end()) return;
+        k.valueAlive[found->second] = false;
+        k.valueIndex.erase(found);
+    }
+
+    RegDocument Take() {
+        RegDocument doc;
+        for (Key_& k : keys_) {
+            if (!k.alive) continue;
+            RegKey key{std::move(k.key.path), {}};
+            key.values.reserve(k.valueIndex.size());
+            for (std::size_t i = 0; i < k.key.values.size(); ++i) {
+                if (k.valueAlive[i]) key.values.push_back(std::move(k.key.values[i]));
+            }
+            doc.keys.push_back(std::move(key));
+        }
+        return doc;
+    }
+
+private:
+    struct Key_ {
+        RegKey key;
+        std::vector<bool> valueAlive;
+        std::unordered_map<std::string, std::size_t> valueIndex;
+        bool alive;
+    };
+    std::vector<Key_> keys_;
+    // Ordered, so that a key's sub-keys follow it.
+    std::map<std::string, std::size_t> keyIndex_;
+};
+
+}  // namespace
+
 std::optional<RegDocument> ParseRegedit4(std::string_view text, std::string* error) {
     if (text.size() > kMaxRegFileBytes) {
         Fail(error, 0, "file too large");
@@ -223,8 +315,9 @@ std::optional<RegDocument> ParseRegedit4(std::string_view text, std::string* err
     }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
 
-    RegDocument doc;
-    RegKey* current = nullptr;
+    DocumentBuilder doc;
+    constexpr std::size_t kNoKey = SIZE_MAX;
+    std::size_t current = kNoKey;
     bool sawHeader = false;
     std::size_t lineNumber = 0;
     std::size_t pos = 0;
@@ -266,26 +359,14 @@ std::optional<RegDocument> ParseRegedit4(std::string_view text, std::string* err
             }
             std::string_view path = line.substr(1, line.size() - 2);
             if (path.front() == '-') {
-                path.remove_prefix(1);
-                // A deleted key takes its sub-keys with it.
-                std::erase_if(doc.keys, [&](const RegKey& k) {
-                    return EqualsIgnoreCase(k.path, path) ||
-                           (k.path.size() > path.size() &&
-                            EqualsIgnoreCase(std::string_view(k.path).substr(0, path.size()),
-                                             path) &&
-                            k.path[path.size()] == '\\');
-                });
-                current = nullptr;
+                doc.DeleteKey(path.substr(1));
+                current = kNoKey;
                 continue;
             }
-            current = doc.Find(path);
-            if (!current) {
-                doc.keys.push_back(RegKey{std::string(path), {}});
-                current = &doc.keys.back();
-            }
+            current = doc.Key(path);
             continue;
         }
-        if (!current) {
+        if (current == kNoKey) {
             Fail(error, firstLine, "value outside a key");
             return std::nullopt;
         }
@@ -308,19 +389,16 @@ std::optional<RegDocument> ParseRegedit4(std::string_view text, std::string* err
             return std::nullopt;
         }
         if (deleted) {
-            std::erase_if(current->values,
-                          [&](const RegValue& v) { return EqualsIgnoreCase(v.name, value.name); });
-        } else if (RegValue* existing = current->Find(value.name)) {
-            *existing = std::move(value);
+            doc.DeleteValue(current, value.name);
         } else {
-            current->values.push_back(std::move(value));
+            doc.SetValue(current, std::move(value));
         }
     }
     if (!sawHeader) {
         Fail(error, 0, "not a REGEDIT4 file");
         return std::nullopt;
     }
-    return doc;
+    return doc.Take();
 }
 
 std::string WriteRegedit4(const RegDocument& doc) {
@@ -563,29 +641,67 @@ RegistryFileState InspectRegistryFile(const std::string& path) {
     return ParseRegedit4(text) ? RegistryFileState::kReadable : RegistryFileState::kUnreadable;
 }
 
+namespace {
+
+// The file a path names once symbolic links are followed: the link itself is kept
+// and its file replaced. False for a chain of links that never ends.
+bool FollowLinks(const std::string& path, std::string* target) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            *target = at;
+            return true;
+        }
+        char buffer[4096];
+        const ssize_t n = readlink(at.c_str(), buffer, sizeof buffer - 1);
+        if (n <= 0) return false;
+        const std::string link(buffer, static_cast<std::size_t>(n));
+        const std::size_t slash = at.find_last_of('/');
+        // A relative link is relative to the folder it lies in.
+        at = (link[0] == '/' || slash == std::string::npos) ? link : at.substr(0, slash + 1) + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode,
                          bool makeFolder) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (makeFolder && slash != std::string::npos && !MakeDirectories(dir)) return false;
-    std::string temp = path + ".XXXXXX";
+    const std::size_t linkSlash = path.find_last_of('/');
+    if (makeFolder && linkSlash != std::string::npos &&
+        !MakeDirectories(path.substr(0, linkSlash))) {
+        return false;
+    }
+    std::string file;
+    if (!FollowLinks(path, &file)) return false;
+    const std::size_t slash = file.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : file.substr(0, slash);
+    std::string temp = file + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return false;
-    bool ok = fchmod(fd, mode) == 0;
+    int failure = 0;  // the first errno, which the caller may report
+    auto check = [&](bool ok) {
+        if (!ok && failure == 0) failure = errno ? errno : EIO;
+        return ok;
+    };
+    bool ok = check(fchmod(fd, mode) == 0);
     for (std::size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
+        if (!check(n > 0)) {
             ok = false;
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
+    ok = ok && check(fsync(fd) == 0);
+    ok = check(close(fd) == 0) && ok;
+    ok = ok && check(rename(temp.c_str(), file.c_str()) == 0);
     if (!ok) {
         unlink(temp.c_str());
+        errno = failure;
         return false;
     }
     const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);

@@ -135,7 +135,8 @@ Registry& UserRegistry();
 void SetUserRegistry(Registry* registry);
 
 // Writes bytes to a file atomically: a temporary file beside it, fsync, rename. The
-// file's folder is made first (mode 0700) when asked.
+// file's folder is made first (mode 0700) when asked. A path that is a symbolic link
+// stays one: the file it leads to is the one replaced. On failure errno says why.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode,
                          bool makeFolder = false);
 

@@ -353,6 +353,12 @@ std::uint32_t TimeGetTime() {
                                       static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
 }
 
+std::int64_t MonotonicMicroseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
 void ResetWindowSystem() {
     State& s = S();
     while (!s.windows.empty()) DestroyWindow(s.windows.back().handle);

@@ -121,6 +121,15 @@ std::unique_ptr<WindowBackend> CreateSdlWindowBackend();
 // No desktop: windows exist only as handles, events come from tests.
 std::unique_ptr<WindowBackend> CreateNullWindowBackend();
 
+// The null backend with a way in for a test's desktop events: Deliver may be called
+// from any thread, and a Wait in progress wakes at once, as a desktop event wakes
+// the SDL backend's.
+class TestDesktop : public WindowBackend {
+public:
+    virtual void Deliver(const Msg& msg) = 0;
+};
+std::unique_ptr<TestDesktop> CreateTestDesktop();
+
 // The backend in use; the SDL one is made on first use unless one was set.
 WindowBackend& Backend();
 void SetWindowBackend(std::unique_ptr<WindowBackend> backend);
@@ -186,6 +195,8 @@ void SetCursorPos(int x, int y);
 
 // Milliseconds from a monotonic clock.
 std::uint32_t TimeGetTime();
+// Microseconds from the same clock, for timing within a frame.
+std::int64_t MonotonicMicroseconds();
 
 // Forgets every window, class, timer and message (tests).
 void ResetWindowSystem();

@@ -1,8 +1,11 @@
 // The window backend without a desktop: windows are only handles, no events arrive
-// by themselves, and no window of any other program exists.
-#include <thread>
+// by themselves, and no window of any other program exists. Tests may hand in
+// desktop events from another thread; a wait then ends at once.
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <vector>
 
 #include "platform/window.h"
 
@@ -10,7 +13,7 @@ namespace platform {
 
 namespace {
 
-class NullWindowBackend : public WindowBackend {
+class NullWindowBackend : public TestDesktop {
 public:
     bool Create(WindowHandle window, const std::string&, std::uint32_t, int, int, int width,
                 int height, std::uint64_t) override {
@@ -18,9 +21,27 @@ public:
         return true;
     }
     void Destroy(WindowHandle window) override { sizes_.erase(window); }
-    void Pump(void (*)(const Msg&)) override {}
+    void Pump(void (*post)(const Msg&)) override {
+        std::vector<Msg> events;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (delivered_.empty()) return;
+            events.swap(delivered_);
+        }
+        for (const Msg& m : events) post(m);
+    }
     void Wait(int milliseconds) override {
-        if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (milliseconds <= 0) return;
+        woken_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                        [&] { return !delivered_.empty(); });
+    }
+    void Deliver(const Msg& msg) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            delivered_.push_back(msg);
+        }
+        woken_.notify_all();
     }
     bool ClassExists(const std::string&) override { return false; }
     void SetCursorVisible(bool) override {}
@@ -40,6 +61,9 @@ public:
 
 private:
     std::map<WindowHandle, std::pair<int, int>> sizes_;
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    std::vector<Msg> delivered_;
 };
 
 }  // namespace
@@ -47,5 +71,7 @@ private:
 std::unique_ptr<WindowBackend> CreateNullWindowBackend() {
     return std::make_unique<NullWindowBackend>();
 }
+
+std::unique_ptr<TestDesktop> CreateTestDesktop() { return std::make_unique<NullWindowBackend>(); }
 
 }  // namespace platform

@@ -7,6 +7,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <string_view>
@@ -36,6 +38,17 @@ int TolerateXError(Display* display, XErrorEvent* error) {
     XGetErrorText(display, error->error_code, text, sizeof text);
     std::fprintf(stderr, "orbsaver: X request %d failed: %s\n", error->request_code, text);
     return 0;
+}
+
+// The X server has gone (the session ended, the host's display closed). Xlib's own
+// handler would end the process through exit(), whose destructors then ask the dead
+// server to destroy windows and wait for its answer for ever; the run has ended, so
+// the process ends here without them.
+int EndWithTheDisplay(Display*) {
+    static const char kWord[] = "orbsaver: the X display went away\n";
+    const ssize_t written = write(2, kWord, sizeof kWord - 1);
+    (void)written;
+    _exit(1);
 }
 
 WPARAM VirtualKey(SDL_Keycode key) {
@@ -532,6 +545,8 @@ std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
         return nullptr;
     }
     XSetErrorHandler(TolerateXError);
+    // For every connection of the process: ours, SDL's and the GL driver's.
+    XSetIOErrorHandler(EndWithTheDisplay);
     return std::make_unique<SdlWindowBackend>(display);
 }
 

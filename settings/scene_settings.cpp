@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace settings {
 
 SceneSettings& Settings() {
@@ -124,6 +126,23 @@ void TerminateTexts(SceneSettings& s) {
         Terminate(e.text, sizeof e.text);
         Terminate(e.font.faceName, sizeof e.font.faceName);
     }
+}
+
+bool OpenStoredPath(std::string_view stored, int codePage,
+                    const std::function<bool(const std::string& name)>& open,
+                    std::string* shownName) {
+    const std::string converted = platform::CodePageToUtf8(stored, codePage);
+    if (shownName) *shownName = converted;
+    if (open(converted)) return true;
+    // A name stored as UTF-8 already (by hand, or a data directory that the code
+    // page cannot carry) or one whose bytes are no text in the code page.
+    return converted != stored && open(std::string(stored));
+}
+
+std::string ToStoredPath(std::string_view utf8, int codePage) {
+    std::string bytes = platform::Utf8ToCodePage(utf8, codePage);
+    if (platform::CodePageToUtf8(bytes, codePage) != utf8) return std::string(utf8);
+    return bytes;
 }
 
 }  // namespace settings

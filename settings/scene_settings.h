@@ -5,11 +5,19 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace settings {
+
+// The step and message tables, the floats and the binary values are stored as
+// their bytes in memory, which the stored format defines as little-endian.
+static_assert(std::endian::native == std::endian::little,
+              "the stored tables are read and written as little-endian memory");
 
 inline constexpr std::size_t kPathBufferSize = 255;
 // Holds the data directory that stands for the Windows directory, with its
@@ -170,6 +178,20 @@ void CopyText(char* buffer, std::size_t size, std::string_view text);
 
 // Length of a text in a fixed buffer, never looking past the buffer.
 std::size_t TextLength(const char* buffer, std::size_t size);
+
+// Paths in the settings are bytes in the keyboard code page (the configuration
+// dialog stores them so), while names on the disk are UTF-8. Every stored path is
+// opened through OpenStoredPath: open is called with the bytes converted to UTF-8,
+// then, when that fails and the bytes differ, with the bytes as they are. True once
+// an open succeeds. The converted name, for messages, goes to shownName.
+bool OpenStoredPath(std::string_view stored, int codePage,
+                    const std::function<bool(const std::string& name)>& open,
+                    std::string* shownName = nullptr);
+
+// A UTF-8 path as the settings hold it: in the code page when the code page can
+// carry every character of it, else the UTF-8 bytes as they are (which the raw
+// fallback of OpenStoredPath then finds).
+std::string ToStoredPath(std::string_view utf8, int codePage);
 
 // Makes sure every fixed text of the record ends inside its buffer: a stored
 // value may lack its terminator. Texts that are terminated are left as they are.

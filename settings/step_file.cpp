@@ -1,8 +1,9 @@
 // Writing and reading the step-table text file.
 //
-// Lines are read the way the file has always been read: through a fixed window of
-// characters (20 for a header, 80 for a row) that starts on the line break ending
-// the previous line. Outside what that covers, this reader decides:
+// Lines are read through a fixed window of characters (20 for a header, 103 for a
+// row) that starts on the line break ending the previous line. A row window holds
+// the widest row the writer makes (101 characters: every field at the far end of
+// its range), so everything written reads back. Beyond that, this reader decides:
 //  - a line longer than its window is cut at the window and the rest of it skipped;
 //  - lines may end with CR LF or a bare LF;
 //  - a row line with too few fields reads the missing ones as 0;
@@ -10,6 +11,7 @@
 #include "settings/step_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -26,7 +28,12 @@ namespace settings {
 namespace {
 
 constexpr std::size_t kHeaderWindow = 20;
-constexpr std::size_t kRowWindow = 80;
+// The widest row line: "%d" of INT32_MIN (11 characters), twelve "%3d" bytes of
+// -128 (4 each), "%3d" frames of INT32_MIN (11), "%d" of lookAt 255 (3), and 14
+// separators of 2. The window starts on the previous line break and must reach the
+// line's own.
+constexpr std::size_t kWidestRowLine = 11 + 12 * 4 + 11 + 3 + 14 * 2;
+constexpr std::size_t kRowWindow = kWidestRowLine + 2;
 
 // Reads lines out of text whose line ends are already single '\n' characters.
 class WindowedLines {
@@ -101,6 +108,24 @@ unsigned FileModeFromUmask(unsigned mode) {
     return mode & ~static_cast<unsigned>(mask);
 }
 
+// The mode of an existing file, which the save keeps; a new one is made as the
+// user's umask says.
+bool ModeForSave(const std::string& path, unsigned* mode, std::string* error) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        *mode = FileModeFromUmask(0666);
+        return true;
+    }
+    // Replacing goes round the file's own permissions (a rename needs only the
+    // folder's), so a file made read-only is refused here, even for root.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0) {
+        if (error) *error = path + " is read-only";
+        return false;
+    }
+    *mode = st.st_mode & 07777;
+    return true;
+}
+
 }  // namespace
 
 std::string FormatStepTableFile(const StepTable& table) {
@@ -160,9 +185,12 @@ int ParseStepTableFile(std::string_view bytes, StepTable& table) {
     return filled;
 }
 
-bool SaveStepTableFile(const StepTable& table, const std::string& path) {
-    return platform::WriteFileAtomically(path, FormatStepTableFile(table),
-                                         FileModeFromUmask(0666));
+bool SaveStepTableFile(const StepTable& table, const std::string& path, std::string* error) {
+    unsigned mode = 0;
+    if (!ModeForSave(path, &mode, error)) return false;
+    if (platform::WriteFileAtomically(path, FormatStepTableFile(table), mode)) return true;
+    if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
 }
 
 bool LoadStepTableFile(StepTable& table, const std::string& path) {
@@ -174,12 +202,6 @@ bool LoadStepTableFile(StepTable& table, const std::string& path) {
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     ParseStepTableFile(bytes, table);
     return true;
-}
-
-bool SaveStepTableFile(const StepTable& table, const std::string& path, std::string* error) {
-    if (SaveStepTableFile(table, path)) return true;
-    if (error) *error = std::strerror(errno);
-    return false;
 }
 
 bool LoadWholeStepTableFile(StepTable& table, const std::string& path, std::string* error) {
@@ -208,7 +230,12 @@ bool LoadWholeStepTableFile(StepTable& table, const std::string& path, std::stri
     return true;
 }
 
-void SaveStepTableFile() { SaveStepTableFile(Settings().AN_VEC, kStepTableFileName); }
+void SaveStepTableFile() {
+    std::string error;
+    if (!SaveStepTableFile(Settings().AN_VEC, kStepTableFileName, &error)) {
+        std::fprintf(stderr, "orbsaver: the step table is not saved: %s\n", error.c_str());
+    }
+}
 
 void LoadStepTableFile() { LoadStepTableFile(Settings().AN_VEC, kStepTableFileName); }
 

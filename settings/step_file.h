@@ -23,17 +23,17 @@ std::string FormatStepTableFile(const StepTable& table);
 // rows the file filled: 500 for a whole file.
 int ParseStepTableFile(std::string_view bytes, StepTable& table);
 
-// Writes the table to the named file, replacing it atomically. False when it could
-// not be written.
-bool SaveStepTableFile(const StepTable& table, const std::string& path);
+// Writes the table to the named file, replacing it atomically. False, with the
+// reason in error when asked, when it could not be written.
+bool SaveStepTableFile(const StepTable& table, const std::string& path,
+                       std::string* error = nullptr);
 // Reads the named file into the table. False (and the table unchanged) when it
 // cannot be read.
 bool LoadStepTableFile(StepTable& table, const std::string& path);
 
-// For a dialog that tells what went wrong: the reason of a failure in error. The
-// load takes the file only when it holds all five tables of 100 rows; otherwise the
-// table is left exactly as it was.
-bool SaveStepTableFile(const StepTable& table, const std::string& path, std::string* error);
+// For a dialog that tells what went wrong: takes the file only when it holds all
+// five tables of 100 rows; otherwise the table is left exactly as it was and error
+// says why.
 bool LoadWholeStepTableFile(StepTable& table, const std::string& path, std::string* error);
 
 // The same on the process-wide settings and "KP4VN_01.CSV" in the current directory.

@@ -102,7 +102,9 @@ void TakeMissingDefault(SceneSettings& s, const StoredValue& v) {
 void LoadValue(SceneSettings& s, platform::RegistryKey& key, const StoredValue& v) {
     switch (v.encoding) {
         case Encoding::kIntegerText: {
-            char text[8] = {};
+            // Room for the widest number the save writes ("-2147483648" and its
+            // terminator): a number of eight or more characters reads back whole.
+            char text[12] = {};
             std::uint32_t size = sizeof text;
             if (key.QueryValue(v.name, text, &size) == platform::RegStatus::kOk) {
                 SetNumber(s, v, ParseDecimal(text, size));

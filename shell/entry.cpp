@@ -26,23 +26,25 @@
 #include "shell/about_box.h"
 #include "shell/password.h"
 #include "sound/sound.h"
+#include "shell/frame_pacer.h"
 #include "shell/saver_window.h"
 
 namespace shell {
 
 namespace {
 
-// A frame that could not be made (the device is not running, or the application
-// is inactive in full screen) waits for the next message instead of spinning.
+// How long a frame that could not be made waits for a message.
 constexpr int kIdleFrameMilliseconds = 16;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-void FrameStep() {
-    // The music's completion notices are posted on this thread.
-    platform::PollSequencerNotices();
+// The display's rate is looked at again now and then: a display mode set for full
+// screen, or a window moved to another monitor, may change it.
+constexpr int kFramesBetweenRateChecks = 120;
+
+bool SaverFrame() {
     engine::ResetFrameVelocities();
-    if (!engine::UpdateFrame()) platform::WaitMessage(kIdleFrameMilliseconds);
+    return engine::UpdateFrame();
 }
 
 void Fail(const char* what) { std::fprintf(stderr, "orbsaver: %s\n", what); }
@@ -70,17 +72,6 @@ bool TakeMusicLock() {
     }
     fd = f;  // held until the process ends
     return true;
-}
-
-// The data directory with its separator, or empty (and a word on stderr) when it is
-// too long to serve as the prefix of the default paths.
-std::string WindowsDirectory() {
-    std::string dir = platform::DataDirectory();
-    if (dir.size() >= settings::kDirectoryBufferSize) {
-        std::fprintf(stderr, "orbsaver: the data directory path is too long: %s\n", dir.c_str());
-        dir.clear();
-    }
-    return dir;
 }
 
 }  // namespace
@@ -186,6 +177,35 @@ bool CreateSaverWindow() {
     return true;
 }
 
+void PacedFrameStep(FramePacer& pacer, bool (*frame)()) {
+    // The music's completion notices are posted on this thread.
+    platform::PollSequencerNotices();
+    const std::int64_t now = platform::MonotonicMicroseconds();
+    if (const std::int64_t wait = pacer.WaitBefore(now)) {
+        // Waiting for messages, not sleeping: input ends the wait at once.
+        platform::WaitMessage(static_cast<int>((wait + 999) / 1000));
+        return;
+    }
+    if (!frame()) {
+        // A frame that could not be made (the device is not running, or the
+        // application is inactive in full screen) waits for the next message
+        // instead of spinning.
+        pacer.Restart();
+        platform::WaitMessage(kIdleFrameMilliseconds);
+        return;
+    }
+    pacer.FrameMade(now);
+}
+
+void FrameStep() {
+    static int frames = 0;
+    FramePacer& pacer = Pacer();
+    if (frames++ % kFramesBetweenRateChecks == 0) {
+        pacer.SetRefreshRate(platform::DisplayRefreshRate(settings::View().SaverWindow));
+    }
+    PacedFrameStep(pacer, SaverFrame);
+}
+
 int RunMainLoop(void (*frameStep)()) {
     for (;;) {
         platform::Msg msg;
@@ -210,6 +230,16 @@ std::string UsageText() {
            "A switch may be written with '-' or '/' or alone, in either case.\n";
 }
 
+std::string WindowsDirectory(int codePage) {
+    const std::string utf8 = platform::DataDirectory();
+    std::string dir = settings::ToStoredPath(utf8, codePage);
+    if (dir.size() >= settings::kDirectoryBufferSize) {
+        std::fprintf(stderr, "orbsaver: the data directory path is too long: %s\n", utf8.c_str());
+        dir.clear();
+    }
+    return dir;
+}
+
 int RunProgram(int argc, const char* const* argv) {
     settings::ViewState& shell = settings::View();
     settings::SceneSettings& s = settings::Settings();
@@ -227,7 +257,8 @@ int RunProgram(int argc, const char* const* argv) {
         return kExitFailure;
     }
 
-    settings::InitialiseSettings(s, WindowsDirectory(), platform::KeyboardCodePage());
+    const int codePage = platform::KeyboardCodePage();
+    settings::InitialiseSettings(s, WindowsDirectory(codePage), codePage);
     settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
     Services().showAboutBox = ShowAboutBox;
     Services().checkPassword = CheckPassword;

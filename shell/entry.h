@@ -8,6 +8,7 @@
 #include "platform/registry.h"
 #include "platform/window.h"
 #include "settings/scene_settings.h"
+#include "shell/frame_pacer.h"
 #include "shell/shell_state.h"
 
 namespace shell {
@@ -52,6 +53,14 @@ bool TakeScreenLock(platform::WindowHandle window, platform::Registry& store,
 // the exit code WM_QUIT carries.
 int RunMainLoop(void (*frameStep)());
 
+// The loop's idle branch with pacing: the music's notices, then the frame when the
+// pacer says one is due, else a wait for messages until it is. frame makes one frame
+// and says whether it could.
+void PacedFrameStep(FramePacer& pacer, bool (*frame)());
+// The saver's frame step (Saver, Preview and the XScreenSaver mode): the process
+// pacer at the display's rate, and ResetFrameVelocities and UpdateFrame.
+void FrameStep();
+
 // The whole program; returns its exit code.
 int RunProgram(int argc, const char* const* argv);
 
@@ -61,5 +70,10 @@ inline constexpr const char* kOtherSaverClass = "WindowsScreenSaverClass";
 inline constexpr const char* kOtherPreviewClass = "WindowsScreenSaverPrev";
 
 std::string UsageText();
+
+// The data directory, standing for the Windows directory, as windowsDirectory holds
+// it: with its separator and in the code page (see settings::ToStoredPath); empty,
+// with a word on stderr, when it is too long for its buffer.
+std::string WindowsDirectory(int codePage);
 
 }  // namespace shell

@@ -1,13 +1,11 @@
 // The opening sound over the audio output and the music over the sequencer.
 #include "sound/sound.h"
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "platform/audio/audio.h"
 #include "platform/resources/resources.h"
-#include "platform/text.h"
 #include "settings/scene_settings.h"
 
 namespace sound {
@@ -34,14 +32,12 @@ void PlayWaveResource(std::string_view name, std::uint32_t flags) {
 
 std::uint32_t OpenMusic(const char* path, int codePage) {
     if (!path || !*path) return 0;
-    if (const std::uint32_t device = platform::SequencerOpen(path)) return device;
-    // A path written by the configuration dialog is in the keyboard code page, while
-    // file names on the disk are UTF-8: a name with other than ASCII is tried both ways.
-    const std::string_view bytes(path);
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) return 0;
-    return platform::SequencerOpen(platform::CodePageToUtf8(bytes, codePage));
+    std::uint32_t device = 0;
+    settings::OpenStoredPath(path, codePage, [&](const std::string& name) {
+        device = platform::SequencerOpen(name);
+        return device != 0;
+    });
+    return device;
 }
 
 std::uint32_t OpenMusic(const char* path) {

@@ -74,8 +74,8 @@ bool SetUpSaver() {
     d.ShowFrameRate = 1;
     if (!sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) return false;
     engine::PrepareOverlayTexts();
-    const auto& image = engine::Overlay().message.image;
-    settings::View().MessageExtent = {image.width, image.height};
+    const auto& layout = engine::Overlay().messageLayout;
+    if (layout) settings::View().MessageExtent = {layout->width(), layout->height()};
     engine::StartFrameRateClock(platform::TimeGetTime());
     // Past the counter's first second, so that every picture has been drawn once
     // (each is copied to the GPU on its first draw) before anything is measured.

@@ -5,7 +5,14 @@
 //  - Peak memory while loading a generated 10 MB text X file.
 //  - One 800 x 600 off-screen frame of a textured, Gouraud-lit 10,000-triangle
 //    model against an empty frame (clear and finish), and the heap allocations a
-//    steady frame makes (counted by replacing operator new).
+//    steady frame makes (counted by replacing operator new); and the same frame
+//    drawn bare, as close to what the GL can do as a frame gets: the same mesh,
+//    pose, texture and target, one vertex buffer, a minimal lit shader and one draw
+//    call. The ratio of ours to the bare frame says what the 3D layer costs; it is
+//    given for the model's shiny material (ours draws a highlight the bare shader
+//    does not) and for the same material matte. On a shared machine run the
+//    repetitions interleaved: --benchmark_filter=render/ --benchmark_repetitions=5
+//    --benchmark_enable_random_interleaving=true
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
@@ -16,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -195,7 +203,9 @@ void BM_LoadAssimp(benchmark::State& state, const Input* in) {
 
 // ---------------------------------------------------------------------------------
 
-rm::MeshData TexturedSphere(int rings, int segments) {
+// shiny: the material has a highlight (power 10), which the bare frame's shader
+// does not draw; matte: power 0, the bare frame's own lighting.
+rm::MeshData TexturedSphere(int rings, int segments, bool shiny = true) {
     rm::MeshData m;
     const float pi = std::numbers::pi_v<float>;
     for (int r = 0; r <= rings; ++r)
@@ -215,7 +225,7 @@ rm::MeshData TexturedSphere(int rings, int segments) {
             m.face_start.push_back(uint32_t(m.corners.size()));
         }
     m.materials.resize(1);
-    m.materials[0].power = 10;
+    m.materials[0].power = shiny ? 10 : 0;
     m.materials[0].specular = {0.5f, 0.5f, 0.5f};
     m.face_material.assign(m.FaceCount(), 0);
     rm::GenerateNormals(m);
@@ -227,6 +237,9 @@ struct RenderScene {
     std::unique_ptr<rm::Device> device;
     rm::Ref<rm::Frame> scene, camera, model;
     rm::Ref<rm::Viewport> view;
+    rm::Image picture;  // the model's texture
+    rm::Ref<rm::MeshBuilder> builder;
+    bool shiny = true;
     bool ok = false;
     std::string error;
 
@@ -246,13 +259,12 @@ struct RenderScene {
         lf->SetOrientation(scene.get(), {-30, -20, 0}, {0, 1, 0});
         auto sun = rm::Ref<rm::Light>::Adopt(rm::Light::Create(rm::LightType::Directional, 0.95f, 0.95f, 0.95f));
         lf->AddLight(sun.get());
-        auto builder = rm::Ref<rm::MeshBuilder>::Adopt(rm::MeshBuilder::Create());
+        builder = rm::Ref<rm::MeshBuilder>::Adopt(rm::MeshBuilder::Create());
         builder->SetMesh(TexturedSphere(50, 100));  // 10,000 triangles
-        rm::Image pic;
-        pic.width = pic.height = 256;
+        picture.width = picture.height = 256;
         for (int i = 0; i < 256 * 256; ++i)
-            pic.rgba.insert(pic.rgba.end(), {uint8_t(i), uint8_t(i >> 8), uint8_t(i * 7), 255});
-        auto tex = rm::Ref<rm::Texture>::Adopt(rm::Texture::Create(std::move(pic)));
+            picture.rgba.insert(picture.rgba.end(), {uint8_t(i), uint8_t(i >> 8), uint8_t(i * 7), 255});
+        auto tex = rm::Ref<rm::Texture>::Adopt(rm::Texture::Create(picture));
         builder->SetTexture(tex.get());
         model->AddVisual(builder.get());
         model->SetPosition(scene.get(), {0, 0, 3});
@@ -269,6 +281,14 @@ struct RenderScene {
 
 RenderScene* g_render = nullptr;
 
+// CPU seconds of the whole process, the software renderer's threads included: on a
+// loaded machine steadier than the wall clock, which counts the waits for a core.
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 void BM_EmptyFrame(benchmark::State& state) {
     if (!g_render->ok) return state.SkipWithError(g_render->error.c_str());
     for (auto _ : state) {
@@ -278,9 +298,13 @@ void BM_EmptyFrame(benchmark::State& state) {
     }
 }
 
-void BM_ModelFrame(benchmark::State& state) {
+void BM_ModelFrame(benchmark::State& state, bool shiny) {
     if (!g_render->ok) return state.SkipWithError(g_render->error.c_str());
     RenderScene& r = *g_render;
+    if (r.shiny != shiny) {
+        r.builder->SetMesh(TexturedSphere(50, 100, shiny));
+        r.shiny = shiny;
+    }
     auto frame = [&] {
         r.view->Clear();
         r.scene->Move(1.0f);
@@ -291,10 +315,158 @@ void BM_ModelFrame(benchmark::State& state) {
     frame();  // the first frame uploads the mesh and the texture
     const uint64_t allocations = g_allocations.load();
     const uint64_t uploads = r.device->Uploads();
+    const double cpu = ProcessCpuSeconds();
     for (auto _ : state) frame();
+    state.counters["process_cpu_ms"] = (ProcessCpuSeconds() - cpu) * 1e3 / double(state.iterations());
     state.counters["allocs_per_frame"] =
         benchmark::Counter(double(g_allocations.load() - allocations) / double(state.iterations()));
     state.counters["uploads_after_first"] = double(r.device->Uploads() - uploads);
+}
+
+// The bare reference: what one draw call of the same triangles costs the GL.
+const char* kBareVertex = R"(#version 330 core
+layout(location = 0) in vec3 a_pos;
+layout(location = 1) in vec3 a_normal;
+layout(location = 2) in vec2 a_uv;
+uniform mat4 u_model;
+uniform mat4 u_viewproj;
+uniform vec3 u_to_light;
+out vec3 v_light;
+out vec2 v_uv;
+void main() {
+    vec4 wp = u_model * vec4(a_pos, 1.0);
+    gl_Position = u_viewproj * wp;
+    vec3 n = normalize(mat3(u_model) * a_normal);
+    v_light = vec3(0.2) + 0.95 * max(dot(n, u_to_light), 0.0) * vec3(0.8);
+    v_uv = a_uv;
+}
+)";
+const char* kBareFragment = R"(#version 330 core
+in vec3 v_light;
+in vec2 v_uv;
+uniform sampler2D u_texture;
+out vec4 o_color;
+void main() { o_color = vec4(min(v_light, vec3(1.0)) * texture(u_texture, v_uv).rgb, 1.0); }
+)";
+
+struct BareFrame {
+    GLuint fbo = 0, colour = 0, depth = 0, program = 0, vao = 0, vbo = 0, texture = 0;
+    GLint model = -1, viewproj = -1, to_light = -1, sampler = -1;
+    GLsizei vertices = 0;
+    bool ok = false;
+
+    BareFrame(const rm::MeshData& m, const rm::Image& pic) {
+        auto compile = [](GLenum type, const char* src) {
+            const GLuint sh = glCreateShader(type);
+            glShaderSource(sh, 1, &src, nullptr);
+            glCompileShader(sh);
+            GLint done = 0;
+            glGetShaderiv(sh, GL_COMPILE_STATUS, &done);
+            return done ? sh : 0u;
+        };
+        const GLuint vs = compile(GL_VERTEX_SHADER, kBareVertex), fs = compile(GL_FRAGMENT_SHADER, kBareFragment);
+        if (!vs || !fs) return;
+        program = glCreateProgram();
+        glAttachShader(program, vs);
+        glAttachShader(program, fs);
+        glLinkProgram(program);
+        glDeleteShader(vs);
+        glDeleteShader(fs);
+        model = glGetUniformLocation(program, "u_model");
+        viewproj = glGetUniformLocation(program, "u_viewproj");
+        to_light = glGetUniformLocation(program, "u_to_light");
+        sampler = glGetUniformLocation(program, "u_texture");
+        // The triangles' corners, as the 3D layer expands them: position, normal, uv.
+        std::vector<float> data;
+        for (size_t f = 0; f + 1 < m.face_start.size(); ++f)
+            for (uint32_t k = m.face_start[f] + 1; k + 1 < m.face_start[f + 1]; ++k)
+                for (uint32_t c : {m.face_start[f], k, k + 1}) {
+                    const rm::FaceCorner fc = m.corners[c];
+                    const rm::Vec3 p = m.positions[fc.vertex], n = m.normals[fc.normal];
+                    data.insert(data.end(), {p.x, p.y, p.z, n.x, n.y, n.z, m.uv[fc.vertex * 2], m.uv[fc.vertex * 2 + 1]});
+                }
+        vertices = GLsizei(data.size() / 8);
+        glGenVertexArrays(1, &vao);
+        glBindVertexArray(vao);
+        glGenBuffers(1, &vbo);
+        glBindBuffer(GL_ARRAY_BUFFER, vbo);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size() * sizeof(float)), data.data(), GL_STATIC_DRAW);
+        for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 32, nullptr);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 32, reinterpret_cast<void*>(12));
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 32, reinterpret_cast<void*>(24));
+        glBindVertexArray(0);
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pic.width, pic.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pic.rgba.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        // The same target as the 3D layer's: RGBA8 and a 24-bit depth buffer.
+        glGenFramebuffers(1, &fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glGenRenderbuffers(1, &colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 800, 600);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+        glGenRenderbuffers(1, &depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, 800, 600);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+        ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+    ~BareFrame() {
+        glDeleteFramebuffers(1, &fbo);
+        glDeleteRenderbuffers(1, &colour);
+        glDeleteRenderbuffers(1, &depth);
+        glDeleteBuffers(1, &vbo);
+        glDeleteVertexArrays(1, &vao);
+        glDeleteTextures(1, &texture);
+        glDeleteProgram(program);
+    }
+    void Draw(const rm::Mat4& world, const rm::Mat4& viewproj_matrix) {
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glViewport(0, 0, 800, 600);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glFrontFace(GL_CW);
+        glEnable(GL_CULL_FACE);
+        glUseProgram(program);
+        glUniformMatrix4fv(model, 1, GL_FALSE, &world.m[0][0]);
+        glUniformMatrix4fv(viewproj, 1, GL_FALSE, &viewproj_matrix.m[0][0]);
+        const rm::Vec3 l = rm::Normalize({30, 20, 0});
+        glUniform3f(to_light, l.x, l.y, l.z);
+        glUniform1i(sampler, 0);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBindVertexArray(vao);
+        glDrawArrays(GL_TRIANGLES, 0, vertices);
+        glBindVertexArray(0);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glFrontFace(GL_CCW);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+};
+
+void BM_BareFrame(benchmark::State& state) {
+    if (!g_render->ok) return state.SkipWithError(g_render->error.c_str());
+    RenderScene& r = *g_render;
+    BareFrame bare(TexturedSphere(50, 100), r.picture);
+    if (!bare.ok) return state.SkipWithError("the bare frame's target or shader could not be made");
+    const rm::Mat4 viewproj = rm::Multiply(rm::InverseAffine(r.camera->World()), r.view->ProjectionMatrix());
+    auto frame = [&] {
+        r.scene->Move(1.0f);  // the same pose as the 3D layer's frame, turned the same way
+        bare.Draw(r.model->World(), viewproj);
+        glFinish();
+    };
+    frame();
+    const double cpu = ProcessCpuSeconds();
+    for (auto _ : state) frame();
+    state.counters["process_cpu_ms"] = (ProcessCpuSeconds() - cpu) * 1e3 / double(state.iterations());
 }
 
 // Collects the runs so the summary can give ratios: CPU time for loading (steadier
@@ -303,6 +475,7 @@ void BM_ModelFrame(benchmark::State& state) {
 class Collector : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> seconds;  // per iteration
+    std::map<std::string, double> processCpuMs;  // per frame, all threads
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
@@ -315,6 +488,8 @@ public:
             const std::string name = r.run_name.str();
             const bool frame = name.rfind("render/", 0) == 0;
             seconds[name] = (frame ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime()) * unit;
+            if (const auto c = r.counters.find("process_cpu_ms"); c != r.counters.end())
+                processCpuMs[name] = c->second.value;
         }
     }
 };
@@ -375,7 +550,10 @@ int main(int argc, char** argv) {
     RenderScene render;
     g_render = &render;
     benchmark::RegisterBenchmark("render/empty_800x600", BM_EmptyFrame)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("render/model_10k_textured_800x600", BM_ModelFrame)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("render/model_10k_textured_800x600", BM_ModelFrame, true)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("render/model_10k_textured_matte_800x600", BM_ModelFrame, false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("render/bare_10k_textured_800x600", BM_BareFrame)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
@@ -391,9 +569,25 @@ int main(int argc, char** argv) {
     }
     const auto empty = collector.seconds.find("render/empty_800x600");
     const auto model = collector.seconds.find("render/model_10k_textured_800x600");
+    const auto bare = collector.seconds.find("render/bare_10k_textured_800x600");
     if (empty != collector.seconds.end() && model != collector.seconds.end())
         std::printf("  frame 800x600: empty %.3f ms, 10k textured Gouraud %.3f ms, ratio %.2f\n", empty->second * 1e3,
                     model->second * 1e3, model->second / empty->second);
+    if (bare != collector.seconds.end() && model != collector.seconds.end())
+        std::printf("  frame 800x600: ours %.3f ms, bare (one buffer, one draw call) %.3f ms, ours / bare %.2f\n",
+                    model->second * 1e3, bare->second * 1e3, model->second / bare->second);
+    const auto matte = collector.seconds.find("render/model_10k_textured_matte_800x600");
+    if (bare != collector.seconds.end() && matte != collector.seconds.end())
+        std::printf("  frame 800x600, matte material: ours %.3f ms, bare %.3f ms, ours / bare %.2f\n",
+                    matte->second * 1e3, bare->second * 1e3, matte->second / bare->second);
+    const auto bareCpu = collector.processCpuMs.find("render/bare_10k_textured_800x600");
+    for (const char* name : {"render/model_10k_textured_800x600", "render/model_10k_textured_matte_800x600"}) {
+        const auto oursCpu = collector.processCpuMs.find(name);
+        if (oursCpu == collector.processCpuMs.end() || bareCpu == collector.processCpuMs.end()) continue;
+        std::printf("  process CPU a frame (every thread), %s: ours %.3f ms, bare %.3f ms, ours / bare %.2f\n",
+                    std::strstr(name, "matte") ? "matte" : "shiny", oursCpu->second, bareCpu->second,
+                    oursCpu->second / bareCpu->second);
+    }
     benchmark::Shutdown();
     return 0;
 }

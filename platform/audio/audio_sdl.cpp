@@ -1,6 +1,7 @@
 // The audio output on SDL: one device in interleaved stereo floats, SDL converting to
 // whatever the driver needs, its callback running the mixer on SDL's audio thread.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include "platform/audio/audio.h"
 
@@ -8,9 +9,32 @@ namespace platform {
 
 namespace {
 
+// ALSA's library writes every failed look-up to stderr ("ALSA lib confmisc.c:...
+// cannot find card '0'", a dozen lines on a machine without a sound card) while SDL
+// probes it. SDL loads the library itself at run time; loading the same library
+// first and giving it a handler that says nothing keeps those lines off the user's
+// terminal. A machine without the library has nothing to silence.
+void SilenceAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietenAlsa() {
+    static const bool done = [] {
+        void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!alsa) return true;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        // Kept loaded for the rest of the run, so that the handler stays in place.
+        if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) {
+            set(&SilenceAlsa);
+        }
+        return true;
+    }();
+    (void)done;
+}
+
 class SdlAudioBackend : public AudioBackend {
   public:
     bool Start(Mixer& mixer, std::uint32_t* rate) override {
+        QuietenAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
         SDL_AudioSpec want{};
         want.freq = static_cast<int>(kAudioOutputRate);

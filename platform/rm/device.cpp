@@ -24,7 +24,14 @@ constexpr int kMaxLights = 8;
 // GPU copies not drawn for this many frames are freed (their object is gone or hidden).
 constexpr uint64_t kEvictAfterFrames = 240;
 
-const char* kVertexShader = R"(#version 330 core
+// The lighting shader comes in variants made from one text: Gouraud (lit at each
+// corner from its vertex normal, colours interpolated) or flat (lit once per face
+// from its face normal, FLAT defined); matte or shiny (a highlight term, SHINY
+// defined); for any number of directional lights or for exactly one (ONE_LIGHT, the
+// saver's scene: no loop). A variant does only its own work: a software renderer
+// runs every branch of a shader for every vertex, and a loop of a count it only
+// learns when drawing costs it dearly.
+const char* kVertexShader = R"(
 layout(location = 0) in vec3 a_pos;
 layout(location = 1) in vec3 a_normal;
 layout(location = 2) in vec3 a_face_normal;
@@ -41,50 +48,60 @@ uniform vec3 u_light_color[8];
 uniform vec3 u_emissive;
 uniform vec3 u_specular;
 uniform float u_power;
-uniform bool u_flat;
 uniform bool u_lit;
-out vec4 v_smooth;
-flat out vec4 v_flat;
+#ifdef FLAT
+flat out vec4 v_colour;
+#else
+out vec4 v_colour;
+#endif
 out vec2 v_uv;
 void main() {
     vec4 wp = u_model * vec4(a_pos, 1.0);
     gl_Position = u_viewproj * wp;
     v_uv = a_uv;
-    vec3 c = a_color.rgb;
-    if (u_lit) {
-        vec3 n = u_normal * (u_flat ? a_face_normal : a_normal);
-        float len = length(n);
-        n = len > 0.0 ? n / len : vec3(0.0);
-        vec3 v = normalize(u_eye - wp.xyz);
-        vec3 diffuse = u_ambient;
-        vec3 highlight = vec3(0.0);
-        for (int i = 0; i < u_lights; ++i) {
-            float nl = dot(n, u_to_light[i]);
-            if (nl > 0.0) {
-                diffuse += nl * u_light_color[i];
-                if (u_power > 0.0) {
-                    vec3 h = normalize(u_to_light[i] + v);
-                    highlight += pow(max(dot(n, h), 0.0), u_power) * u_light_color[i];
-                }
-            }
-        }
-        c = clamp(u_emissive + a_color.rgb * diffuse + u_specular * highlight, 0.0, 1.0);
+#ifdef FLAT
+    vec3 n = u_normal * a_face_normal;
+#else
+    vec3 n = u_normal * a_normal;
+#endif
+    // A normal of no length lights nothing (and makes no NaN).
+    n *= inversesqrt(max(dot(n, n), 1e-30));
+    vec3 diffuse = u_ambient;
+    vec3 highlight = vec3(0.0);
+#ifdef SHINY
+    vec3 v = normalize(u_eye - wp.xyz);
+#endif
+#ifdef ONE_LIGHT
+    const int lights = 1;
+#else
+    int lights = u_lights;
+#endif
+    for (int i = 0; i < lights; ++i) {
+        float nl = dot(n, u_to_light[i]);
+        diffuse += max(nl, 0.0) * u_light_color[i];
+#ifdef SHINY
+        // Only faces the light reaches shine.
+        vec3 h = normalize(u_to_light[i] + v);
+        highlight += (nl > 0.0 ? pow(max(dot(n, h), 0.0), u_power) : 0.0) * u_light_color[i];
+#endif
     }
-    v_smooth = vec4(c, a_color.a);
-    v_flat = v_smooth;
+    vec3 lit = clamp(u_emissive + a_color.rgb * diffuse + u_specular * highlight, 0.0, 1.0);
+    v_colour = vec4(u_lit ? lit : a_color.rgb, a_color.a);
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
-in vec4 v_smooth;
-flat in vec4 v_flat;
+const char* kFragmentShader = R"(
+#ifdef FLAT
+flat in vec4 v_colour;
+#else
+in vec4 v_colour;
+#endif
 in vec2 v_uv;
-uniform bool u_flat;
 uniform bool u_textured;
 uniform sampler2D u_texture;
 out vec4 o_color;
 void main() {
-    vec4 c = u_flat ? v_flat : v_smooth;
+    vec4 c = v_colour;
     if (u_textured) c.rgb *= texture(u_texture, v_uv).rgb;
     o_color = c;
 }
@@ -150,9 +167,7 @@ GLuint Compile(GLenum type, const char* src, std::string* error) {
     return s;
 }
 
-GLuint Link(const char* vs, const char* fs, std::string* error) {
-    const GLuint v = Compile(GL_VERTEX_SHADER, vs, error);
-    const GLuint f = v ? Compile(GL_FRAGMENT_SHADER, fs, error) : 0;
+GLuint LinkShaders(GLuint v, GLuint f, std::string* error) {
     if (!f) {
         if (v) glDeleteShader(v);
         return 0;
@@ -173,6 +188,20 @@ GLuint Link(const char* vs, const char* fs, std::string* error) {
     return p;
 }
 
+GLuint Link(const char* vs, const char* fs, std::string* error) {
+    const GLuint v = Compile(GL_VERTEX_SHADER, vs, error);
+    return LinkShaders(v, v ? Compile(GL_FRAGMENT_SHADER, fs, error) : 0, error);
+}
+
+// One variant of the lighting shader: its texts after the version and the variant's
+// definitions.
+GLuint LinkLighting(bool flat, bool shiny, bool oneLight, std::string* error) {
+    const std::string head = std::string("#version 330 core\n") + (flat ? "#define FLAT 1\n" : "") +
+                             (shiny ? "#define SHINY 1\n" : "") + (oneLight ? "#define ONE_LIGHT 1\n" : "");
+    const std::string vs = head + kVertexShader, fs = head + kFragmentShader;
+    return Link(vs.c_str(), fs.c_str(), error);
+}
+
 // Errors left by other code in a shared context must not fail our frame. The loop
 // is bounded because a lost context may keep reporting.
 void DrainErrors() {
@@ -188,14 +217,52 @@ void SetMat4(GLint loc, const Mat4& m) { glUniformMatrix4fv(loc, 1, GL_FALSE, &m
 
 }  // namespace
 
+// A variant of the lighting shader with the places of its uniforms.
+struct LightingProgram {
+    GLuint id = 0;
+    uint64_t frame = 0;  // the frame whose camera and lights it holds
+    struct {
+        GLint model, viewproj, normal, eye, ambient, lights, to_light, light_color, emissive, specular,
+            power, lit, textured, texture;
+    } u{};
+
+    bool Make(bool flat, bool shiny, bool oneLight, std::string* error) {
+        id = LinkLighting(flat, shiny, oneLight, error);
+        if (!id) return false;
+        u.model = glGetUniformLocation(id, "u_model");
+        u.viewproj = glGetUniformLocation(id, "u_viewproj");
+        u.normal = glGetUniformLocation(id, "u_normal");
+        u.eye = glGetUniformLocation(id, "u_eye");
+        u.ambient = glGetUniformLocation(id, "u_ambient");
+        u.lights = glGetUniformLocation(id, "u_lights");
+        u.to_light = glGetUniformLocation(id, "u_to_light");
+        u.light_color = glGetUniformLocation(id, "u_light_color");
+        u.emissive = glGetUniformLocation(id, "u_emissive");
+        u.specular = glGetUniformLocation(id, "u_specular");
+        u.power = glGetUniformLocation(id, "u_power");
+        u.lit = glGetUniformLocation(id, "u_lit");
+        u.textured = glGetUniformLocation(id, "u_textured");
+        u.texture = glGetUniformLocation(id, "u_texture");
+        return true;
+    }
+};
+
 struct Device::Impl {
     GLuint fbo = 0, colour = 0, depth = 0;             // what is drawn into
     GLuint resolve_fbo = 0, resolve_colour = 0;        // single-sampled copy when multisampling
-    GLuint program = 0, bg_program = 0, bg_vao = 0;
-    struct {
-        GLint model, viewproj, normal, eye, ambient, lights, to_light, light_color, emissive, specular,
-            power, flat, lit, textured, texture;
-    } u{};
+    // Every variant of the lighting shader, by VariantOf.
+    LightingProgram lighting[8];
+    // The camera and lights of the frame being drawn, handed to a variant when it is
+    // first used in the frame.
+    Mat4 viewproj;
+    Vec3 eye, ambient;
+    int lights = 0;  // directional lights
+    Vec3 to_light[kMaxLights], light_colour[kMaxLights];
+
+    static int VariantOf(bool oneLight, bool flat, bool shiny) {
+        return (oneLight ? 4 : 0) | (flat ? 2 : 0) | (shiny ? 1 : 0);
+    }
+    GLuint bg_program = 0, bg_vao = 0;
     GLint bg_texture = -1;
     std::unordered_map<uint64_t, GpuMesh> meshes;
     std::unordered_map<uint64_t, GpuTexture> textures;
@@ -255,25 +322,10 @@ std::unique_ptr<Device> Device::Create(int width, int height, std::string* error
     std::unique_ptr<Device> d(new Device());
     d->impl_ = std::make_unique<Impl>();
     Impl& m = *d->impl_;
-    m.program = Link(kVertexShader, kFragmentShader, error);
-    m.bg_program = m.program ? Link(kBackgroundVertex, kBackgroundFragment, error) : 0;
+    for (int v = 0; v < 8; ++v)
+        if (!m.lighting[v].Make((v & 2) != 0, (v & 1) != 0, (v & 4) != 0, error)) return nullptr;
+    m.bg_program = Link(kBackgroundVertex, kBackgroundFragment, error);
     if (!m.bg_program) return nullptr;
-    const GLuint p = m.program;
-    m.u.model = glGetUniformLocation(p, "u_model");
-    m.u.viewproj = glGetUniformLocation(p, "u_viewproj");
-    m.u.normal = glGetUniformLocation(p, "u_normal");
-    m.u.eye = glGetUniformLocation(p, "u_eye");
-    m.u.ambient = glGetUniformLocation(p, "u_ambient");
-    m.u.lights = glGetUniformLocation(p, "u_lights");
-    m.u.to_light = glGetUniformLocation(p, "u_to_light");
-    m.u.light_color = glGetUniformLocation(p, "u_light_color");
-    m.u.emissive = glGetUniformLocation(p, "u_emissive");
-    m.u.specular = glGetUniformLocation(p, "u_specular");
-    m.u.power = glGetUniformLocation(p, "u_power");
-    m.u.flat = glGetUniformLocation(p, "u_flat");
-    m.u.lit = glGetUniformLocation(p, "u_lit");
-    m.u.textured = glGetUniformLocation(p, "u_textured");
-    m.u.texture = glGetUniformLocation(p, "u_texture");
     m.bg_texture = glGetUniformLocation(m.bg_program, "u_texture");
     glGenVertexArrays(1, &m.bg_vao);
     if (!d->Resize(width, height)) {
@@ -293,7 +345,7 @@ Device::~Device() {
     }
     for (auto& [id, t] : m.textures) glDeleteTextures(1, &t.name);
     glDeleteVertexArrays(1, &m.bg_vao);
-    glDeleteProgram(m.program);
+    for (LightingProgram& pr : m.lighting) glDeleteProgram(pr.id);
     glDeleteProgram(m.bg_program);
 }
 
@@ -587,6 +639,20 @@ struct RenderPass {
         for (const Frame* c : f->Children()) Draw(c, world, false);
     }
 
+    // The frame's camera and lights, into a variant used for the first time in it.
+    void UseFrame(LightingProgram& pr) {
+        pr.frame = m.frame;
+        SetMat4(pr.u.viewproj, m.viewproj);
+        SetVec3(pr.u.eye, m.eye);
+        SetVec3(pr.u.ambient, m.ambient);
+        glUniform1i(pr.u.lights, m.lights);
+        if (m.lights > 0) {
+            glUniform3fv(pr.u.to_light, m.lights, &m.to_light[0].x);
+            glUniform3fv(pr.u.light_color, m.lights, &m.light_colour[0].x);
+        }
+        glUniform1i(pr.u.texture, 0);
+    }
+
     void DrawVisual(const MeshBuilder& b, const Mat4& world) {
         if (b.Mesh().corners.empty()) return;
         // The object is drawn at the lesser of its own and the device's quality.
@@ -596,23 +662,32 @@ struct RenderPass {
         const uint32_t fill_q = std::min(q & kFillMask, shade & kFillMask);
         GpuMesh& g = MeshOf(&b);
         glBindVertexArray(g.vao);
-        SetMat4(m.u.model, world);
         const Mat4 inv = InverseAffine(world);
         const float n3[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
                              inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
-        glUniformMatrix3fv(m.u.normal, 1, GL_TRUE, n3);
-        glUniform1i(m.u.flat, shade_q == kShadeFlat);
-        glUniform1i(m.u.lit, light_q == kLightOn);
         glPolygonMode(GL_FRONT_AND_BACK, fill_q >= kFillSolid ? GL_FILL : fill_q == kFillWireframe ? GL_LINE : GL_POINT);
         const MeshData& d = b.Mesh();
+        const LightingProgram* current = nullptr;
         for (const Range& r : g.ranges) {
             XMaterial plain;
             const XMaterial& mat = r.material < d.materials.size() ? d.materials[r.material] : plain;
-            SetVec3(m.u.emissive, mat.emissive);
-            SetVec3(m.u.specular, mat.specular);
-            glUniform1f(m.u.power, mat.power);
+            // Specular is drawn only where the material's power is above 0 (and a
+            // highlight of no colour adds nothing).
+            const bool shiny = mat.power > 0 && (mat.specular.x > 0 || mat.specular.y > 0 || mat.specular.z > 0);
+            LightingProgram& pr = m.lighting[Device::Impl::VariantOf(m.lights == 1, shade_q == kShadeFlat, shiny)];
+            if (&pr != current) {
+                current = &pr;
+                glUseProgram(pr.id);
+                if (pr.frame != m.frame) UseFrame(pr);
+                SetMat4(pr.u.model, world);
+                glUniformMatrix3fv(pr.u.normal, 1, GL_TRUE, n3);
+                glUniform1i(pr.u.lit, light_q == kLightOn);
+            }
+            SetVec3(pr.u.emissive, mat.emissive);
+            SetVec3(pr.u.specular, mat.specular);
+            glUniform1f(pr.u.power, mat.power);
             const Texture* t = b.TextureFor(r.material);
-            glUniform1i(m.u.textured, t != nullptr && t->Pixels().width > 0);
+            glUniform1i(pr.u.textured, t != nullptr && t->Pixels().width > 0);
             if (t && t->Pixels().width > 0) {
                 glActiveTexture(GL_TEXTURE0);
                 TextureName(t);
@@ -687,20 +762,18 @@ bool Viewport::Render(Frame* frame) {
     if (device_->samples_ > 0) glEnable(GL_MULTISAMPLE);
     else glDisable(GL_MULTISAMPLE);
 
-    glUseProgram(m.program);
     const Mat4 cam = camera_->World();
     const Mat4 viewproj = Multiply(InverseAffine(cam), ProjectionMatrix());
-    SetMat4(m.u.viewproj, viewproj);
-    SetVec3(m.u.eye, {cam.m[3][0], cam.m[3][1], cam.m[3][2]});
     LightSet lights;
     CollectLights(frame->Root(), Mat4{}, true, lights);
-    SetVec3(m.u.ambient, lights.ambient);
-    glUniform1i(m.u.lights, lights.count);
-    if (lights.count > 0) {
-        glUniform3fv(m.u.to_light, lights.count, &lights.to_light[0].x);
-        glUniform3fv(m.u.light_color, lights.count, &lights.colour[0].x);
+    m.viewproj = viewproj;
+    m.eye = {cam.m[3][0], cam.m[3][1], cam.m[3][2]};
+    m.ambient = lights.ambient;
+    m.lights = lights.count;
+    for (int i = 0; i < lights.count; ++i) {
+        m.to_light[i] = lights.to_light[i];
+        m.light_colour[i] = lights.colour[i];
     }
-    glUniform1i(m.u.texture, 0);
     const TextureQuality tq = device_->texture_quality_;
     const GLint filter = (tq == TextureQuality::Nearest || tq == TextureQuality::MipNearest) ? GL_NEAREST : GL_LINEAR;
     RenderPass pass{*device_, m, device_->quality_, filter};

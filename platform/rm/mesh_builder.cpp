@@ -178,11 +178,11 @@ void WrapWithBasis(const WrapParams& p, const WrapBasis& b, Vec3 point, float* u
         // texture's edges (and the seam) lie along the up vector.
         double turn = std::atan2(double(x), double(y)) / (2 * std::numbers::pi);
         if (turn < 0) turn += 1;
-        *u = p.su * float(turn) - p.ou;
-        *v = p.sv * z - p.ov;
+        *u = p.su * float(turn) + p.ou;
+        *v = p.sv * z + p.ov;
     } else {
-        *u = p.su * x - p.ou;
-        *v = p.sv * y - p.ov;
+        *u = p.su * x + p.ou;
+        *v = p.sv * y + p.ov;
     }
 }
 }  // namespace

@@ -1,6 +1,7 @@
-// Pictures drawn over a finished frame: each picture is a texture kept on the GPU
-// and uploaded again only when its version changes; a draw stretches a rectangle
-// of it onto a rectangle of the frame, blending by its alpha.
+// Pictures drawn over a finished frame: each picture is kept on the GPU, in pieces
+// no larger than the GL's largest texture, and uploaded again only when its version
+// changes; a draw stretches a rectangle of it onto a rectangle of the frame,
+// blending by its alpha.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,8 @@ struct Picture {
 class Overlay2D {
 public:
     // Needs the GL context of the device current. Null when it cannot be made.
-    static std::unique_ptr<Overlay2D> Create();
+    // maxPiece limits the pieces' side further (tests); 0 takes the GL's limit.
+    static std::unique_ptr<Overlay2D> Create(int maxPiece = 0);
     ~Overlay2D();
 
     // Draws (sx, sy, sw, sh) of the picture onto (x, y, w, h) of the device's finished
@@ -28,8 +30,10 @@ public:
     // blit copies them.
     void Draw(Device& device, const Picture& picture, int sx, int sy, int sw, int sh, int x, int y,
               int w, int h);
-    // Texture uploads so far: steady frames make none.
+    // Texture uploads so far, one for each piece of a picture: steady frames make none.
     std::uint64_t Uploads() const { return uploads_; }
+    // The side of the largest piece a picture is cut into.
+    int MaxPiece() const;
 
 private:
     Overlay2D() = default;

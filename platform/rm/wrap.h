@@ -38,9 +38,10 @@ private:
 
 // The (u, v) a wrap gives to one point: the basis z' = normalize(direction),
 // y' = up made perpendicular to z', x' = y' x z'; q = point - origin, then
-// cylinder u = su * (atan2(q.x', q.y') / 2pi, taken in [0, 1)) - ou,
-// v = sv * q.z' - ov, and
-// flat u = su * q.x' - ou, v = sv * q.y' - ov.
+// cylinder u = su * (atan2(q.x', q.y') / 2pi, taken in [0, 1)) + ou,
+// v = sv * q.z' + ov, and
+// flat u = su * q.x' + ou, v = sv * q.y' + ov.
+// The texture origin (ou, ov) is the texture coordinate of the wrap's origin.
 void WrapPoint(const WrapParams& p, Vec3 point, float* u, float* v);
 
 }  // namespace platform::rm

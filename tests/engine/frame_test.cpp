@@ -70,6 +70,23 @@ TEST(ZeroVector, SquaredLengthBelowNinetyFiveHundredthsIsZero) {
     EXPECT_FALSE(IsZeroVector(0, -1, 0));
 }
 
+// A hostile store can hold any float in COZ and COY; their hundredths saturate at the
+// ends of the 32-bit range, and the squared length of such a vector is far outside
+// what an integer holds.
+TEST(ZeroVector, HugeAndNonFiniteComponentsAreJudgedWithoutOverflow) {
+    constexpr double kMin = -2147483648.0, kMax = 2147483647.0;
+    EXPECT_FALSE(IsZeroVector(kMin, kMin, kMin));
+    EXPECT_FALSE(IsZeroVector(kMax, 0, 0));
+    EXPECT_FALSE(IsZeroVector(1e300, 1e300, 0));
+    EXPECT_FALSE(IsZeroVector(INFINITY, 0, 0));
+    EXPECT_FALSE(IsZeroVector(0, -INFINITY, 0));
+    // Not a length at all: counted as zero, so nothing is oriented by it.
+    EXPECT_TRUE(IsZeroVector(NAN, 0, 0));
+    // Just below and at the threshold.
+    EXPECT_TRUE(IsZeroVector(std::sqrt(0.9499), 0, 0));
+    EXPECT_FALSE(IsZeroVector(std::sqrt(0.9501), 0, 0));
+}
+
 TEST_F(Motion, ARowOfNFramesLastsNPlusOneAndEndsOnTheNextKeyframe) {
     SetRow(0, 0, 0, 0, 2, 0);
     SetRow(1, 10, 0, 0, 0, 0);

@@ -1,13 +1,19 @@
 // The overlays' places, colours and timing, recorded from a canvas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/device.h"
+#include "engine/overlay_canvas.h"
 #include "engine/overlay.h"
 #include "settings/store.h"
+#include "platform/rm/frame.h"
+#include "platform/rm/offscreen.h"
 #include "shell/entry.h"
 
 using namespace engine;
@@ -54,17 +60,19 @@ protected:
         settings::CreateSharedFonts(settings::Settings(), sh.fonts);
         if (mode == settings::SaverMode::Saver) settings::CreateMessageFont(settings::Settings(), sh.fonts);
     }
-    void SetMessage(const char* text) {
+    void SetMessage(const char* text, std::int32_t height = -40) {
         settings::SceneSettings& s = settings::Settings();
         s.MSN = 2;
         std::strcpy(s.MSG.entries[2].text, text);
         std::strcpy(s.MSG.entries[2].font.faceName, "Liberation Sans");
-        s.MSG.entries[2].font.height = -40;
+        s.MSG.entries[2].font.height = height;
         s.MSG.entries[2].textColor = 0x0000FF;
         Mode(settings::View().mode);  // the fonts of the new message
         PrepareOverlayTexts();
-        const auto& img = Overlay().message.image;
-        settings::View().MessageExtent = {img.width, img.height};
+        // As the entry point measures it: the whole text, not the strip kept of it.
+        if (const auto& layout = Overlay().messageLayout) {
+            settings::View().MessageExtent = {layout->width(), layout->height()};
+        }
     }
 };
 
@@ -195,4 +203,133 @@ TEST(GlyphText, OnlyCodes32To127HaveGlyphsButEveryByteAdvances) {
     EXPECT_EQ(r.draws[0].srcTop, 100);
     EXPECT_EQ(r.draws[0].w, 4);  // 24 x 0.19, cut
     EXPECT_EQ(r.draws[1].x, 58);  // two unscaled cells further
+}
+
+namespace {
+
+// The overlays drawn for real: an off-screen GL device of the full-screen view's
+// size, cleared to blue, with the message drawn over it as the saver draws it.
+class MessageOnTheDevice : public Overlays {
+protected:
+    void SetUp() override {
+        Overlays::SetUp();
+        std::string error;
+        context = platform::rm::OffscreenContext::Create(&error);
+        if (!context) GTEST_SKIP() << "no off-screen OpenGL context: " << error;
+        device = platform::rm::Device::Create(800, 600, &error);
+        ASSERT_TRUE(device) << error;
+        pictures = platform::rm::Overlay2D::Create();
+        ASSERT_TRUE(pictures);
+        scene = platform::rm::Frame::Create(nullptr);
+        camera = platform::rm::Frame::Create(scene);
+        scene->SetSceneBackgroundRGB(0, 0, 1);
+        view = platform::rm::Viewport::Create(device.get(), camera, 0, 0, 800, 600);
+        ASSERT_TRUE(view);
+    }
+    void TearDown() override {
+        if (view) view->Release();
+        if (camera) camera->Release();
+        if (scene) scene->Release();
+        pictures.reset();
+        device.reset();
+    }
+    // Moves the message on by n frames without drawing it, then draws one frame.
+    platform::rm::Image FrameAfter(int n) {
+        Recorder skip;
+        for (int i = 0; i < n; ++i) DrawScrollingMessage(skip);
+        EXPECT_TRUE(view->Clear());
+        EXPECT_TRUE(device->Update());
+        DeviceCanvas canvas(*device, *pictures);
+        DrawScrollingMessage(canvas);
+        platform::rm::Image img;
+        EXPECT_TRUE(device->ReadPixels(img));
+        return img;
+    }
+    // Pixels across the middle of the view that are neither the blue ground nor
+    // the red message blended over it: an opaque black band would be all of them.
+    int ForeignPixelsAcrossTheMiddle(const platform::rm::Image& img) {
+        int foreign = 0;
+        for (int y = 280; y < 320; ++y) {
+            for (int x = 0; x < 800; ++x) {
+                const std::uint8_t* p = &img.rgba[(static_cast<std::size_t>(y) * 800 + x) * 4];
+                if (p[1] != 0 || p[0] + p[2] < 250) ++foreign;
+            }
+        }
+        return foreign;
+    }
+    std::unique_ptr<platform::rm::OffscreenContext> context;
+    std::unique_ptr<platform::rm::Device> device;
+    std::unique_ptr<platform::rm::Overlay2D> pictures;
+    platform::rm::Frame* scene = nullptr;
+    platform::rm::Frame* camera = nullptr;
+    platform::rm::Viewport* view = nullptr;
+};
+
+}  // namespace
+
+// 255 "W" at height -160 make a picture far wider than the GL's largest texture.
+TEST_F(MessageOnTheDevice, TheLongestMessageInALargeFontShowsAllAlongNotABlackBand) {
+    Mode(settings::SaverMode::Saver);
+    SetMessage(std::string(255, 'W').c_str(), -160);
+    const int width = settings::View().MessageExtent.width;
+    ASSERT_GT(width, 30000);
+    EXPECT_LE(Overlay().message.image.width, std::max(kMessageStripPixels, 2 * 800));
+    // On its way in, well inside, and at its very end.
+    for (int frames : {99, 500, (width - 800) / 8 - 600}) {
+        const platform::rm::Image img = FrameAfter(frames);
+        EXPECT_EQ(ForeignPixelsAcrossTheMiddle(img), 0) << "at x " << Overlay().messageX;
+        int red = 0;
+        for (int x = 0; x < 800; ++x) red += img.rgba[(300 * 800 + x) * 4] > 200;
+        EXPECT_GT(red, 100) << "the letters show at x " << Overlay().messageX;
+    }
+}
+
+// Any font height the store can hold: the picture kept is a strip of the rows that
+// can be in the view, however tall and long the text.
+TEST_F(MessageOnTheDevice, AnyFontHeightCostsAStripNoLargerThanAFewViews) {
+    Mode(settings::SaverMode::Saver);
+    std::string text;
+    for (int c = 0x21; c < 0x21 + 60; ++c) text.push_back(static_cast<char>(c));
+    SetMessage(text.c_str(), -INT32_MAX);  // the tallest the font conversion keeps
+    const auto& image = Overlay().message.image;
+    EXPECT_LE(image.height, 600);
+    EXPECT_LE(static_cast<std::size_t>(image.width) * image.height * 4,
+              static_cast<std::size_t>(std::max(kMessageStripPixels, 1600)) * 600 * 4);
+    ASSERT_NE(Overlay().messageLayout, nullptr);
+    EXPECT_GT(Overlay().messageLayout->width(), 60 * 500);
+    const platform::rm::Image img = FrameAfter(200);
+    EXPECT_EQ(ForeignPixelsAcrossTheMiddle(img), 0);
+}
+
+// The strip is drawn again only when the columns in the view leave it: a few times
+// over the whole way of a long message, never in a frame that does not need it.
+TEST_F(Overlays, ALongMessageIsDrawnAgainOnlyWhenItsStripRunsOut) {
+    Mode(settings::SaverMode::Saver);
+    SetMessage(std::string(255, 'W').c_str(), -160);
+    const int width = settings::View().MessageExtent.width;
+    Recorder r;
+    std::uint32_t version = Overlay().message.version;
+    int repaints = 0;
+    const int frames = (800 + width) / 8 + 2;
+    for (int i = 0; i < frames; ++i) {
+        r.draws.clear();
+        DrawScrollingMessage(r);
+        ASSERT_EQ(r.draws.size(), 1u);
+        // The strip's first column stands where the message's own column would.
+        if (Overlay().messageX != 800) {
+            EXPECT_EQ(r.draws[0].x, Overlay().messageX + 8 + Overlay().messageStripX);
+        }
+        if (Overlay().message.version != version) {
+            ++repaints;
+            version = Overlay().message.version;
+        }
+    }
+    const int strip = Overlay().message.image.width;
+    EXPECT_LE(repaints, width / (strip - 800) + 2);
+    EXPECT_GE(repaints, width / strip);
+    // A short message is one strip, drawn once.
+    SetMessage("Hello");
+    version = Overlay().message.version;
+    for (int i = 0; i < 300; ++i) DrawScrollingMessage(r);
+    EXPECT_EQ(Overlay().message.version, version);
 }

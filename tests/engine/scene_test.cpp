@@ -2,7 +2,10 @@
 // model, wrap and background.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/scene.h"
@@ -109,5 +112,111 @@ TEST(BuildScene, ImageBackgroundIsUsedOnlyWhenAskedAndNeverReplacedByTheColour) 
     EXPECT_NE(scene.BackgroundTexture, nullptr);  // read in every build
     EXPECT_EQ(scene.SceneFrame->SceneBackgroundImage(), nullptr);
     EXPECT_EQ(scene.SceneFrame->SceneBackground().r, 254);
+    ReleaseScene(scene);
+}
+
+namespace {
+
+// A box from (-1, lo, -1) to (1, hi, 1) as a text X file, its eight corners shared
+// by the six faces.
+std::string BoxModel(float lo, float hi) {
+    auto v = [](float x, float y, float z) {
+        return std::to_string(x) + ";" + std::to_string(y) + ";" + std::to_string(z) + ";";
+    };
+    return "xof 0303txt 0032\nMesh Box {\n 8;\n " + v(-1, lo, -1) + ",\n " + v(1, lo, -1) +
+           ",\n " + v(1, lo, 1) + ",\n " + v(-1, lo, 1) + ",\n " + v(-1, hi, -1) + ",\n " +
+           v(1, hi, -1) + ",\n " + v(1, hi, 1) + ",\n " + v(-1, hi, 1) +
+           ";\n 6;\n 4;0,1,2,3;,\n 4;7,6,5,4;,\n 4;0,4,5,1;,\n 4;1,5,6,2;,\n"
+           " 4;2,6,7,3;,\n 4;3,7,4,0;;\n}\n";
+}
+
+struct TempFolder {
+    TempFolder() {
+        char pattern[] = "/tmp/orbsaver-scene-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    void Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path + "/" + name, std::ios::binary) << bytes;
+    }
+    std::string path;
+};
+
+// The texture's v of every vertex against its height in the model's bounding box.
+void ExpectVFromTheBottom(const rm::MeshBuilder& b, float tolerance) {
+    rm::Box box;
+    ASSERT_TRUE(b.GetBox(&box));
+    const float h = box.max.y - box.min.y;
+    const rm::MeshData& m = b.Mesh();
+    ASSERT_EQ(m.uv.size(), m.positions.size() * 2);
+    for (std::size_t i = 0; i < m.positions.size(); ++i) {
+        const float expected = -(m.positions[i].y - box.min.y) / h;
+        ASSERT_NEAR(m.uv[i * 2 + 1], expected, tolerance) << "vertex " << i;
+    }
+}
+
+}  // namespace
+
+// v runs over the model's height from its bottom: 0 at the bottom of the bounding
+// box, 1 in size at its top, wherever the model stands in y.
+TEST(BuildScene, TheWrapRunsFromTheBottomOfAnOffCentreModel) {
+    TempFolder dir;
+    dir.Write("high.x", BoxModel(0.5f, 2.5f));
+    Defaults();
+    settings::SceneSettings& s = settings::Settings();
+    s.ORIG = 0;
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/high.x");
+    Scene scene;
+    BuildSceneObjects(scene);
+    ASSERT_NE(scene.ModelWrap, nullptr);
+    const rm::MeshData& m = scene.ModelBuilder->Mesh();
+    ASSERT_EQ(m.positions.size(), 8u);
+    EXPECT_FLOAT_EQ(m.uv[1], 0.0f);   // vertex 0, at the bottom
+    EXPECT_FLOAT_EQ(m.uv[9], -1.0f);  // vertex 4, at the top
+    ExpectVFromTheBottom(*scene.ModelBuilder, 1e-6f);
+    ReleaseScene(scene);
+
+    // Below the origin, and the default model (which is not quite centred) too.
+    dir.Write("low.x", BoxModel(-7.0f, -3.0f));
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/low.x");
+    BuildSceneObjects(scene);
+    ExpectVFromTheBottom(*scene.ModelBuilder, 1e-6f);
+    ReleaseScene(scene);
+    settings::CopyText(s.X_NM, sizeof s.X_NM, kModel);
+    BuildSceneObjects(scene);
+    ExpectVFromTheBottom(*scene.ModelBuilder, 1e-5f);
+    ReleaseScene(scene);
+}
+
+// The configuration dialog stores paths in the keyboard code page; names on the disk
+// are UTF-8. The model, texture and background are found either way.
+TEST(BuildScene, PathsInTheCodePageFindTheirFiles) {
+    TempFolder dir;
+    dir.Write("mod\xC3\xA8le.x", BoxModel(-1, 1));  // "modèle.x" on the disk
+    std::ifstream texture(kTexture, std::ios::binary);
+    const std::string pixels((std::istreambuf_iterator<char>(texture)), std::istreambuf_iterator<char>());
+    dir.Write("pl\xC3\xA2tre.ppm", pixels);   // "plâtre.ppm"
+    dir.Write("raw\xE8.ppm", pixels);         // a name on the disk that is no UTF-8
+    Defaults();
+    settings::SceneSettings& s = settings::Settings();
+    s.ORIG = 0;
+    s.USE_I = 1;
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/mod\xE8le.x");  // code page 1252
+    settings::CopyText(s.TEX_NM, sizeof s.TEX_NM, dir.path + "/pl\xE2tre.ppm");
+    settings::CopyText(s.IMAGE_NM, sizeof s.IMAGE_NM, dir.path + "/raw\xE8.ppm");
+    Scene scene;
+    BuildSceneObjects(scene);
+    EXPECT_EQ(scene.ModelBuilder->Mesh().positions.size(), 8u);
+    EXPECT_NE(scene.ModelTexture, nullptr);
+    EXPECT_NE(scene.BackgroundTexture, nullptr);  // the raw bytes, as the fallback
+    EXPECT_NE(scene.SceneFrame->SceneBackgroundImage(), nullptr);
+    ReleaseScene(scene);
+
+    // Code page 932: the same name in Shift JIS.
+    dir.Write("\xE6\xA8\xA1\xE5\x9E\x8B.x", BoxModel(-1, 1));  // "模型.x"
+    s.keyboardCodePage = 932;
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/\x96\xCD\x8C\x5E.x");
+    BuildSceneObjects(scene);
+    EXPECT_EQ(scene.ModelBuilder->Mesh().positions.size(), 8u);
     ReleaseScene(scene);
 }

@@ -20,7 +20,13 @@ done
 [ "$(readlink "$prefix/libexec/xscreensaver/orbsaver")" = "$prefix/bin/orbsaver" ] \
   || { echo "FAIL: the display mode does not lead to the program"; fail=1; }
 
-if [ -z "${DISPLAY:-}" ]; then echo "SKIP: no display to run the installed program"; exit $fail; fi
+# Without a display the run cannot be tried: CTest shows the test as skipped (77),
+# unless the files are already wrong.
+if [ -z "${DISPLAY:-}" ]; then
+  echo "SKIP: no display to run the installed program"
+  [ "$fail" = 0 ] && exit 77
+  exit $fail
+fi
 home=$(mktemp -d)
 XDG_CONFIG_HOME=$home ORBSAVER_DATA_DIR= "$prefix/bin/orbsaver" /s 2>"$home/err" &
 saver=$!

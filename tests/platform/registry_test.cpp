@@ -7,8 +7,10 @@
 #include <csignal>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/registry.h"
@@ -283,4 +285,134 @@ TEST(UserRegistryPath, FollowsXdgConfigHome) {
     EXPECT_EQ(UserRegistryPath(), "/home/u/.config/orbsaver/user.reg");
     if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", home.c_str(), 1);
+}
+
+// A user.reg that is a symbolic link (to a file kept with the user's other settings)
+// stays a link: the write goes to the file it names.
+TEST(FileRegistry, WritesThroughASymbolicLink) {
+    TempDir dir;
+    ASSERT_EQ(mkdir((dir.path + "/kept").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir.path + "/orbsaver").c_str(), 0700), 0);
+    const std::string target = dir.path + "/kept/orbsaver.reg";
+    const std::string link = dir.path + "/orbsaver/user.reg";
+    WriteFile(target, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"1\"\r\n");
+    ASSERT_EQ(symlink("../kept/orbsaver.reg", link.c_str()), 0);
+    FileRegistry r(link);
+    KeyDisposition d;
+    {
+        auto key = r.CreateKey("K", &d);
+        ASSERT_TRUE(key);
+        key->SetValue("b", kRegSz, "2", 2);
+        EXPECT_TRUE(key->Close());
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    const auto doc = ParseRegedit4(ReadFile(target));
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(doc->Find("HKEY_CURRENT_USER\\K"));
+    EXPECT_TRUE(doc->Find("HKEY_CURRENT_USER\\K")->Find("a"));
+    EXPECT_TRUE(doc->Find("HKEY_CURRENT_USER\\K")->Find("b"));
+    // Nothing is left beside the link or the file.
+    EXPECT_EQ(std::system(("test $(ls -A '" + dir.path + "/orbsaver' | wc -l) -eq 1").c_str()), 0);
+    EXPECT_EQ(std::system(("test $(ls -A '" + dir.path + "/kept' | wc -l) -eq 1").c_str()), 0);
+
+    // A link whose file does not exist yet: the file is made where it points.
+    const std::string fresh = dir.path + "/kept/new.reg";
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink(fresh.c_str(), link.c_str()), 0);
+    {
+        auto key = r.CreateKey("K", &d);
+        ASSERT_TRUE(key);
+        EXPECT_EQ(d, KeyDisposition::kCreatedNew);
+        EXPECT_TRUE(key->Close());
+    }
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A link that leads round in a circle is no file to write.
+TEST(FileRegistry, ALinkThatLoopsFailsQuietly) {
+    TempDir dir;
+    const std::string a = dir.path + "/a.reg", b = dir.path + "/b.reg";
+    ASSERT_EQ(symlink(b.c_str(), a.c_str()), 0);
+    ASSERT_EQ(symlink(a.c_str(), b.c_str()), 0);
+    EXPECT_FALSE(WriteFileAtomically(a, "REGEDIT4\r\n", 0600));
+    struct stat st {};
+    ASSERT_EQ(lstat(a.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// Reading is linear in the file's size: a store at the size limit with a very
+// large number of values in one key (or many keys) is read in well under a second
+// per megabyte, not in the square of the count.
+TEST(Regedit4Read, ManyValuesInOneKeyAndManyKeysReadInLinearTime) {
+    std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n";
+    const int values = 400000;
+    for (int i = 0; i < values; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\r\n";
+    // Repeats and deletions of values far back in the key.
+    for (int i = 0; i < 20000; ++i) text += "\"v" + std::to_string(i * 7) + "\"=-\r\n";
+    text += "\"v7\"=\"again\"\r\n";
+    for (int i = 0; i < 50000; ++i) text += "[HKEY_CURRENT_USER\\Many\\" + std::to_string(i) + "]\r\n";
+    text += "[-HKEY_CURRENT_USER\\Many]\r\n";
+    ASSERT_LT(text.size(), kMaxRegFileBytes);
+    const auto start = std::chrono::steady_clock::now();
+    const auto doc = ParseRegedit4(text);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(doc);
+    EXPECT_LT(seconds, 20.0);
+    ASSERT_EQ(doc->keys.size(), 1u);
+    const RegKey& key = doc->keys[0];
+    EXPECT_EQ(key.values.size(), static_cast<std::size_t>(values - 20000 + 1));
+    EXPECT_EQ(key.values.front().name, "v1");
+    // A value deleted and set again comes last, as a fresh value does.
+    EXPECT_EQ(key.values.back().name, "v7");
+    EXPECT_EQ(key.values.back().type, kRegSz);
+    EXPECT_EQ(key.Find("v14"), nullptr);
+    ASSERT_NE(key.Find("V399999"), nullptr);
+    std::printf("parsed %.1f MB in %.2f s\n", text.size() / 1e6, seconds);
+}
+
+// Whatever the writer writes, the reader gives back: every type, empty and odd
+// sizes, every byte value, names with quotes and backslashes.
+TEST(Regedit4Write, RandomValuesRoundTrip) {
+    std::mt19937 rng(21);
+    RegDocument doc;
+    for (int k = 0; k < 20; ++k) {
+        RegKey key{"HKEY_CURRENT_USER\\Software\\K" + std::to_string(k), {}};
+        for (int v = 0; v < 40; ++v) {
+            RegValue value;
+            value.name = "n" + std::to_string(v) + (v % 5 == 0 ? "\\\"q" : "");
+            if (v == 0) value.name.clear();
+            const std::uint32_t types[] = {kRegNone, kRegSz, kRegExpandSz, kRegBinary, kRegDword, 7,
+                                           11};
+            value.type = types[rng() % std::size(types)];
+            const std::size_t size = rng() % 3 == 0 ? rng() % 8 : rng() % 600;
+            for (std::size_t i = 0; i < size; ++i) {
+                // Texts of printable bytes now and then, so the quoted form is tried too.
+                value.data.push_back(v % 3 == 0 ? static_cast<std::uint8_t>(0x20 + rng() % 95)
+                                                : static_cast<std::uint8_t>(rng()));
+            }
+            if (v % 3 == 0) value.data.push_back(0);
+            key.values.push_back(std::move(value));
+        }
+        doc.keys.push_back(std::move(key));
+    }
+    const auto back = ParseRegedit4(WriteRegedit4(doc));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->keys.size(), doc.keys.size());
+    for (std::size_t k = 0; k < doc.keys.size(); ++k) {
+        ASSERT_EQ(back->keys[k].path, doc.keys[k].path);
+        ASSERT_EQ(back->keys[k].values.size(), doc.keys[k].values.size());
+        for (std::size_t v = 0; v < doc.keys[k].values.size(); ++v) {
+            const RegValue& a = doc.keys[k].values[v];
+            const RegValue& b = back->keys[k].values[v];
+            EXPECT_EQ(a.name, b.name);
+            EXPECT_EQ(a.type, b.type) << a.name;
+            EXPECT_EQ(a.data, b.data) << a.name;
+        }
+    }
 }

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <filesystem>
 #include <numbers>
+#include <vector>
 
 #include <epoxy/gl.h>
 
@@ -21,6 +22,7 @@
 #include "platform/rm/light.h"
 #include "platform/rm/mesh_builder.h"
 #include "platform/rm/offscreen.h"
+#include "platform/rm/overlay2d.h"
 #include "platform/rm/png_io.h"
 #include "platform/rm/wrap.h"
 
@@ -451,6 +453,10 @@ TEST_F(Render, SteadyFramesAllocateAndUploadNothing) {
     spin();
     const uint64_t uploads = device->Uploads();
     EXPECT_EQ(2u, uploads);  // the mesh and the texture, once each
+    // The software renderer compiles its own shader variants (allocating) over the
+    // first frames of a fresh process; steady frames come after.
+    spin();
+    spin();
     const uint64_t before = AllocationCount();
     for (int i = 0; i < 300; ++i) spin();
     if (AllocationCounting()) {
@@ -556,4 +562,128 @@ TEST_F(Render, PresentStretchesOntoWhicheverFramebufferIsBound) {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDeleteFramebuffers(1, &fbo);
     glDeleteRenderbuffers(1, &rb);
+}
+
+namespace {
+
+// A picture whose every column has its own colour: red and green from the column.
+rm::Picture Striped(int width, int height, std::vector<uint8_t>& pixels) {
+    pixels.resize(size_t(width) * height * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &pixels[(size_t(y) * width + x) * 4];
+            p[0] = uint8_t(x * 7), p[1] = uint8_t(x >> 8), p[2] = uint8_t(y * 30), p[3] = 255;
+        }
+    rm::Picture pic;
+    pic.id = 7;
+    pic.version = 1;
+    pic.width = width;
+    pic.height = height;
+    pic.rgba = pixels.data();
+    return pic;
+}
+
+}  // namespace
+
+// A picture wider than the GL's largest texture (a long message in a large font) is
+// drawn from pieces, the columns exactly where one texture would put them; drawing
+// it no longer leaves a black band where the upload failed.
+TEST_F(Render, PicturesWiderThanTheLargestTextureAreDrawnInPieces) {
+    MakeScene(256, 40);
+    scene->SetSceneBackgroundRGB(0, 0, 1);
+    auto pictures = rm::Overlay2D::Create();
+    ASSERT_TRUE(pictures);
+    const int piece = pictures->MaxPiece();
+    std::vector<uint8_t> pixels;
+    const rm::Picture pic = Striped(2 * piece + 300, 8, pixels);
+    EXPECT_TRUE(view->Clear());
+    EXPECT_TRUE(device->Update());
+    // The far end of the picture, one to one, and a stretch of twice across the
+    // boundary between the first two pieces.
+    pictures->Draw(*device, pic, pic.width - 256, 0, 256, 8, 0, 4, 256, 8);
+    pictures->Draw(*device, pic, piece - 64, 0, 128, 8, 0, 20, 256, 8);
+    EXPECT_EQ(pictures->Uploads(), 3u);  // three pieces, once each
+    rm::Image img;
+    ASSERT_TRUE(device->ReadPixels(img));
+    for (int x = 0; x < 256; ++x) {
+        const int far = pic.width - 256 + x, across = piece - 64 + x / 2;
+        ExpectRgb(At(img, x, 6), {uint8_t(far * 7), uint8_t(far >> 8), 60}, 0, "far end");
+        ExpectRgb(At(img, x, 22), {uint8_t(across * 7), uint8_t(across >> 8), 60}, 0, "across");
+    }
+    ExpectRgb(At(img, 100, 35), {0, 0, 255}, 0, "below the pictures the frame is as it was");
+    // Drawing again uploads nothing; a new version uploads every piece once more.
+    pictures->Draw(*device, pic, 0, 0, 256, 8, 0, 4, 256, 8);
+    EXPECT_EQ(pictures->Uploads(), 3u);
+}
+
+// Pieces of any size show the same picture as one texture does, one to one and
+// stretched.
+TEST_F(Render, SmallPiecesShowTheSamePicture) {
+    MakeScene(200, 60);
+    scene->SetSceneBackgroundRGB(0.5f, 0, 0);
+    std::vector<uint8_t> pixels;
+    rm::Picture pic = Striped(300, 50, pixels);
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = uint8_t(i % 255);  // alpha too
+    auto draw = [&](int maxPiece) {
+        auto pictures = rm::Overlay2D::Create(maxPiece);
+        EXPECT_TRUE(view->Clear());
+        EXPECT_TRUE(device->Update());
+        pictures->Draw(*device, pic, 37, 3, 200, 40, 0, 0, 200, 40);
+        // Stretched twice: no pixel's centre falls on the edge of a texel, where the
+        // rounding of one texture's coordinates and a piece's may differ.
+        pictures->Draw(*device, pic, 10, 0, 90, 25, 10, 10, 180, 50);
+        rm::Image img;
+        EXPECT_TRUE(device->ReadPixels(img));
+        return img;
+    };
+    const rm::Image one = draw(0), pieces = draw(16);
+    ASSERT_EQ(one.rgba.size(), pieces.rgba.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < one.rgba.size(); ++i) differ += one.rgba[i] != pieces.rgba[i];
+    EXPECT_EQ(differ, 0u);
+}
+
+// The lighting shader's variants light alike: one light drawn by the variant for
+// exactly one, or among others that add nothing; a material whose highlight has no
+// colour drawn matte; each in Gouraud and flat shading, with a texture.
+TEST_F(Render, EveryVariantOfTheLightingShaderLightsAlike) {
+    auto draw = [&](uint32_t quality, bool secondLight, rm::Vec3 specular) {
+        MakeScene(96, 96);
+        device->SetQuality(quality);
+        AddLights(0.2f, 0.8f, {-0.5f, -0.6f, 1});
+        if (secondLight) {
+            auto lf = Adopt(rm::Frame::Create(scene.get()));
+            lf->SetOrientation(scene.get(), {0, 0, 1}, {0, 1, 0});
+            auto dark = Adopt(rm::Light::Create(rm::LightType::Directional, 0, 0, 0));
+            lf->AddLight(dark.get());
+        }
+        rm::MeshData mesh = Sphere(24, 24, 1);
+        mesh.materials.resize(1);
+        mesh.materials[0].power = 12;
+        mesh.materials[0].specular = specular;
+        mesh.face_material.assign(mesh.FaceCount(), 0);
+        auto b = AddModel(std::move(mesh));
+        rm::Image pic;
+        pic.width = pic.height = 2;
+        pic.rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+        auto tex = Adopt(rm::Texture::Create(pic));
+        b->SetTexture(tex.get());
+        model->SetPosition(scene.get(), {0, 0, 3});
+        return Frame();
+    };
+    for (uint32_t quality : {rm::kRenderGouraud, rm::kRenderFlat}) {
+        const rm::Image shiny = draw(quality, false, {0.6f, 0.6f, 0.6f});
+        const rm::Image withDark = draw(quality, true, {0.6f, 0.6f, 0.6f});
+        const rm::Image matte = draw(quality, false, {0, 0, 0});
+        const rm::Image matteWithDark = draw(quality, true, {0, 0, 0});
+        int lit = 0, highlight = 0;
+        for (size_t i = 0; i < shiny.rgba.size(); ++i) {
+            ASSERT_NEAR(shiny.rgba[i], withDark.rgba[i], 1) << "quality " << quality << " byte " << i;
+            ASSERT_NEAR(matte.rgba[i], matteWithDark.rgba[i], 1) << "quality " << quality << " byte " << i;
+            lit += matte.rgba[i] > 40;
+            highlight += shiny.rgba[i] > matte.rgba[i] + 20;
+        }
+        EXPECT_GT(lit, 500);
+        EXPECT_GT(highlight, 20) << "the shiny material shows a highlight";
+    }
 }

@@ -381,7 +381,9 @@ TEST(MeshBuilder, ColourOverridesFileColoursAndBoxBoundsVertices) {
 }
 
 TEST(Wrap, CylinderAsTheSaverSetsItUp) {
-    // Axis +y, u = 0 toward +z, v over the height from min.y = -2 with h = 4.
+    // Axis +y, u = 0 toward +z, v over the height from min.y = -2 with h = 4: 0 at
+    // the bottom, -1 at the top, so the picture's rows run from its last at the
+    // bottom to its first at the top.
     rm::WrapParams p;
     p.type = rm::WrapType::Cylinder;
     p.direction = {0, 1, 0};
@@ -390,9 +392,11 @@ TEST(Wrap, CylinderAsTheSaverSetsItUp) {
     float u, v;
     rm::WrapPoint(p, {0, -2, 1}, &u, &v);
     EXPECT_NEAR(0.0f, u, 1e-6f);
-    EXPECT_NEAR(1.0f, v, 1e-6f);  // bottom: last row
+    EXPECT_NEAR(0.0f, v, 1e-6f);  // bottom: the last row, as the texture repeats
     rm::WrapPoint(p, {0, 2, 1}, &u, &v);
-    EXPECT_NEAR(0.0f, v, 1e-6f);  // top: first row
+    EXPECT_NEAR(-1.0f, v, 1e-6f);  // top: the first row
+    rm::WrapPoint(p, {0, 1, 1}, &u, &v);
+    EXPECT_NEAR(-0.75f, v, 1e-6f);
     // The basis is x' = y' x z' = (0,0,1) x (0,1,0) = (-1,0,0): a point on -x is a
     // quarter turn round, -z half a turn, +x three quarters; u stays in [0, 1).
     rm::WrapPoint(p, {-1, 0, 0}, &u, &v);
@@ -430,8 +434,11 @@ TEST(Wrap, FlatProjectsOntoTheSheet) {
     p.ou = 0.5f, p.ov = -1, p.su = 2, p.sv = 3;
     float u, v;
     rm::WrapPoint(p, {1, 2, 9}, &u, &v);
-    EXPECT_FLOAT_EQ(1.5f, u);
-    EXPECT_FLOAT_EQ(7.0f, v);
+    EXPECT_FLOAT_EQ(2.5f, u);
+    EXPECT_FLOAT_EQ(5.0f, v);
+    rm::WrapPoint(p, {0, 0, 4}, &u, &v);  // the wrap's origin gets the texture origin
+    EXPECT_FLOAT_EQ(0.5f, u);
+    EXPECT_FLOAT_EQ(-1.0f, v);
 }
 
 TEST(TextureLookup, WindowsNamesAreFoundBesideTheModel) {

@@ -2,7 +2,10 @@
 // and the hundredths.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "settings/scene_settings.h"
 #include "settings/store.h"
@@ -172,4 +175,37 @@ TEST(Texts, TerminateOnlyWhatRunsOffItsBuffer) {
     EXPECT_EQ(TextLength(s.X_NM, sizeof s.X_NM), sizeof s.X_NM - 1);
     EXPECT_EQ(s.TEX_NM[10], 'z');
     EXPECT_EQ(TextLength(s.MSG.entries[3].font.faceName, 32), 31u);
+}
+
+TEST(StoredPaths, TheConvertedNameComesFirstAndTheBytesSecond) {
+    std::vector<std::string> tried;
+    auto refuse = [&](const std::string& name) {
+        tried.push_back(name);
+        return false;
+    };
+    std::string shown;
+    EXPECT_FALSE(OpenStoredPath("/m/mod\xE8le.x", 1252, refuse, &shown));
+    ASSERT_EQ(tried.size(), 2u);
+    EXPECT_EQ(tried[0], "/m/mod\xC3\xA8le.x");
+    EXPECT_EQ(tried[1], "/m/mod\xE8le.x");
+    EXPECT_EQ(shown, "/m/mod\xC3\xA8le.x");
+    // ASCII converts to itself: one try.
+    tried.clear();
+    EXPECT_FALSE(OpenStoredPath("/m/multi.x", 932, refuse));
+    EXPECT_EQ(tried.size(), 1u);
+    // The first name that opens is the last one tried.
+    tried.clear();
+    EXPECT_TRUE(OpenStoredPath("/m/\x96\xCD\x8C\x5E.x", 932, [&](const std::string& name) {
+        tried.push_back(name);
+        return true;
+    }));
+    ASSERT_EQ(tried.size(), 1u);
+    EXPECT_EQ(tried[0], "/m/\xE6\xA8\xA1\xE5\x9E\x8B.x");
+}
+
+TEST(StoredPaths, AUtf8PathIsStoredInTheCodePageWhenItFits) {
+    EXPECT_EQ(ToStoredPath("/usr/share/orbsaver/", 1252), "/usr/share/orbsaver/");
+    EXPECT_EQ(ToStoredPath("/d/caf\xC3\xA9/", 1252), "/d/caf\xE9/");
+    EXPECT_EQ(ToStoredPath("/d/\xD0\x9C/", 1252), "/d/\xD0\x9C/");  // Cyrillic: kept as UTF-8
+    EXPECT_EQ(ToStoredPath("/d/\xE6\xA8\xA1/", 932), "/d/\x96\xCD/");
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -39,6 +40,22 @@ std::vector<std::string> Lines(const std::string& text) {
 // A file of the current layout with every row of every table as given.
 std::string FileOf(const StepTable& t) { return FormatStepTableFile(t); }
 
+// Every byte the file carries is the same in both tables: all but the reserved ones.
+void ExpectSameButReserved(const StepTable& t, const StepTable& back) {
+    for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
+        StepRow a = t.rows[i], c = back.rows[i];
+        std::memset(a.reserved, 0, 3);
+        std::memset(c.reserved, 0, 3);
+        ASSERT_EQ(std::memcmp(&a, &c, sizeof a), 0) << "row " << i;
+    }
+}
+
+// The twelve one-byte fields of a row: camera, direction, up, object.
+std::array<std::int8_t*, 12> ByteFields(StepRow& r) {
+    return {&r.cameraX, &r.cameraY, &r.cameraZ, &r.directionX, &r.directionY, &r.directionZ,
+            &r.upX,     &r.upY,     &r.upZ,     &r.objectX,    &r.objectY,    &r.objectZ};
+}
+
 }  // namespace
 
 TEST(StepFileWrite, FiveSectionsOf101LinesWithCrLf) {
@@ -72,12 +89,7 @@ TEST(StepFileRoundTrip, GivesBackEveryByteButTheReserved) {
     }
     StepTable back{};
     ParseStepTableFile(FormatStepTableFile(t), back);
-    for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
-        StepRow a = t.rows[i], c = back.rows[i];
-        std::memset(a.reserved, 0, 3);
-        std::memset(c.reserved, 0, 3);
-        ASSERT_EQ(std::memcmp(&a, &c, sizeof a), 0) << "row " << i;
-    }
+    ExpectSameButReserved(t, back);
 }
 
 TEST(StepFileRead, OlderSectionsHaveNineValuesAndKeepDirectionAndUp) {
@@ -144,7 +156,7 @@ TEST(StepFileRead, BareLineFeedsAndBlankLinesAreAccepted) {
 TEST(StepFileRead, LinesLongerThanTheirWindowAreCutAndTheRestSkipped) {
     StepTable t{};
     std::string text = "V14No. 0 and a header far longer than its window\r\n";
-    text += "1, 1, 2, 3" + std::string(100, ' ') + ", 99\r\n";  // row 0: cut inside
+    text += "1, 1, 2, 3" + std::string(200, ' ') + ", 99\r\n";  // row 0: cut inside
     text += "1, 4, 5, 6\r\n";                                      // row 1 follows as usual
     ParseStepTableFile(text, t);
     EXPECT_EQ(t.Row(0, 0).cameraZ, 3);
@@ -185,6 +197,80 @@ TEST(StepFileDisk, SaveThenLoadAndMissingFile) {
     EXPECT_FALSE(LoadStepTableFile(untouched, std::string(dir) + "/absent.csv"));
     EXPECT_EQ(untouched.Row(0, 0).cameraZ, -80);
     EXPECT_FALSE(SaveStepTableFile(t, std::string(dir) + "/no/such/dir/x.csv"));
+    unlink(path.c_str());
+    rmdir(dir);
+}
+
+// Every value a row can hold, not only what the dialog makes: the widest row the
+// writer makes (101 characters) reads back whole.
+TEST(StepFileRoundTrip, GivesBackEveryValueOverTheFullRanges) {
+    std::mt19937 rng(5);
+    StepTable t;
+    auto any8 = [&] { return static_cast<std::int8_t>(static_cast<std::uint8_t>(rng())); };
+    const std::int32_t extremes[] = {INT32_MIN, INT32_MAX, -1, 0, 100, -100000000};
+    for (int i = 0; i < kStepTables * kStepRowsPerTable; ++i) {
+        StepRow& row = t.rows[i];
+        for (std::int8_t* b : ByteFields(row)) *b = any8();
+        row.frames = i < 6 ? extremes[i] : static_cast<std::int32_t>(rng());
+        row.valid = i < 6 ? extremes[5 - i] : static_cast<std::int32_t>(rng());
+        row.lookAt = static_cast<std::uint8_t>(rng());
+    }
+    // The widest row of all.
+    StepRow& widest = t.Row(4, 99);
+    for (std::int8_t* b : ByteFields(widest)) *b = -128;
+    widest.frames = INT32_MIN;
+    widest.valid = INT32_MIN;
+    widest.lookAt = 255;
+    const std::string text = FormatStepTableFile(t);
+    std::size_t longest = 0;
+    for (const std::string& line : Lines(text)) longest = std::max(longest, line.size());
+    EXPECT_EQ(longest, 101u);
+    StepTable back{};
+    ParseStepTableFile(text, back);
+    ExpectSameButReserved(t, back);
+}
+
+// Twelve -100s and 100 frames make a row of 81 characters.
+TEST(StepFileRead, ARowOfEightyOneCharactersKeepsItsLookAt) {
+    StepTable t{};
+    StepRow& row = t.Row(0, 0);
+    for (std::int8_t* b : ByteFields(row)) *b = -100;
+    row.frames = 100;
+    row.lookAt = 1;
+    row.valid = 1;
+    const std::string text = FormatStepTableFile(t);
+    EXPECT_EQ(Lines(text)[1].size(), 81u);
+    StepTable back{};
+    ParseStepTableFile(text, back);
+    EXPECT_EQ(back.Row(0, 0).lookAt, 1);
+    EXPECT_EQ(back.Row(0, 0).frames, 100);
+    EXPECT_EQ(back.Row(0, 0).objectZ, -100);
+}
+
+// The user made the file read-only: a save must not replace it.
+TEST(StepFileDisk, AReadOnlyFileIsNotReplaced) {
+    char dir[] = "/tmp/orbsaver-stepfile-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/" + kStepTableFileName;
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "kept";
+    }
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    std::string error;
+    EXPECT_FALSE(SaveStepTableFile(BuiltIn(), path, &error));
+    EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "kept");
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    // A writable file is replaced as usual, and its mode stays.
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    EXPECT_TRUE(SaveStepTableFile(BuiltIn(), path, &error));
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
     unlink(path.c_str());
     rmdir(dir);
 }

@@ -107,7 +107,9 @@ TEST(Load, IntegerTextIsConvertedLikeADecimal) {
         {"ROT_X", platform::kRegSz, {' ', ' ', ' ', '-', '4', '2', 0}},
         {"ROT_Y", platform::kRegSz, {'a', 'b', 0}},                       // not a number: 0
         {"ROT_Z", platform::kRegSz, {'1', '2', '3', '4', '5', '6', '7', '8'}},  // 8, unterminated
-        {"CM_X", platform::kRegSz, {' ', ' ', ' ', ' ', ' ', ' ', ' ', '1', 0}},  // 9: unreadable
+        // 13 bytes: longer than the widest number with its terminator, unreadable
+        {"CM_X", platform::kRegSz, {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', '1', 0}},
+        {"CM_Y", platform::kRegSz, {' ', ' ', ' ', ' ', ' ', ' ', ' ', '1', 0}},  // 9 bytes: read
         {"OJ_X", platform::kRegDword, {5, 0, 0, 0}},                      // type not checked
         {"OJ_Y", platform::kRegSz, {'+', '7', 'x', 0}},
     });
@@ -117,7 +119,8 @@ TEST(Load, IntegerTextIsConvertedLikeADecimal) {
     EXPECT_EQ(s.ROT_X, -42);
     EXPECT_EQ(s.ROT_Y, 0);
     EXPECT_EQ(s.ROT_Z, 12345678);
-    EXPECT_EQ(s.CM_X, 0);  // longer than 8 bytes: the missing default
+    EXPECT_EQ(s.CM_X, 0);  // longer than 12 bytes: the missing default
+    EXPECT_EQ(s.CM_Y, 1);
     EXPECT_EQ(s.OJ_X, 0);
     EXPECT_EQ(s.OJ_Y, 7);
 }
@@ -292,4 +295,55 @@ TEST(ParseDecimal, StaysInsideItsBytesAndSaturates) {
     EXPECT_EQ(ParseDecimal("99999999999999", 14), INT32_MAX);
     EXPECT_EQ(ParseDecimal("-99999999999999", 15), INT32_MIN);
     EXPECT_EQ(ParseDecimal("\t+5", 3), 5);
+}
+
+// Every integer-as-text setting over the whole 32-bit range: a number of eight or
+// more characters ("12345678", "-1234567") is written with all its digits and must
+// come back, not fall to the missing default.
+TEST(SaveAndLoad, IntegerTextRoundTripsOverTheWholeRange) {
+    std::mt19937 rng(11);
+    std::vector<std::int32_t> samples = {0,        1,         -1,        99,
+                                         -99,      100,       -100,      999999,
+                                         -99999,   1000000,   -100000,   1234567,
+                                         12345678, -1234567,  -12345678, 99999999,
+                                         INT32_MAX, INT32_MIN, INT32_MAX - 1, INT32_MIN + 1};
+    for (int i = 0; i < 200; ++i) samples.push_back(static_cast<std::int32_t>(rng()));
+    std::vector<const StoredValue*> numbers;
+    for (const StoredValue& v : StoredValues()) {
+        if (v.encoding == Encoding::kIntegerText) numbers.push_back(&v);
+    }
+    ASSERT_FALSE(numbers.empty());
+    for (std::size_t round = 0; round < samples.size(); ++round) {
+        SceneSettings s = Fresh();
+        // Each value gets another sample in each round, so every value meets every kind.
+        for (std::size_t k = 0; k < numbers.size(); ++k) {
+            const std::int32_t n = samples[(round + k) % samples.size()];
+            std::memcpy(reinterpret_cast<char*>(&s) + numbers[k]->offset, &n, sizeof n);
+        }
+        MemoryRegistry r = WithValues({});
+        LoadOrSaveSettings(s, r, 1);
+        SceneSettings back = Fresh();
+        LoadOrSaveSettings(back, r, 0);
+        for (const StoredValue* v : numbers) {
+            std::int32_t wrote, read;
+            std::memcpy(&wrote, reinterpret_cast<const char*>(&s) + v->offset, sizeof wrote);
+            std::memcpy(&read, reinterpret_cast<const char*>(&back) + v->offset, sizeof read);
+            // The two indices are kept in range on load, whatever was stored.
+            if (std::string_view(v->name) == "AN_NUM" && (wrote < 0 || wrote >= kStepTables)) wrote = 0;
+            if (std::string_view(v->name) == "MSN" && (wrote < 0 || wrote >= kMessageEntries)) wrote = 0;
+            ASSERT_EQ(read, wrote) << v->name << " in round " << round;
+        }
+    }
+}
+
+TEST(Load, IntegerTextLongerThanAnyNumberTakesTheMissingDefault) {
+    // Twelve bytes hold the widest number with its terminator; a longer text is no
+    // number this store wrote.
+    MemoryRegistry r = WithValues({{"LT_DIR", platform::kRegSz, Text("  1234567890123", 16)}});
+    SceneSettings s = Fresh();
+    LoadOrSaveSettings(s, r, 0);
+    EXPECT_EQ(s.LT_DIR, 95);
+    MemoryRegistry widest = WithValues({{"LT_DIR", platform::kRegSz, Text("-2147483648", 12)}});
+    LoadOrSaveSettings(s, widest, 0);
+    EXPECT_EQ(s.LT_DIR, INT32_MIN);
 }

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "settings/store.h"
 #include "shell/entry.h"
@@ -279,4 +281,20 @@ TEST_F(ScreenLock, AStoreThatCannotBeParsedLocksAndSaysWhy) {
               std::string::npos)
         << said;
     unlink(pattern);
+}
+
+// The data directory goes into windowsDirectory in the code page, as the default
+// model and texture paths made from it are stored; one the code page cannot carry
+// stays UTF-8, which opening a stored path tries second.
+TEST(WindowsDirectory, IsTheDataDirectoryInTheCodePage) {
+    const char* old = std::getenv("ORBSAVER_DATA_DIR");
+    const std::string saved = old ? old : "";
+    setenv("ORBSAVER_DATA_DIR", "/opt/orbs\xC3\xA4ver", 1);  // "orbsäver"
+    EXPECT_EQ(WindowsDirectory(1252), "/opt/orbs\xE4ver/");
+    setenv("ORBSAVER_DATA_DIR", "/opt/\xE6\xA8\xA1\xE5\x9E\x8B", 1);  // "模型"
+    EXPECT_EQ(WindowsDirectory(932), "/opt/\x96\xCD\x8C\x5E/");
+    EXPECT_EQ(WindowsDirectory(1252), "/opt/\xE6\xA8\xA1\xE5\x9E\x8B/");  // not in 1252
+    setenv("ORBSAVER_DATA_DIR", ("/" + std::string(300, 'd')).c_str(), 1);
+    EXPECT_EQ(WindowsDirectory(1252), "");  // too long for its buffer
+    if (old) setenv("ORBSAVER_DATA_DIR", saved.c_str(), 1); else unsetenv("ORBSAVER_DATA_DIR");
 }

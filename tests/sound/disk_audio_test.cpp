@@ -9,6 +9,12 @@
 #include <fstream>
 #include <thread>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iterator>
+
 #include "audio_test_util.h"
 #include "platform/audio/audio.h"
 #include "sound/sound.h"
@@ -151,4 +157,33 @@ TEST(NoAudioDevice, EverythingStaysSilentAndNothingFails) {
     sound::CloseMusic(0);
     SetAudioBackend(nullptr);
     unsetenv("SDL_AUDIODRIVER");
+}
+
+// Without a sound card ALSA's library reports each failed look-up on stderr, a dozen
+// "ALSA lib ..." lines on every start; the terminal must keep only our own lines. An
+// empty ALSA configuration makes every machine one without a card.
+TEST(NoAudioDevice, ALSAsOwnComplaintsStayOffTheTerminal) {
+    const std::string config = soundtest::WriteTemp("empty-alsa.conf", std::vector<std::uint8_t>{});
+    setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    const std::string captured = (soundtest::TempDir() / "alsa-stderr.txt").string();
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    dup2(file, 2);
+    close(file);
+    SetAudioBackend(CreateSdlAudioBackend());
+    const bool opened = OpenAudioOutput();
+    SetAudioBackend(nullptr);
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("ALSA_CONFIG_PATH");
+    EXPECT_FALSE(opened);
+    std::ifstream in(captured);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("ALSA lib"), std::string::npos) << text;
+    EXPECT_EQ(text, "");
 }
