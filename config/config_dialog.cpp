@@ -172,9 +172,10 @@ void OnTabChange(const NotifyHeader& header) {
 // A store that exists but cannot be read is never written over: it is kept under a
 // free name beside it, and the key is made anew, so that OK writes what the dialog
 // shows (not the defaults of a first run). False when it cannot be moved.
-bool SetUnreadableStoreAside(std::string* keptAs) {
+bool SetUnreadableStoreAside(std::string* keptAs, std::string* problem) {
     const std::string path = UserRegistryPath();
-    if (InspectRegistryFile(path) != RegistryFileState::kUnreadable) return true;
+    *problem = UserRegistry().ReadProblem();
+    if (problem->empty()) return true;
     std::string aside = path + ".bad";
     for (int n = 1; n < 100 && access(aside.c_str(), F_OK) == 0; ++n) {
         aside = path + ".bad." + std::to_string(n);
@@ -193,19 +194,17 @@ void OnOk(WindowHandle dialog) {
     SendCommand(state.mediaPage, IDOK);
     s.ANIME = Dialogs().GetCheck(dialog, kAnimeCheck);
     CollectMessageText(state.motionPage);
-    std::string keptAs;
-    if (!SetUnreadableStoreAside(&keptAs)) {
+    std::string keptAs, problem;
+    if (!SetUnreadableStoreAside(&keptAs, &problem)) {
         Dialogs().ShowMessage(dialog, kTitle,
-                              "The settings file " + UserRegistryPath() +
-                                  " cannot be read, nor moved aside (" + std::strerror(errno) +
-                                  "). The settings were not saved.",
+                              "The settings file " + problem + ", and it cannot be moved aside (" +
+                                  std::strerror(errno) + "). The settings were not saved.",
                               MessageKind::kError);
         return;
     }
     if (!keptAs.empty()) {
         Dialogs().ShowMessage(dialog, kTitle,
-                              "The settings file " + UserRegistryPath() +
-                                  " could not be read. It was kept as " + keptAs +
+                              "The settings file " + problem + ". It was kept as " + keptAs +
                                   ", and a new one holds these settings.",
                               MessageKind::kWarning);
     }

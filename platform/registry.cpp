@@ -628,19 +628,6 @@ std::unique_ptr<RegistryKey> FileRegistry::Open(std::string_view subKey, bool cr
     return std::make_unique<FileKey>(path_, std::move(doc), i, created);
 }
 
-RegistryFileState InspectRegistryFile(const std::string& path) {
-    std::string text;
-    switch (ReadWholeFile(path, kMaxRegFileBytes, text)) {
-        case ReadResult::kMissing:
-            return RegistryFileState::kMissing;
-        case ReadResult::kFailed:
-            return RegistryFileState::kUnreadable;
-        case ReadResult::kOk:
-            break;
-    }
-    return ParseRegedit4(text) ? RegistryFileState::kReadable : RegistryFileState::kUnreadable;
-}
-
 namespace {
 
 // The file a path names once symbolic links are followed: the link itself is kept

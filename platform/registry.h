@@ -123,11 +123,6 @@ private:
     std::string path_;
 };
 
-// What is at a store file's path: nothing, a file that reads as a store, or a file
-// that cannot be read or parsed as one (which the store never writes over).
-enum class RegistryFileState { kMissing, kReadable, kUnreadable };
-RegistryFileState InspectRegistryFile(const std::string& path);
-
 // The user's store: $XDG_CONFIG_HOME/orbsaver/user.reg, or ~/.config/orbsaver/user.reg.
 std::string UserRegistryPath();
 Registry& UserRegistry();

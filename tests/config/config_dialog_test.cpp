@@ -308,7 +308,7 @@ TEST_F(DialogTest, OkMovesAStoreThatCannotBeReadAsideAndWritesTheDialogsSettings
     ui->SetPosition(page1, kCameraY, 12);
     Click(dialog, kOk);
     EXPECT_EQ(ReadFile(path + ".bad"), junk);
-    EXPECT_EQ(InspectRegistryFile(path), RegistryFileState::kReadable);
+    EXPECT_EQ(FileRegistry(path).ReadProblem(), "");
     const std::string stored = ReadFile(path);
     EXPECT_NE(stored.find("\"CM_Y\"=\"    12\""), std::string::npos);
     // Not the first run's defaults: what the dialog showed.

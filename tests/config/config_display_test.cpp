@@ -529,7 +529,7 @@ TEST_F(ConfigDialogOnScreen, TheOpeningSoundPlaysWhenSoundOnIsSet) {
         }
         Open();
         if (on == 0) {
-            ASSERT_EQ(platform::InspectRegistryFile(Store()), platform::RegistryFileState::kReadable);
+            ASSERT_EQ(platform::FileRegistry(Store()).ReadProblem(), "");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         kill(pid_, SIGTERM);  // Cancel
