@@ -183,19 +183,6 @@ void CaptureCameraOrientation(const Scene& scene, settings::SceneSettings& s) {
     s.COY[2] = up.z;
 }
 
-bool PreviewFrameDue(std::uint32_t now) {
-    static std::uint32_t last = 0;
-    static bool started = false;
-    const RenderDevice& d = Device();
-    const int shown = d.deviceWindow ? platform::DisplayRefreshRate(d.deviceWindow) : 0;
-    const int rate = shown > 0 ? shown : 60;
-    const std::uint32_t interval = static_cast<std::uint32_t>(1000 / std::max(1, rate));
-    if (started && now - last < interval) return false;
-    started = true;
-    last = now;
-    return true;
-}
-
 void LookAtModel() {
     Scene& scene = TheScene();
     if (scene.CameraFrame && scene.ModelFrame) scene.CameraFrame->LookAt(scene.ModelFrame, scene.SceneFrame);

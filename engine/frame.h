@@ -65,10 +65,6 @@ void ReadCameraOrientation(settings::SceneSettings& s);
 // next frame hands every setting to new frames again (after a rebuild).
 void ForgetAppliedPlacement();
 
-// Whether a frame of a timer-driven preview is due at the time: no more often than
-// the display shows them, so that no frame is made that it cannot show.
-bool PreviewFrameDue(std::uint32_t now);
-
 // Sets the velocity of the axis frames and the model frame to zero.
 bool ResetFrameVelocities();
 // One frame of the running device; false when the device is not running or a

@@ -7,6 +7,8 @@
 #include "engine/frame.h"
 #include "engine/scene.h"
 #include "settings/scene_settings.h"
+#include "platform/gl_surface.h"
+#include "shell/frame_pacer.h"
 #include "shell/shell_state.h"
 
 namespace shell {
@@ -96,7 +98,26 @@ LRESULT OnPaint(WindowHandle window, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// The configuration dialog's preview renders on its timer, whose ticks come more
+// often than the display shows frames: a frame is made only when one is due.
+void RenderPreviewTick(WindowHandle window) {
+    FramePacer& pacer = PreviewPacer();
+    const std::int64_t now = MonotonicMicroseconds();
+    if (pacer.WaitBefore(now) != 0) return;
+    pacer.SetRefreshRate(DisplayRefreshRate(window));
+    if (engine::UpdateFrame()) {
+        pacer.FrameMade(now);
+    } else {
+        pacer.Restart();
+    }
+}
+
 }  // namespace
+
+FramePacer& PreviewPacer() {
+    static FramePacer pacer;
+    return pacer;
+}
 
 SaverWindowServices& Services() {
     static SaverWindowServices services;
@@ -152,8 +173,8 @@ LRESULT SaverWindowProc(WindowHandle window, std::uint32_t message, WPARAM wPara
             if (wParam == kPauseTimer) {
                 Input().passwordPause = false;
                 KillTimer(window, kPauseTimer);
-            } else if (wParam == kPreviewTimer && engine::PreviewFrameDue(TimeGetTime())) {
-                engine::UpdateFrame();
+            } else if (wParam == kPreviewTimer) {
+                RenderPreviewTick(window);
             }
             return 0;
         case WM_MOUSEMOVE:

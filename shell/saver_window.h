@@ -20,6 +20,10 @@ struct SaverWindowServices {
 
 SaverWindowServices& Services();
 
+// The pacer of the configuration preview's timer-driven frames.
+class FramePacer;
+FramePacer& PreviewPacer();
+
 // The pause after a refused password during which mouse movement is ignored.
 inline constexpr std::uint32_t kPasswordPauseMilliseconds = 300;
 inline constexpr std::uintptr_t kPauseTimer = 0;
