@@ -240,7 +240,9 @@ bool PresentFrame() {
     int w = 0, h = 0;
     d.surface->DrawableSize(&w, &h);
     d.surface->BindWindowFramebuffer();
-    if (d.fullScreenKind == FullScreenKind::Scaled && d.fullScreen) {
+    if (d.rmDevice->DrawsIntoWindow() && w == d.modeWidth && h == d.modeHeight) {
+        // The frame was drawn into the window itself.
+    } else if (d.fullScreenKind == FullScreenKind::Scaled && d.fullScreen) {
         const PresentRect r = ScaledPresentRect(d.modeWidth, d.modeHeight, w, h);
         if (r.width != w || r.height != h) d.surface->ClearToBlack();
         d.rmDevice->Present(r.x, r.y, r.width, r.height);

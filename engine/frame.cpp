@@ -227,6 +227,11 @@ bool UpdateFrame() {
 
     const settings::ViewState& view = settings::View();
     d.surface->MakeCurrent();
+    // A window exactly the frame's size is drawn into directly: the present then
+    // copies nothing (with a software GL that copy costs more than a small scene).
+    int w = 0, h = 0;
+    d.surface->DrawableSize(&w, &h);
+    d.rmDevice->SetDrawIntoWindow(w == d.modeWidth && h == d.modeHeight);
     d.viewport->ForceUpdate(0, 0, view.ViewWidth, view.ViewHeight);
     if (!d.viewport->Clear()) {
         ReleaseRenderDevice();

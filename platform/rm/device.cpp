@@ -250,6 +250,8 @@ struct LightingProgram {
 struct Device::Impl {
     GLuint fbo = 0, colour = 0, depth = 0;             // what is drawn into
     GLuint resolve_fbo = 0, resolve_colour = 0;        // single-sampled copy when multisampling
+    bool window = false;  // drawing into the window's framebuffer, 0, instead
+    int window_depth = -1;  // the window framebuffer's depth bits, once asked
     // Every variant of the lighting shader, by VariantOf.
     LightingProgram lighting[8];
     // The camera and lights of the frame being drawn, handed to a variant when it is
@@ -307,7 +309,9 @@ struct Device::Impl {
         return ok;
     }
 
-    GLuint Finished() const { return resolve_fbo ? resolve_fbo : fbo; }
+    // Where a frame is drawn, and where it is once finished.
+    GLuint Target() const { return window ? 0 : fbo; }
+    GLuint Finished() const { return window ? 0 : resolve_fbo ? resolve_fbo : fbo; }
 };
 
 std::unique_ptr<Device> Device::Create(int width, int height, std::string* error) {
@@ -361,6 +365,8 @@ bool Device::Resize(int width, int height) {
 
 bool Device::SetAntialias(bool on) {
     const int want = on ? 4 : 0;
+    // A multisampled frame is drawn into the device's own buffer and resolved.
+    if (want > 0) impl_->window = false;
     if (want == samples_) return true;
     samples_ = want;
     if (impl_->MakeTargets(width_, height_, samples_)) return true;
@@ -369,9 +375,24 @@ bool Device::SetAntialias(bool on) {
     return false;
 }
 
+bool Device::SetDrawIntoWindow(bool on) {
+    Impl& m = *impl_;
+    if (on && m.window_depth < 0) {
+        GLint bits = 0;
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_DEPTH,
+                                              GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &bits);
+        m.window_depth = glGetError() == GL_NO_ERROR ? bits : 0;
+    }
+    m.window = on && samples_ == 0 && m.window_depth >= 24;
+    return m.window == on;
+}
+
+bool Device::DrawsIntoWindow() const { return impl_->window; }
+
 bool Device::Update() {
     Impl& m = *impl_;
-    if (m.resolve_fbo) {
+    if (m.resolve_fbo && !m.window) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m.fbo);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m.resolve_fbo);
         glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
@@ -382,6 +403,7 @@ bool Device::Update() {
 }
 
 void Device::Present(int x, int y, int w, int h) {
+    if (impl_->window) return;
     GLint target = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, impl_->Finished());
@@ -700,7 +722,7 @@ struct RenderPass {
 bool Viewport::Clear(uint32_t flags) {
     Device::Impl& m = *device_->impl_;
     DrainErrors();
-    glBindFramebuffer(GL_FRAMEBUFFER, m.fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, m.Target());
     glViewport(x_, device_->height_ - y_ - h_, w_, h_);
     glEnable(GL_SCISSOR_TEST);
     glScissor(x_, device_->height_ - y_ - h_, w_, h_);
@@ -748,7 +770,7 @@ bool Viewport::Render(Frame* frame) {
     Device::Impl& m = *device_->impl_;
     DrainErrors();
     ++m.frame;
-    glBindFramebuffer(GL_FRAMEBUFFER, m.fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, m.Target());
     glViewport(x_, device_->height_ - y_ - h_, w_, h_);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);

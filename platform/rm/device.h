@@ -47,10 +47,19 @@ public:
     bool SetAntialias(bool on);
     bool Antialias() const { return samples_ > 0; }
 
+    // Draws straight into the window's own framebuffer (GL framebuffer 0) rather than
+    // into the device's back buffer, so that presenting copies nothing: for a window
+    // whose drawable is exactly the device's size. Refused (false, the back buffer
+    // kept) while anti-aliasing is on or when the window's framebuffer has no depth
+    // buffer of 24 bits or more (the back buffer's own). Set between frames.
+    bool SetDrawIntoWindow(bool on);
+    bool DrawsIntoWindow() const;
+
     // Ends the frame: resolves the back buffer so it can be presented or read.
     bool Update();
     // Copies the finished frame, stretched, onto the framebuffer bound for drawing
     // when called (0 for a window), at (x, y, w, h) in its pixels from the bottom.
+    // Drawing into the window, the frame is there already and nothing is copied.
     void Present(int x, int y, int w, int h);
     // The GL framebuffer holding the finished frame (after Update), so that 2D
     // overlays can be drawn over it before it is presented.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Frame pacing where the present does not wait for the display: on an Xvfb screen of
-# 800 x 600 (the saver's own mode, so nothing is scaled) the full-screen saver with a
-# one-cube model may use no more than a small share of one core, instead of drawing
-# as fast as it can. Runs on a display of its own.
+# 800 x 600 (the saver's own mode, so nothing is scaled and the frame is drawn into
+# the window itself) the full-screen saver with a one-cube model may use no more
+# than a small share of one core, instead of drawing as fast as it can, and what it
+# draws is on the screen. Runs on a display of its own.
 set -u
 build=$1
 limit=${2:-40}   # per cent of one core; a paced cube takes about 20
@@ -32,9 +33,12 @@ hz=$(getconf CLK_TCK)
 t0=$(ticks); s0=$(date +%s%N)
 sleep 4
 t1=$(ticks); s1=$(date +%s%N)
+id=$("$build/orbsaver-xtool" find "D3DRM Example" | head -n1 | cut -d' ' -f1)
+lit=$("$build/orbsaver-xtool" lit "$id")
 kill "$saver"; wait "$saver"; saver=0
 share=$(( (t1 - t0) * 100 * 1000000000 / hz / (s1 - s0) ))
-echo "the saver used $share % of one core"
+echo "the saver used $share % of one core; $lit pixels of its window are lit"
+[ "${lit:-0}" -gt 2000 ] || { echo "FAIL: the cube and the banner are not on the screen"; exit 1; }
 if grep -q . "$home/err"; then echo "stderr:"; cat "$home/err"; fi
 if [ "$share" -gt "$limit" ]; then echo "FAIL: more than $limit %"; exit 1; fi
 echo "ok: paced"

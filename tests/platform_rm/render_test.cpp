@@ -687,3 +687,18 @@ TEST_F(Render, EveryVariantOfTheLightingShaderLightsAlike) {
         EXPECT_GT(highlight, 20) << "the shiny material shows a highlight";
     }
 }
+
+// Drawing into the window's framebuffer needs one with a depth buffer as deep as
+// the back buffer's; an off-screen context has none, and anti-aliasing needs the
+// device's own buffer: both are refused, and the frame is drawn as before.
+TEST_F(Render, DrawingIntoAWindowIsRefusedWhereItCannotBeAsGood) {
+    MakeScene(32, 32);
+    scene->SetSceneBackgroundRGB(0, 1, 0);
+    EXPECT_FALSE(device->SetDrawIntoWindow(true));
+    EXPECT_FALSE(device->DrawsIntoWindow());
+    ExpectRgb(At(Frame(), 16, 16), {0, 255, 0}, 0, "drawn into the device's own buffer");
+    EXPECT_TRUE(device->SetDrawIntoWindow(false));
+    device->SetAntialias(true);
+    EXPECT_FALSE(device->SetDrawIntoWindow(true));
+    ExpectRgb(At(Frame(), 16, 16), {0, 255, 0}, 0, "anti-aliased, into its own buffer");
+}

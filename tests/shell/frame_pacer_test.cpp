@@ -2,8 +2,9 @@
 // the display, no wait at all when it does, and input answered while the loop waits.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "platform/window.h"
@@ -143,12 +144,25 @@ TEST(FramePacer, OffOrRestartedItNeverWaits) {
 
 namespace {
 
-std::atomic<int> g_frames{0};
-std::atomic<std::int64_t> g_answeredAt{0};
 constexpr platform::WPARAM kTestKey = 0x41;
+constexpr int kPresses = 9;
+
+// The loop's frames and the key's answers, shared with the thread that presses.
+struct Shared {
+    std::mutex mutex;
+    std::condition_variable frameMade;
+    int frames = 0;
+    int answered = 0;
+    std::int64_t answeredAt[kPresses] = {};
+};
+Shared* g_shared = nullptr;
 
 bool InstantFrame() {
-    ++g_frames;
+    {
+        std::lock_guard<std::mutex> lock(g_shared->mutex);
+        ++g_shared->frames;
+    }
+    g_shared->frameMade.notify_all();
     return true;
 }
 
@@ -157,17 +171,21 @@ void PacedStep() { PacedFrameStep(Pacer(), InstantFrame); }
 platform::LRESULT RecordingProc(platform::WindowHandle w, std::uint32_t m, platform::WPARAM wp,
                                 platform::LPARAM lp) {
     if (m == platform::WM_KEYDOWN && wp == kTestKey) {
-        g_answeredAt = platform::MonotonicMicroseconds();
-        platform::PostQuitMessage(0);
+        std::lock_guard<std::mutex> lock(g_shared->mutex);
+        if (g_shared->answered < kPresses) {
+            g_shared->answeredAt[g_shared->answered++] = platform::MonotonicMicroseconds();
+        }
+        if (g_shared->answered == kPresses) platform::PostQuitMessage(0);
         return 0;
     }
     return platform::DefWindowProc(w, m, wp, lp);
 }
 
 // The loop with frames that cost nothing and present at once, on a desktop whose
-// key press arrives from another thread after a while.
+// key presses arrive from another thread.
 struct PacedLoop {
     explicit PacedLoop(bool paced) {
+        g_shared = &shared;
         platform::ResetWindowSystem();
         auto desktop = platform::CreateTestDesktop();
         this->desktop = desktop.get();
@@ -176,26 +194,36 @@ struct PacedLoop {
         window = platform::CreateWindow("Paced", platform::WS_POPUP, 0, 0, 10, 10, 0);
         Pacer().SetRefreshRate(60);
         Pacer().SetEnabled(paced);
-        g_frames = 0;
-        g_answeredAt = 0;
     }
     ~PacedLoop() {
         Pacer().SetEnabled(true);
         platform::ResetWindowSystem();
+        g_shared = nullptr;
     }
-    // Runs the loop until the key, pressed after the given time, has been answered.
-    // Gives back the delay between the press and the answer.
-    std::int64_t RunAndPressAfter(std::chrono::milliseconds after) {
-        std::int64_t pressedAt = 0;
+    // Runs the loop; after the given time the key is pressed nine times, each just
+    // after a frame has been made, when the next one is a whole period away. Gives
+    // back how many presses were answered within the time.
+    int RunAndCountAnsweredWithin(std::chrono::milliseconds after, std::int64_t withinMicros) {
+        std::int64_t pressedAt[kPresses] = {};
         std::thread presser([&] {
             std::this_thread::sleep_for(after);
-            pressedAt = platform::MonotonicMicroseconds();
-            desktop->Deliver(platform::Msg{window, platform::WM_KEYDOWN, kTestKey, 0});
+            for (int i = 0; i < kPresses; ++i) {
+                std::unique_lock<std::mutex> lock(shared.mutex);
+                const int seen = shared.frames;
+                shared.frameMade.wait(lock, [&] { return shared.frames > seen; });
+                lock.unlock();
+                pressedAt[i] = platform::MonotonicMicroseconds();
+                desktop->Deliver(platform::Msg{window, platform::WM_KEYDOWN, kTestKey, 0});
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            }
         });
         RunMainLoop(PacedStep);
         presser.join();
-        return g_answeredAt - pressedAt;
+        int quick = 0;
+        for (int i = 0; i < kPresses; ++i) quick += shared.answeredAt[i] - pressedAt[i] < withinMicros;
+        return quick;
     }
+    Shared shared;
     platform::TestDesktop* desktop = nullptr;
     platform::WindowHandle window = 0;
 };
@@ -205,19 +233,25 @@ struct PacedLoop {
 TEST(PacedLoop, MakesOneFrameARefreshAndAnswersInputAtOnce) {
     PacedLoop loop(true);
     const auto start = std::chrono::steady_clock::now();
-    const std::int64_t delay = loop.RunAndPressAfter(std::chrono::milliseconds(1010));
+    // A press just after a frame comes while the loop waits for the next one, a
+    // period (16.5 ms) away: waiting for messages answers it at once, a sleep only
+    // when the period is over. A loaded machine may be slow to run either thread, so
+    // most of the presses, not all, must be answered within half a period.
+    const int quick = loop.RunAndCountAnsweredWithin(std::chrono::milliseconds(1000), 8000);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double fps = g_frames / seconds;
+    const double fps = loop.shared.frames / seconds;
     EXPECT_GT(fps, 50);
-    EXPECT_LT(fps, 66) << g_frames << " frames in " << seconds << " s";
-    // The key came while the loop waited for the next frame: it is answered long
-    // before that frame would be due, not after it.
-    EXPECT_LT(delay, 8000) << "microseconds from the press to its answer";
+    EXPECT_LT(fps, 66) << loop.shared.frames << " frames in " << seconds << " s";
+    EXPECT_GE(quick, 5) << "of " << kPresses << " presses answered within 8 ms";
 }
 
 TEST(PacedLoop, UnpacedTheSameFramesComeAsFastAsTheyCan) {
     PacedLoop loop(false);
-    loop.RunAndPressAfter(std::chrono::milliseconds(300));
-    EXPECT_GT(g_frames, 1000) << "the comparison above means something only if unpaced frames are many";
+    const auto start = std::chrono::steady_clock::now();
+    loop.RunAndCountAnsweredWithin(std::chrono::milliseconds(300), 8000);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(loop.shared.frames / seconds, 1000)
+        << "the comparison above means something only if unpaced frames are many";
 }
