@@ -612,8 +612,25 @@ bool IsPlainWideText(const RegValue& v, const std::vector<std::uint8_t>& wide, s
     return Utf16LeToUtf8(std::string_view(reinterpret_cast<const char*>(wide.data()), n - 2), *utf8);
 }
 
+// Hex bytes as the 5.00 exports of the registry editor wrap them: a line breaks after
+// the comma that reaches column 77.
+void AppendHexVersion5(std::string& out, std::size_t column, const std::vector<std::uint8_t>& data) {
+    static const char kDigits[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        out.push_back(kDigits[data[i] >> 4]);
+        out.push_back(kDigits[data[i] & 15]);
+        if (i + 1 == data.size()) break;
+        out.push_back(',');
+        column += 3;
+        if (column >= 77) {
+            out += "\\\r\n  ";
+            column = 2;
+        }
+    }
+}
+
 void AppendValueData(std::string& out, std::size_t lineStart, const RegValue& v,
-                     const std::vector<std::uint8_t>& data) {
+                     const std::vector<std::uint8_t>& data, RegFileForm form) {
     if (v.type == kRegDword && data.size() == 4) {
         char buf[16];
         const std::uint32_t n = data[0] | (data[1] << 8) | (data[2] << 16) |
@@ -629,7 +646,11 @@ void AppendValueData(std::string& out, std::size_t lineStart, const RegValue& v,
         std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
         out += buf;
     }
-    AppendHex(out, out.size() - lineStart, data);
+    if (form == RegFileForm::kVersion5) {
+        AppendHexVersion5(out, out.size() - lineStart, data);
+    } else {
+        AppendHex(out, out.size() - lineStart, data);
+    }
 }
 
 bool WriteVersion5(const RegDocument& doc, int codePage, std::string* out, std::string* error) {
@@ -669,7 +690,7 @@ bool WriteVersion5(const RegDocument& doc, int codePage, std::string* out, std::
             if (IsPlainWideText(v, data, &quoted)) {
                 text += Quote(quoted);
             } else {
-                AppendValueData(text, lineStart, v, data);
+                AppendValueData(text, lineStart, v, data, RegFileForm::kVersion5);
             }
             text += "\r\n";
         }
@@ -754,7 +775,7 @@ std::string WriteRegedit4(const RegDocument& doc) {
                 out += Quote(std::string_view(reinterpret_cast<const char*>(v.data.data()),
                                               v.data.size() - 1));
             } else {
-                AppendValueData(out, lineStart, v, v.data);
+                AppendValueData(out, lineStart, v, v.data, RegFileForm::kRegedit4);
             }
             out += "\r\n";
         }
