@@ -17,6 +17,9 @@ namespace {
 // Texts longer than this are written as hex, so that no line the writer makes comes
 // near the reader's line limit.
 constexpr std::size_t kMaxQuotedBytes = 4096;
+// The longest value name, as in the Windows registry (16383 characters); a name can
+// be spread over continued lines, but is written on one.
+constexpr std::size_t kMaxNameBytes = 16383 * 3;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -182,7 +185,7 @@ void WriteTextComment(std::string& out, const RegValue& v) {
         if (v.data[length] < 0x20 || v.data[length] == 0x7f) return;
         ++length;
     }
-    if (length == v.data.size()) return;
+    if (length == v.data.size() || length > kMaxQuotedBytes) return;
     out += "; " + (v.name.empty() ? std::string("@") : Quote(v.name)) + " holds " +
            Quote(std::string_view(reinterpret_cast<const char*>(v.data.data()), length)) + "\r\n";
 }
@@ -474,7 +477,7 @@ std::optional<RegFile> ParseLines(std::string_view text, bool unicode, std::stri
         std::size_t p = 0;
         if (line.front() == '@') {
             p = 1;
-        } else if (!ReadQuoted(line, p, value.name)) {
+        } else if (!ReadQuoted(line, p, value.name) || value.name.size() > kMaxNameBytes) {
             Fail(error, firstLine, "bad value name");
             return std::nullopt;
         }
