@@ -449,7 +449,7 @@ std::optional<RegFile> ParseLines(std::string_view text, bool unicode, std::stri
                 Fail(error, firstLine, "a REGEDIT4 header in a UTF-16 file");
                 return std::nullopt;
             } else {
-                Fail(error, firstLine, "not a REGEDIT4 file");
+                Fail(error, firstLine, "not a REGEDIT4 or 5.00 registry file");
                 return std::nullopt;
             }
             sawHeader = true;
@@ -513,7 +513,7 @@ std::optional<RegFile> ParseLines(std::string_view text, bool unicode, std::stri
         }
     }
     if (!sawHeader) {
-        Fail(error, 0, "not a REGEDIT4 file");
+        FailWhole(error, "no REGEDIT4 or 5.00 header");
         return std::nullopt;
     }
     file.document = doc.Take();
