@@ -678,11 +678,19 @@ bool WriteVersion5(const RegDocument& doc, int codePage, std::string* out, std::
                 data = v.data;
                 std::string utf8;
                 if (IsTextType(v.type)) {
-                    if (!toUtf8(std::string_view(reinterpret_cast<const char*>(v.data.data()),
-                                                 v.data.size()),
-                                "value \"" + name + "\"", &utf8)) {
-                        return false;
+                    std::string bytes(v.data.begin(), v.data.end());
+                    if (!CodePageToUtf8Exact(bytes, codePage, &utf8)) {
+                        // What follows a text's terminator is whatever its buffer held
+                        // before (a longer path, cut anywhere): it may be no text. It
+                        // has no meaning, so it becomes question marks, of the same
+                        // size, rather than keep the whole file from being written.
+                        const std::size_t end = v.type == kRegMultiSz ? bytes.size() : bytes.find('\0');
+                        for (std::size_t i = end == std::string::npos ? bytes.size() : end;
+                             i < bytes.size(); ++i) {
+                            if (static_cast<unsigned char>(bytes[i]) >= 0x80) bytes[i] = '?';
+                        }
                     }
+                    if (!toUtf8(bytes, "value \"" + name + "\"", &utf8)) return false;
                     data = Utf8ToUtf16Le(utf8);
                 }
             }

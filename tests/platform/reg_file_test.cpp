@@ -184,6 +184,19 @@ TEST(RegFileWrite, A5FileWritesBackAsItWasReadWithTheChangedValuesAnew) {
     EXPECT_NE(out.find(Utf16File(u"\"New\"=hex(2):25,00,78,00,25,00,00,00\r\n").substr(2)),
               std::string::npos);
 
+    // What follows a terminator is a buffer's leftover: bytes that are no text there
+    // become question marks, the text and the size stay.
+    std::string jp;
+    const auto japanese = ParseRegFile(Utf16File(kHeader + u"[K]\r\n"), 932);
+    ASSERT_TRUE(japanese);
+    RegDocument withTail = japanese->document;
+    withTail.keys[0].values.push_back(RegValue{"Path", kRegSz, {0x93, 0xFA, 0, 0xA0, 'a', 0}});
+    ASSERT_TRUE(WriteRegFile(withTail, RegFileForm::kVersion5, 932, &jp));
+    const auto tail = ParseRegFile(jp, 932);
+    ASSERT_TRUE(tail);
+    EXPECT_EQ(tail->document.keys[0].values[0].data,
+              (std::vector<std::uint8_t>{0x93, 0xFA, 0, '?', 'a', 0}));
+
     // Bytes with no character in the code page cannot be written in Unicode.
     file->document.keys[0].values.push_back(RegValue{"Raw", kRegSz, {0x81, 0}});
     std::string error;
