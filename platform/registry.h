@@ -1,6 +1,6 @@
-// The per-user registry: keys of named, typed byte values, kept in a REGEDIT4 text
-// file that the Windows registry editor can import and that a Windows export of the
-// same keys can replace. Key and value names compare without regard to case.
+// The per-user registry: keys of named, typed byte values, kept in a text file that
+// the Windows registry editor can import and that a Windows export of the same keys
+// (REGEDIT4 or 5.00) can replace. Key and value names compare without regard to case.
 #pragma once
 
 #include <cstdint>
@@ -10,54 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/reg_file.h"
+#include "platform/text.h"
+
 namespace platform {
-
-// Registry value types, with their Windows numbers.
-enum RegType : std::uint32_t {
-    kRegNone = 0,
-    kRegSz = 1,
-    kRegExpandSz = 2,
-    kRegBinary = 3,
-    kRegDword = 4,
-};
-
-struct RegValue {
-    std::string name;  // empty for the key's default value ("@")
-    std::uint32_t type = kRegNone;
-    std::vector<std::uint8_t> data;
-};
-
-struct RegKey {
-    std::string path;  // full path, e.g. "HKEY_CURRENT_USER\Control Panel\Desktop"
-    std::vector<RegValue> values;
-
-    RegValue* Find(std::string_view name);
-    const RegValue* Find(std::string_view name) const;
-};
-
-struct RegDocument {
-    std::vector<RegKey> keys;
-
-    RegKey* Find(std::string_view path);
-    const RegKey* Find(std::string_view path) const;
-};
-
-// The largest store file read, and the largest single value: far beyond what the
-// saver writes, small enough that a hostile file cannot exhaust memory.
-inline constexpr std::size_t kMaxRegFileBytes = 16u << 20;
-inline constexpr std::size_t kMaxRegValueBytes = 1u << 20;
-
-// Parses a REGEDIT4 file: quoted strings, dword:, hex: and hex(N): values, line
-// continuations, comments, value and key deletions. Returns nothing (and a reason)
-// when the text is not such a file.
-std::optional<RegDocument> ParseRegedit4(std::string_view text, std::string* error = nullptr);
-
-// Writes a REGEDIT4 file with CR LF line ends. Strings that are exactly one
-// terminated text of printable bytes are written quoted; every other string keeps
-// its exact bytes as hex(1):.
-std::string WriteRegedit4(const RegDocument& doc);
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 enum class RegStatus { kOk, kNotFound, kMoreData };
 
@@ -103,13 +59,15 @@ public:
     RegDocument document;
 };
 
-// The registry in a REGEDIT4 file. Every open reads the file afresh; closing a key
-// that was changed writes the whole file again, atomically (temporary file, fsync,
-// rename) with mode 0600, keeping every other key and value it held. A file that
-// cannot be read or parsed counts as a key that cannot be opened.
+// The registry in a REGEDIT4 or 5.00 file. Every open reads the file afresh; closing
+// a key that was changed writes the whole file again, in the form it was read (a new
+// file is REGEDIT4), atomically (temporary file, fsync, rename) with mode 0600,
+// keeping every other key and value it held. A file that cannot be read or parsed
+// counts as a key that cannot be opened. Texts of a 5.00 file are taken in codePage;
+// a value the code page cannot hold reads as absent, told once on stderr.
 class FileRegistry : public Registry {
 public:
-    explicit FileRegistry(std::string path);
+    explicit FileRegistry(std::string path, int codePage = KeyboardCodePage());
     std::unique_ptr<RegistryKey> CreateKey(std::string_view subKey,
                                            KeyDisposition* disposition) override;
     std::unique_ptr<RegistryKey> OpenKey(std::string_view subKey) override;
@@ -120,7 +78,10 @@ public:
 private:
     std::unique_ptr<RegistryKey> Open(std::string_view subKey, bool create,
                                       KeyDisposition* disposition);
+    void Tell(const std::string& line);
     std::string path_;
+    int codePage_;
+    std::vector<std::string> told_;  // the warnings already on stderr
 };
 
 // The user's store: $XDG_CONFIG_HOME/orbsaver/user.reg, or ~/.config/orbsaver/user.reg.

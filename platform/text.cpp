@@ -79,18 +79,15 @@ std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
     return Convert(utf8, "UTF-8", IconvName(codePage), "?");
 }
 
-bool Utf8ToCodePageExact(std::string_view utf8, int codePage, std::string* out) {
-    // Well-formed first: iconv would stop on a broken sequence without saying where.
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t at = i;
-        const char32_t c = NextCodePoint(utf8, i);
-        if (c == 0xFFFD && !(i - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD")) return false;
-    }
-    iconv_t cd = iconv_open(IconvName(codePage), "UTF-8");
+namespace {
+
+// Converts with iconv, all or nothing.
+bool ConvertExact(std::string_view in, const char* from, const char* to, std::string* out) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     std::string result;
-    char* src = const_cast<char*>(utf8.data());
-    std::size_t srcLeft = utf8.size();
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
     char buffer[256];
     bool ok = true;
     while (ok && srcLeft > 0) {
@@ -103,6 +100,22 @@ bool Utf8ToCodePageExact(std::string_view utf8, int codePage, std::string* out) 
     iconv_close(cd);
     if (ok) *out = std::move(result);
     return ok;
+}
+
+}  // namespace
+
+bool Utf8ToCodePageExact(std::string_view utf8, int codePage, std::string* out) {
+    // Well-formed first: iconv would stop on a broken sequence without saying where.
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t at = i;
+        const char32_t c = NextCodePoint(utf8, i);
+        if (c == 0xFFFD && !(i - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD")) return false;
+    }
+    return ConvertExact(utf8, "UTF-8", IconvName(codePage), out);
+}
+
+bool CodePageToUtf8Exact(std::string_view bytes, int codePage, std::string* out) {
+    return ConvertExact(bytes, IconvName(codePage), "UTF-8", out);
 }
 
 char32_t NextCodePoint(std::string_view utf8, std::size_t& at) {

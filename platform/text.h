@@ -21,6 +21,10 @@ std::string Utf8ToCodePage(std::string_view utf8, int codePage);
 // character has no form in the code page or the text is no well-formed UTF-8.
 bool Utf8ToCodePageExact(std::string_view utf8, int codePage, std::string* out);
 
+// Converts code-page bytes to UTF-8 exactly: false, and out untouched, when a byte
+// (or a pair of them) has no character in the code page.
+bool CodePageToUtf8Exact(std::string_view bytes, int codePage, std::string* out);
+
 // Decodes the UTF-8 character at text[i] and moves i past it. A byte that starts no
 // well-formed character (a stray continuation, an overlong form, a surrogate, a
 // value past U+10FFFF, a sequence cut short) gives U+FFFD and is passed over alone.

@@ -277,13 +277,27 @@ private:
                        std::uint64_t parent, bool visible) {
         auto* old = XSetErrorHandler(CountXError);
         g_xErrors = 0;
+        // The child has the screen's default visual, whatever its parent's: the GL
+        // context made on it is of the default kind, and a window of another depth
+        // (a host that gives its display modes a 32-bit window for OpenGL, as
+        // XScreenSaver's "GL:" does) would refuse every frame presented to it.
+        const int screen = DefaultScreen(display_);
         XSetWindowAttributes attributes{};
-        attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
+        attributes.background_pixel = BlackPixel(display_, screen);
+        attributes.border_pixel = BlackPixel(display_, screen);
+        // One colormap of that visual serves every child for the life of the display.
+        if (!colormap_) {
+            colormap_ = XCreateColormap(display_, RootWindow(display_, screen),
+                                        DefaultVisual(display_, screen), AllocNone);
+        }
+        attributes.colormap = colormap_;
         attributes.event_mask = StructureNotifyMask;
         Window child = XCreateWindow(display_, static_cast<Window>(parent), x, y,
                                      static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                     0, CopyFromParent, InputOutput, CopyFromParent,
-                                     CWBackPixel | CWEventMask, &attributes);
+                                     0, DefaultDepth(display_, screen), InputOutput,
+                                     DefaultVisual(display_, screen),
+                                     CWBackPixel | CWBorderPixel | CWColormap | CWEventMask,
+                                     &attributes);
         XSync(display_, False);
         if (g_xErrors == 0) {
             SetClass(child, className);
@@ -520,6 +534,7 @@ private:
     static constexpr std::uint64_t kGrabCheckMilliseconds = 250;
 
     Display* display_;
+    Colormap colormap_ = 0;
     std::map<WindowHandle, Entry> windows_;
     WindowHandle grabbed_ = 0;  // holds the keyboard and pointer
     bool windowEvents_ = false;

@@ -99,6 +99,14 @@ void TakeMissingDefault(SceneSettings& s, const StoredValue& v) {
     }
 }
 
+// A stored text too wide for its buffer cannot be read, as a Windows registry read
+// into the same buffer could not; the user hears of it, since the setting then takes
+// its default.
+void TellTooWide(const StoredValue& v, std::uint32_t size) {
+    std::fprintf(stderr, "orbsaver: the stored %s is %u bytes, wider than its buffer; it is not read\n",
+                 v.name, static_cast<unsigned>(size));
+}
+
 void LoadValue(SceneSettings& s, platform::RegistryKey& key, const StoredValue& v) {
     switch (v.encoding) {
         case Encoding::kIntegerText: {
@@ -106,9 +114,11 @@ void LoadValue(SceneSettings& s, platform::RegistryKey& key, const StoredValue& 
             // terminator): a number of eight or more characters reads back whole.
             char text[12] = {};
             std::uint32_t size = sizeof text;
-            if (key.QueryValue(v.name, text, &size) == platform::RegStatus::kOk) {
+            const platform::RegStatus status = key.QueryValue(v.name, text, &size);
+            if (status == platform::RegStatus::kOk) {
                 SetNumber(s, v, ParseDecimal(text, size));
             } else {
+                if (status == platform::RegStatus::kMoreData) TellTooWide(v, size);
                 TakeMissingDefault(s, v);
             }
             return;
@@ -116,7 +126,9 @@ void LoadValue(SceneSettings& s, platform::RegistryKey& key, const StoredValue& 
         case Encoding::kPathText: {
             char* buffer = reinterpret_cast<char*>(FieldOf(s, v));
             std::uint32_t size = v.size;
-            const bool read = key.QueryValue(v.name, buffer, &size) == platform::RegStatus::kOk;
+            const platform::RegStatus status = key.QueryValue(v.name, buffer, &size);
+            const bool read = status == platform::RegStatus::kOk;
+            if (status == platform::RegStatus::kMoreData) TellTooWide(v, size);
             // A model or texture path of fewer than 3 bytes cannot name a file.
             const bool tooShort = v.whenMissing != WhenMissing::kUnchanged && size < 3;
             if (!read || tooShort) TakeMissingDefault(s, v);

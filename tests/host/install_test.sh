@@ -14,6 +14,7 @@ for f in bin/orbsaver share/orbsaver/multi.x share/orbsaver/win95.ppm \
          share/orbsaver/KP4VN_1E.html share/orbsaver/KP4VN_1J.html \
          share/xscreensaver/config/orbsaver.xml share/applications/orbsaver.desktop \
          share/man/man6/orbsaver.6 share/icons/hicolor/32x32/apps/orbsaver.png \
+         share/applications/screensavers/orbsaver.desktop libexec/orbsaver/orbsaver-store \
          libexec/xscreensaver/orbsaver etc/pam.d/orbsaver; do
   if [ -e "$prefix/$f" ]; then echo "ok: $f"; else echo "FAIL: $f is missing"; fail=1; fi
 done

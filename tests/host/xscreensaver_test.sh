@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # orbsaver as an XScreenSaver display mode: a real daemon, configured with only this
-# mode, activates it; the model is drawn in the daemon's window; deactivating ends
+# mode in the README's form (a "GL:" mode, whose window has the daemon's visual for
+# OpenGL), activates it; the model is drawn in the daemon's window; deactivating ends
 # the process. Runs on a display of its own (the daemon takes the pointer and keys).
 set -u
 build=$1
@@ -23,7 +24,7 @@ unfade:		False
 splash:		False
 timeout:	1:00:00
 nice:		0
-programs:	"orbsaver" $bin -root \n
+programs:	GL: "orbsaver" $bin -root \n
 CONF
 # The daemon runs no display modes as root: then it runs as nobody, on a display
 # that lets every local client in.

@@ -333,6 +333,16 @@ const std::string kDesktopLine = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\
 
 }  // namespace
 
+// ASCII text as UTF-16LE.
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
+    return out;
+}
+
 TEST_F(StoreFile, AStoreThatIsThereButCannotBeParsedAsksForThePassword) {
     const std::vector<std::pair<const char*, std::string>> cases = {
         {"a comment after a value",
@@ -342,14 +352,21 @@ TEST_F(StoreFile, AStoreThatIsThereButCannotBeParsedAsksForThePassword) {
              "[HKEY_CURRENT_USER\\Other]\r\n\"A\"=dword:nothex\r\n"},
         {"no header", kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n"},
         {"an empty file", ""},
-        {"text of another kind", "Windows Registry Editor Version 5.00\r\n"},
+        {"text of another kind", "Windows Registry Editor Version 4.00\r\n"},
+        // A 5.00 export is read; one that is broken is as unreadable as any file.
+        {"a 5.00 file with a lone surrogate",
+         std::string("\xFF\xFE", 2) + Utf16(std::string("Windows Registry Editor Version 5.00\r\n") +
+                                           kDesktopLine) +
+             std::string("\x00\xD8", 2)},
+        {"a 5.00 file with an odd number of bytes",
+         std::string("\xFF\xFE", 2) + Utf16("Windows Registry Editor Version 5.00\r\n" + kDesktopLine) + "x"},
         {"a key that never closes", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\r\n"},
     };
     for (const auto& [what, text] : cases) {
         Write(text);
         EXPECT_EQ(Request(), shell::kUnreadableStoreRequest) << what;
         FileRegistry store(path);
-        EXPECT_NE(store.ReadProblem().find("cannot be parsed (line "), std::string::npos) << what;
+        EXPECT_NE(store.ReadProblem().find("cannot be parsed ("), std::string::npos) << what;
     }
 }
 

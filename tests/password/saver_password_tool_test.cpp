@@ -31,8 +31,10 @@ class SaverPasswordTool : public ::testing::Test {
     std::string Run(const std::string& command) {
         const std::string tool = std::string(ORBSAVER_SOURCE_DIR) + "/tools/saver-password";
         const std::string out = (home / "out.txt").string();
-        const std::string line =
-            "XDG_CONFIG_HOME='" + home.string() + "' " + tool + " " + command + " >" + out;
+        // The store tool of this build, whichever build runs the test.
+        const std::string line = "ORBSAVER_STORE='" + std::string(ORBSAVER_BINARY_DIR) +
+                                 "/orbsaver-store' XDG_CONFIG_HOME='" + home.string() + "' " +
+                                 tool + " " + command + " >" + out;
         status = std::system(line.c_str());
         std::ifstream in(out);
         std::string word;
@@ -221,4 +223,36 @@ TEST_F(SaverPasswordTool, ReadsEveryStoreAsTheProgramDoes) {
     // The damaged copies are of every kind.
     EXPECT_GT(unreadable, 10);
     EXPECT_GT(on, 10);
+}
+
+// A store that is a Windows 5.00 export stays one: UTF-16LE, every other key and value
+// as it was, the Unicode text the code page lacks included.
+TEST_F(SaverPasswordTool, KeepsA5StoreInItsFormWithEverythingElse) {
+    auto utf16 = [](std::u16string_view text) {
+        std::string out = "\xFF\xFE";
+        for (char16_t c : text) {
+            out.push_back(static_cast<char>(c & 0xFF));
+            out.push_back(static_cast<char>(c >> 8));
+        }
+        return out;
+    };
+    const std::u16string other =
+        u"[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n"
+        u"\"X_NM\"=\"/home/\u58c1/m.x\"\r\n"
+        u"\"ROT_Y\"=\"    25\"\r\n"
+        u"\r\n";
+    WriteStore(utf16(u"Windows Registry Editor Version 5.00\r\n\r\n" + other +
+                     u"[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                     u"\"ScreenSaveUsePassword\"=\"1\"\r\n"));
+    EXPECT_EQ(Run("status"), "on");
+    EXPECT_EQ(Run("off"), "off");
+    EXPECT_EQ(Run("status"), "off");
+    EXPECT_EQ(Request(), 0u);
+    const std::string written = ReadStore();
+    EXPECT_EQ(written, utf16(u"Windows Registry Editor Version 5.00\r\n\r\n" + other +
+                             u"[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                             u"\"ScreenSaveUsePassword\"=dword:00000000\r\n"
+                             u"\"ScreenSaverIsSecure\"=dword:00000000\r\n\r\n"));
+    EXPECT_EQ(Run("on"), "on");
+    EXPECT_NE(Request(), 0u);
 }
