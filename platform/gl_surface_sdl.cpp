@@ -1,7 +1,11 @@
-// GL contexts and display modes through SDL.
+// GL contexts and display modes through SDL. SDL switches the mode of the monitor the
+// window stands on (the primary, where full screen puts it) with RandR; the mode the
+// desktop had there is noted as well, so that every way out can give it back.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include "platform/gl_surface.h"
+#include "platform/monitors_x11.h"
 
 namespace platform {
 
@@ -9,6 +13,13 @@ namespace {
 
 SDL_Window* SdlWindow(WindowHandle window) {
     return static_cast<SDL_Window*>(Backend().Native(window));
+}
+
+Display* XDisplayOf(SDL_Window* w) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+    return info.info.x11.display;
 }
 
 class SdlGlSurface : public GlSurface {
@@ -76,6 +87,8 @@ bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixe
     const int display = SDL_GetWindowDisplayIndex(w);
     // The desktop must offer the size itself; depth is what it has at that size.
     const int count = SDL_GetNumDisplayModes(display < 0 ? 0 : display);
+    Display* x = XDisplayOf(w);
+    if (x) NoteDesktopMode(x);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode mode;
         if (SDL_GetDisplayMode(display < 0 ? 0 : display, i, &mode) != 0) continue;
@@ -84,6 +97,7 @@ bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixe
         if (bpp != bitsPerPixel && !(bitsPerPixel == 24 && bpp == 32)) continue;
         if (SDL_SetWindowDisplayMode(w, &mode) != 0) continue;
         if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN) != 0) continue;
+        if (x) NoteSwitchedMode(x);
         return true;
     }
     return false;
@@ -103,7 +117,12 @@ bool EnterDesktopFullScreen(WindowHandle window) {
 }
 
 void LeaveFullScreen(WindowHandle window) {
-    if (SDL_Window* w = SdlWindow(window)) SDL_SetWindowFullscreen(w, 0);
+    SDL_Window* w = SdlWindow(window);
+    if (!w) return;
+    SDL_SetWindowFullscreen(w, 0);
+    // SDL puts the mode back itself; this makes sure the server has done so before
+    // the process may end.
+    if (Display* x = XDisplayOf(w)) RestoreDesktopMode(x);
 }
 
 int DisplayRefreshRate(WindowHandle window) {
