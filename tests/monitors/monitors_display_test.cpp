@@ -1,0 +1,521 @@
+// Full screen on a real X server with several monitors: Xorg with the dummy video
+// driver, a configuration of the test's own, and monitors added with xrandr. The
+// scene shows on the primary and black on every other monitor, with no pixel of the
+// desktop on any; input on another monitor is input; the primary shows 800 x 600
+// while the saver runs and its own mode again after every way of ending; monitors
+// plugged in and out while it runs, also while it is locked, are followed.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "password/x_session.h"
+
+// clang-format off
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/extensions/Xfixes.h>
+// clang-format on
+
+using namespace xsession;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kSecureStore =
+    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+    "\"ScreenSaverIsSecure\"=dword:00000001\r\n\r\n";
+
+// The modes the dummy monitors offer: their own (1024 x 768) and the saver's.
+const char kConfig[] =
+    "Section \"Device\"\n  Identifier \"dummy\"\n  Driver \"dummy\"\n  VideoRam 256000\nEndSection\n"
+    "Section \"Monitor\"\n  Identifier \"monitor\"\n  HorizSync 5.0-1000.0\n"
+    "  VertRefresh 5.0-200.0\n"
+    "  Modeline \"1024x768\" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync\n"
+    "  Modeline \"800x600\" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync\n"
+    "EndSection\n"
+    "Section \"Screen\"\n  Identifier \"screen\"\n  Device \"dummy\"\n  Monitor \"monitor\"\n"
+    "  DefaultDepth 24\n  SubSection \"Display\"\n    Depth 24\n"
+    "    Modes \"1024x768\" \"800x600\"\n    Virtual 4096 1536\n  EndSubSection\nEndSection\n";
+
+// A real X server with the dummy driver on a display it picks itself. Not there when
+// Xorg or the driver is missing or the server will not start here; reason() says why.
+class DummyXServer {
+  public:
+    explicit DummyXServer(const std::vector<std::string>& extra) {
+        namespace fs = std::filesystem;
+        if (access("/usr/bin/Xorg", X_OK) != 0) {
+            reason_ = "Xorg is not installed";
+            return;
+        }
+        if (!fs::exists("/usr/lib/xorg/modules/drivers/dummy_drv.so")) {
+            reason_ = "the dummy video driver is not installed";
+            return;
+        }
+        dir_ = fs::temp_directory_path() / ("orbsaver-xorg-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        std::ofstream(dir_ / "xorg.conf") << kConfig;
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        std::vector<std::string> args = {"/usr/bin/Xorg", "-displayfd", std::to_string(fds[1]),
+                                         "-noreset", "-nolisten", "tcp", "-config",
+                                         (dir_ / "xorg.conf").string(), "-logfile",
+                                         (dir_ / "log").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+        close(fds[0]);
+        if (number.empty()) {
+            reason_ = "Xorg with the dummy driver does not start here (see its log)";
+            std::ifstream log(dir_ / "log");
+            for (std::string line; std::getline(log, line);) {
+                if (line.find("(EE)") != std::string::npos) reason_ += "; " + line;
+            }
+            return;
+        }
+        display_ = ":" + number;
+    }
+    ~DummyXServer() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    }
+    const std::string& display() const { return display_; }
+    const std::string& reason() const { return reason_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::filesystem::path dir_;
+    std::string display_, reason_;
+};
+
+struct Rect {
+    int x, y, width, height;
+};
+
+int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+// The dummy outputs DUMMY1 on get a 1024 x 768 mode of their own, as a second
+// monitor would offer it.
+bool AddMode(int output) {
+    // Made once per server; asking again only fails.
+    Shell("xrandr --newmode 1024x768_b 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync");
+    return Shell("xrandr --addmode DUMMY" + std::to_string(output) + " 1024x768_b") == 0;
+}
+
+bool PlugIn(int output, const std::string& where) {
+    return AddMode(output) && Shell("xrandr --output DUMMY" + std::to_string(output) +
+                                    " --mode 1024x768_b " + where) == 0;
+}
+
+bool Unplug(int output) { return Shell("xrandr --output DUMMY" + std::to_string(output) + " --off") == 0; }
+
+class MonitorsTest : public ::testing::Test {
+  protected:
+    virtual std::vector<std::string> ServerOptions() { return {}; }
+
+    void SetUp() override {
+        unsetenv("DISPLAY");
+        server_ = std::make_unique<DummyXServer>(ServerOptions());
+        if (server_->display().empty()) GTEST_SKIP() << server_->reason();
+        setenv("DISPLAY", server_->display().c_str(), 1);
+        keyboard_ = std::make_unique<Keyboard>();
+        ASSERT_TRUE(keyboard_->ok());
+        d_ = keyboard_->display();
+        // The desktop is green: any pixel of it that shows is seen.
+        XColor green{}, exact{};
+        ASSERT_TRUE(XAllocNamedColor(d_, DefaultColormap(d_, 0), "#00ff00", &green, &exact));
+        green_ = green.pixel;
+        XSetWindowBackground(d_, DefaultRootWindow(d_), green_);
+        XClearWindow(d_, DefaultRootWindow(d_));
+        XSync(d_, False);
+        home_ = std::make_unique<SaverHome>("orbsaver-monitors");
+    }
+
+    void TearDown() override {
+        if (saver_ > 0) Kill(saver_);
+    }
+
+    std::vector<std::pair<Rect, bool>> Monitors() {
+        std::vector<std::pair<Rect, bool>> out;
+        int count = 0;
+        XRRMonitorInfo* list = XRRGetMonitors(d_, DefaultRootWindow(d_), True, &count);
+        for (int i = 0; list && i < count; ++i)
+            out.push_back({{list[i].x, list[i].y, list[i].width, list[i].height}, list[i].primary != 0});
+        if (list) XRRFreeMonitors(list);
+        return out;
+    }
+    Rect Primary() {
+        for (auto& [r, primary] : Monitors())
+            if (primary) return r;
+        return {0, 0, 0, 0};
+    }
+    bool PrimaryIs(int width, int height, std::chrono::milliseconds patience = 10s) {
+        const auto end = std::chrono::steady_clock::now() + patience;
+        for (;;) {
+            const Rect p = Primary();
+            if (p.width == width && p.height == height) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+
+    // Samples of a part of the screen, every fourth pixel each way.
+    struct Look {
+        long samples = 0, desktop = 0, black = 0;
+    };
+    Look LookAt(const Rect& r) {
+        Look look;
+        XImage* image = XGetImage(d_, DefaultRootWindow(d_), r.x, r.y, static_cast<unsigned>(r.width),
+                                  static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
+        if (!image) return look;
+        for (int y = 0; y < r.height; y += 4) {
+            for (int x = 0; x < r.width; x += 4) {
+                const unsigned long p = XGetPixel(image, x, y) & 0xFFFFFF;
+                ++look.samples;
+                if (p == (green_ & 0xFFFFFF)) ++look.desktop;
+                if (p == 0) ++look.black;
+            }
+        }
+        XDestroyImage(image);
+        return look;
+    }
+    // The scene: drawn (not all black) and no desktop pixel.
+    bool ShowsScene(const Rect& r) {
+        const Look l = LookAt(r);
+        return l.samples > 0 && l.desktop == 0 && l.black < l.samples;
+    }
+    bool AllBlack(const Rect& r) {
+        const Look l = LookAt(r);
+        return l.samples > 0 && l.black == l.samples;
+    }
+    template <class F>
+    bool Within(std::chrono::milliseconds patience, F done) {
+        const auto end = std::chrono::steady_clock::now() + patience;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+
+    // The black windows: mapped override-redirect windows of the saver's class.
+    int BlackWindows() {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        int found = 0;
+        if (!XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count)) return -1;
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes a{};
+            if (!XGetWindowAttributes(d_, children[i], &a) || a.map_state != IsViewable ||
+                !a.override_redirect)
+                continue;
+            XClassHint hint{};
+            if (XGetClassHint(d_, children[i], &hint)) {
+                if (hint.res_class && std::string(hint.res_class) == "D3DRM Example") ++found;
+                if (hint.res_name) XFree(hint.res_name);
+                if (hint.res_class) XFree(hint.res_class);
+            }
+        }
+        if (children) XFree(children);
+        return found;
+    }
+    // The saver's own window (the one a window manager would manage).
+    Window SaverWindow() {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        if (!XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count)) return 0;
+        for (unsigned i = 0; i < count && !found; ++i) {
+            XWindowAttributes a{};
+            if (!XGetWindowAttributes(d_, children[i], &a) || a.override_redirect) continue;
+            XClassHint hint{};
+            if (XGetClassHint(d_, children[i], &hint)) {
+                if (hint.res_class && std::string(hint.res_class) == "D3DRM Example") found = children[i];
+                if (hint.res_name) XFree(hint.res_name);
+                if (hint.res_class) XFree(hint.res_class);
+            }
+        }
+        if (children) XFree(children);
+        return found;
+    }
+
+    void Start(const std::vector<std::string>& env = {}) {
+        std::vector<std::string> all = home_->Environment();
+        all.insert(all.end(), env.begin(), env.end());
+        saver_ = Spawn({kBinary, "/s"}, all, home_->Path("stderr"));
+        ASSERT_GT(saver_, 0);
+    }
+    // Running, in 800 x 600 on the primary, drawing there.
+    void AwaitRunning() {
+        ASSERT_TRUE(PrimaryIs(800, 600)) << Stderr();
+        ASSERT_TRUE(Within(10s, [&] { return ShowsScene({0, 0, 800, 600}); })) << Stderr();
+    }
+    int AwaitEnd(std::chrono::milliseconds patience = 5s) {
+        const int code = ExitCodeAfter(saver_, patience);
+        if (code >= 0) saver_ = -1;
+        return code;
+    }
+    bool PointerOn(const Rect& r) {
+        Window root = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(d_, DefaultRootWindow(d_), &root, &child, &x, &y, &wx, &wy, &mask);
+        return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+    }
+    bool SomeoneHoldsInput() {
+        const Window root = DefaultRootWindow(d_);
+        const int k = XGrabKeyboard(d_, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (k == GrabSuccess) XUngrabKeyboard(d_, CurrentTime);
+        const int p = XGrabPointer(d_, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                                   None, None, CurrentTime);
+        if (p == GrabSuccess) XUngrabPointer(d_, CurrentTime);
+        XSync(d_, False);
+        return k != GrabSuccess && p != GrabSuccess;
+    }
+    std::string Stderr() {
+        std::ifstream in(home_->Path("stderr"));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void TypePassword() {
+        keyboard_->Type(U"right h\u00f6rse");
+        keyboard_->Tap(XK_Return);
+    }
+
+    std::unique_ptr<DummyXServer> server_;
+    std::unique_ptr<Keyboard> keyboard_;
+    std::unique_ptr<SaverHome> home_;
+    Display* d_ = nullptr;
+    unsigned long green_ = 0;
+    pid_t saver_ = -1;
+};
+
+// Two monitors side by side, the primary on the left, both 1024 x 768.
+class TwoMonitors : public MonitorsTest {
+  protected:
+    void SetUp() override {
+        MonitorsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(PlugIn(1, "--right-of DUMMY0"));
+        ASSERT_EQ(Monitors().size(), 2u);
+    }
+    const Rect second_{1024, 0, 1024, 768};
+};
+
+TEST_F(TwoMonitors, SceneOnThePrimaryBlackOnTheOtherAndAClickThereEnds) {
+    keyboard_->MoveTo(1500, 400);
+    Start();
+    AwaitRunning();
+    EXPECT_TRUE(ShowsScene({0, 0, 800, 600}));
+    EXPECT_TRUE(AllBlack(second_));
+    EXPECT_EQ(BlackWindows(), 1);
+    // The other monitor keeps its mode.
+    EXPECT_EQ(Monitors().size(), 2u);
+    keyboard_->Click();
+    EXPECT_EQ(AwaitEnd(), 0) << Stderr();
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+    for (auto& [r, primary] : Monitors()) EXPECT_EQ(r.width, 1024);
+}
+
+TEST_F(TwoMonitors, PointerMotionOnTheOtherMonitorEndsAfterTheFirstPosition) {
+    keyboard_->MoveTo(1500, 400);
+    Start();
+    AwaitRunning();
+    keyboard_->MoveTo(1600, 500);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(AwaitEnd(0ms), -1) << "the first position only counts as the reference";
+    keyboard_->MoveTo(1601, 500);
+    EXPECT_EQ(AwaitEnd(), 0) << Stderr();
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+class EveryEnd : public TwoMonitors, public ::testing::WithParamInterface<int> {};
+
+// SIGTERM, SIGINT, SIGHUP; and 0 for the server dropping the saver (xkill), which
+// breaks its connection while the server stays.
+TEST_P(EveryEnd, GivesThePrimaryItsModeBack) {
+    Start();
+    AwaitRunning();
+    if (GetParam() != 0) {
+        kill(saver_, GetParam());
+    } else {
+        const Window w = SaverWindow();
+        ASSERT_NE(w, 0u);
+        XKillClient(d_, w);
+        XSync(d_, False);
+    }
+    const int code = AwaitEnd();
+    EXPECT_GE(code, 0) << "still running";
+    EXPECT_LT(code, 128) << "ended by the signal itself, without its normal end";
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s)) << Stderr();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EveryEnd, ::testing::Values(SIGTERM, SIGINT, SIGHUP, 0),
+                         [](const auto& info) {
+                             switch (info.param) {
+                                 case SIGTERM: return std::string("SIGTERM");
+                                 case SIGINT: return std::string("SIGINT");
+                                 case SIGHUP: return std::string("SIGHUP");
+                                 default: return std::string("ConnectionDropped");
+                             }
+                         });
+
+TEST_F(TwoMonitors, AStartThatFailsAfterTheSwitchGivesTheModeBack) {
+    // The display's own changes of mode, as they happen.
+    int eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XRRQueryExtension(d_, &eventBase, &errorBase));
+    XRRSelectInput(d_, DefaultRootWindow(d_), RRCrtcChangeNotifyMask);
+    XSync(d_, False);
+    // OpenGL 3.3 without its shading language: the context is made, the mode set, and
+    // the 3D device's shaders do not build.
+    Start({"MESA_GL_VERSION_OVERRIDE=3.3", "MESA_GLSL_VERSION_OVERRIDE=120"});
+    EXPECT_EQ(AwaitEnd(15s), 1);
+    EXPECT_NE(Stderr().find("cannot make the 3D device"), std::string::npos) << Stderr();
+    bool switched = false;
+    while (XPending(d_)) {
+        XEvent ev;
+        XNextEvent(d_, &ev);
+        if (ev.type == eventBase + RRNotify) {
+            const auto* n = reinterpret_cast<XRRNotifyEvent*>(&ev);
+            if (n->subtype == RRNotify_CrtcChange &&
+                reinterpret_cast<XRRCrtcChangeNotifyEvent*>(&ev)->width == 800)
+                switched = true;
+        }
+    }
+    EXPECT_TRUE(switched) << "the mode was never switched: the test tried nothing";
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+TEST_F(TwoMonitors, WithAPasswordAClickOnTheOtherOpensThePromptOnThePrimary) {
+    home_->WriteStore(kSecureStore);
+    keyboard_->MoveTo(400, 300);
+    Start();
+    AwaitRunning();
+    ASSERT_TRUE(Within(2s, [&] { return SomeoneHoldsInput(); }));
+    // The pointer is held, not kept on the primary: it reaches the other monitor.
+    keyboard_->MoveTo(1500, 400);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(PointerOn(second_));
+    keyboard_->Click();
+    // The prompt puts the pointer beside the middle of the primary.
+    EXPECT_TRUE(Within(3s, [&] { return PointerOn({0, 0, 800, 600}); }));
+    EXPECT_EQ(AwaitEnd(500ms), -1) << "a click alone ended a locked saver";
+    EXPECT_TRUE(AllBlack(second_));
+    home_->Accept();
+    TypePassword();
+    EXPECT_EQ(AwaitEnd(), 0) << Stderr();
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+TEST_F(TwoMonitors, AMonitorAddedIsBlackWithinASecondAndOneRemovedLosesItsWindow) {
+    Start();
+    AwaitRunning();
+    ASSERT_TRUE(PlugIn(2, "--right-of DUMMY1"));
+    const auto plugged = std::chrono::steady_clock::now();
+    const Rect third{2048, 0, 1024, 768};
+    EXPECT_TRUE(Within(1s, [&] { return AllBlack(third); }))
+        << "black after " << std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - plugged).count() << " ms";
+    EXPECT_EQ(BlackWindows(), 2);
+    ASSERT_TRUE(Unplug(1));
+    EXPECT_TRUE(Within(1s, [&] { return BlackWindows() == 1; }));
+    EXPECT_TRUE(AllBlack(third));
+    EXPECT_EQ(AwaitEnd(0ms), -1);
+    kill(saver_, SIGTERM);
+    EXPECT_EQ(AwaitEnd(), 0);
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+TEST_F(TwoMonitors, ALockedSaverFollowsMonitorsPluggedInAndUnpluggedUnderThePrompt) {
+    home_->WriteStore(kSecureStore);
+    Start();
+    AwaitRunning();
+    // Plugged in while locked: covered, and its input is the saver's.
+    ASSERT_TRUE(PlugIn(2, "--right-of DUMMY1"));
+    const Rect third{2048, 0, 1024, 768};
+    EXPECT_TRUE(Within(1s, [&] { return AllBlack(third); }));
+    keyboard_->MoveTo(2500, 400);
+    std::this_thread::sleep_for(200ms);
+    keyboard_->Click();
+    EXPECT_TRUE(Within(3s, [&] { return PointerOn({0, 0, 800, 600}); }));
+    // Unplugged while the prompt is open.
+    ASSERT_TRUE(Unplug(1));
+    EXPECT_TRUE(Within(1s, [&] { return BlackWindows() == 1; }));
+    EXPECT_EQ(AwaitEnd(300ms), -1) << Stderr();
+    EXPECT_TRUE(SomeoneHoldsInput());
+    home_->Accept();
+    TypePassword();
+    EXPECT_EQ(AwaitEnd(), 0) << Stderr();
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+TEST_F(TwoMonitors, MirrorsShareOneWindow) {
+    // The second shows what the primary shows; once the primary is 800 x 600, the
+    // mirror still shows 1024 x 768, and the part beyond the scene is black.
+    ASSERT_EQ(Shell("xrandr --output DUMMY1 --same-as DUMMY0"), 0);
+    ASSERT_EQ(Monitors().size(), 2u);
+    Start();
+    AwaitRunning();
+    EXPECT_EQ(BlackWindows(), 1);
+    const Look mirror = LookAt({0, 0, 1024, 768});
+    EXPECT_EQ(mirror.desktop, 0);
+    EXPECT_TRUE(AllBlack({800, 0, 224, 768}));
+    EXPECT_TRUE(ShowsScene({0, 0, 800, 600})) << "the black window stands over the scene";
+    kill(saver_, SIGTERM);
+    EXPECT_EQ(AwaitEnd(), 0);
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+TEST_F(MonitorsTest, EightMonitorsGetTheSceneOnceAndSevenBlackWindows) {
+    // Two rows of four; the primary is the first.
+    for (int i = 1; i < 8; ++i) {
+        ASSERT_TRUE(PlugIn(i, "--pos " + std::to_string((i % 4) * 1024) + "x" +
+                                  std::to_string((i / 4) * 768)));
+    }
+    ASSERT_EQ(Monitors().size(), 8u);
+    Start();
+    AwaitRunning();
+    EXPECT_EQ(BlackWindows(), 7);
+    for (int i = 1; i < 8; ++i)
+        EXPECT_TRUE(AllBlack({(i % 4) * 1024, (i / 4) * 768, 1024, 768})) << "monitor " << i;
+    keyboard_->MoveTo(3500, 1200);
+    std::this_thread::sleep_for(200ms);
+    keyboard_->Click();
+    EXPECT_EQ(AwaitEnd(), 0);
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
+// A server without RandR reports no monitors: the saver covers the screen, its mode
+// unchanged, with the scene scaled onto it.
+class NoMonitorList : public MonitorsTest {
+  protected:
+    std::vector<std::string> ServerOptions() override { return {"-extension", "RANDR"}; }
+};
+
+TEST_F(NoMonitorList, CoversTheWholeScreen) {
+    Start();
+    const Rect screen{0, 0, DisplayWidth(d_, 0), DisplayHeight(d_, 0)};
+    EXPECT_TRUE(Within(10s, [&] { return ShowsScene(screen); })) << Stderr();
+    EXPECT_EQ(BlackWindows(), 0);
+    kill(saver_, SIGTERM);
+    EXPECT_EQ(AwaitEnd(), 0);
+}
+
+}  // namespace
