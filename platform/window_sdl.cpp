@@ -658,7 +658,19 @@ private:
     void FlushMotion(void (*post)(const Msg&)) {
         if (!motionWindow_) return;
         const WindowHandle h = std::exchange(motionWindow_, 0);
-        if (windows_.find(h) == windows_.end()) return;
+        auto it = windows_.find(h);
+        if (it == windows_.end()) return;
+        if (h == coverOwner_ && it->second.sdl) {
+            // SDL reports a pointer outside its window (on another monitor, seen
+            // through a grab's crossing events) at the window's edge: the position
+            // is the pointer's own, wherever it is, so that the saver window and the
+            // black windows agree on it.
+            int left = 0, top = 0, x = 0, y = 0;
+            SDL_GetWindowPosition(it->second.sdl, &left, &top);
+            SDL_GetGlobalMouseState(&x, &y);
+            motionX_ = x - left;
+            motionY_ = y - top;
+        }
         post(Msg{h, WM_SETCURSOR, h, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16)});
         post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
     }
