@@ -396,6 +396,11 @@ private:
                 monitorsChanged_ = true;
                 continue;
             }
+            if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
+                // The held pointer's events, wherever it is.
+                if (grabbed_) PointerInput(ev, grabbed_, post);
+                continue;
+            }
             if (ev.type != DestroyNotify) continue;
             WindowHandle gone = 0;
             for (auto& [handle, w] : windows_) {
@@ -447,33 +452,38 @@ private:
         return windows_.size() == 1 ? windows_.begin()->first : 0;
     }
 
-    // Both grabs on SDL's own connection, so that SDL goes on receiving the events.
-    // The pointer is free to go to every monitor; over a black window (of the same
-    // connection) its events are reported there, as if nothing held it.
-    static bool TakeInput(SDL_Window* w) {
+    // The keyboard grab on SDL's own connection, so that SDL goes on receiving the
+    // keys (and their text). The pointer grab on ours: SDL lets go of a pointer grab
+    // of its connection whenever the pointer crosses its window's edge, which it does
+    // with every monitor it passes. The pointer is free to go to every monitor; its
+    // events all come to us, relative to the saver window.
+    bool TakeInput(SDL_Window* w) {
         Display* display = DisplayOf(w);
         const Window xwindow = NativeId(w);
         if (!display || !xwindow) return false;
         const int keyboard = XGrabKeyboard(display, xwindow, True, GrabModeAsync, GrabModeAsync,
                                            CurrentTime);
-        const unsigned mask = ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
-                              LeaveWindowMask | PointerMotionMask;
-        const int pointer = XGrabPointer(display, xwindow, True, mask, GrabModeAsync,
+        const unsigned mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+        const int pointer = XGrabPointer(display_, xwindow, False, mask, GrabModeAsync,
                                          GrabModeAsync, None, None, CurrentTime);
+        XFlush(display);
         if (keyboard == GrabSuccess && pointer == GrabSuccess) return true;
         // Half a lock is none: give back the one that was had.
         if (keyboard == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
-        if (pointer == GrabSuccess) XUngrabPointer(display, CurrentTime);
+        if (pointer == GrabSuccess) XUngrabPointer(display_, CurrentTime);
         XSync(display, False);
+        XSync(display_, False);
         return false;
     }
 
-    static void Ungrab(SDL_Window* w) {
+    void Ungrab(SDL_Window* w) {
         Display* display = w ? DisplayOf(w) : nullptr;
-        if (!display) return;
-        XUngrabKeyboard(display, CurrentTime);
-        XUngrabPointer(display, CurrentTime);
-        XSync(display, False);
+        if (display) {
+            XUngrabKeyboard(display, CurrentTime);
+            XSync(display, False);
+        }
+        XUngrabPointer(display_, CurrentTime);
+        XSync(display_, False);
     }
 
     // SDL lets go of the keyboard and pointer whenever it thinks its window lost or
@@ -517,7 +527,12 @@ private:
                 const WindowHandle h = HandleOf(ev.window.windowID);
                 if (!h) return;
                 // SDL gives up a grab on focus and mapping changes of its own accord.
-                if (h == grabbed_) windowEvents_ = true;
+                // Taking the grab again makes the pointer cross into the window when
+                // it is on another monitor: those crossings are no reason to take it
+                // once more, which would go on for ever.
+                if (h == grabbed_ && ev.window.event != SDL_WINDOWEVENT_ENTER &&
+                    ev.window.event != SDL_WINDOWEVENT_LEAVE)
+                    windowEvents_ = true;
                 switch (ev.window.event) {
                     case SDL_WINDOWEVENT_CLOSE:
                         // The window manager's close, which Windows sends as the
@@ -608,15 +623,18 @@ private:
     // Input over a black window is the saver window's, at the place it has relative
     // to that window, so that the first-position rule holds wherever the pointer is.
     void CoverInput(const XEvent& x, void (*post)(const Msg&)) {
-        if (!covers_->Owns(x.xany.window)) return;
-        auto it = windows_.find(coverOwner_);
+        if (covers_->Owns(x.xany.window)) PointerInput(x, coverOwner_, post);
+    }
+
+    void PointerInput(const XEvent& x, WindowHandle target, void (*post)(const Msg&)) {
+        auto it = windows_.find(target);
         if (it == windows_.end() || !it->second.sdl) return;
         int left = 0, top = 0;
         SDL_GetWindowPosition(it->second.sdl, &left, &top);
         switch (x.type) {
             case MotionNotify:
-                if (motionWindow_ && motionWindow_ != coverOwner_) FlushMotion(post);
-                motionWindow_ = coverOwner_;
+                if (motionWindow_ && motionWindow_ != target) FlushMotion(post);
+                motionWindow_ = target;
                 motionX_ = x.xmotion.x_root - left;
                 motionY_ = x.xmotion.y_root - top;
                 return;
@@ -631,7 +649,7 @@ private:
                     case Button2: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
                     default: return;  // the wheel, as over the saver window
                 }
-                post(Msg{coverOwner_, message, MouseKeys(),
+                post(Msg{target, message, MouseKeys(),
                          MakePointParam(x.xbutton.x_root - left, x.xbutton.y_root - top)});
                 return;
             }
@@ -647,7 +665,7 @@ private:
                 LPARAM l = 1 | ((key.keycode & 0xFF) << 16);
                 if (alt) l |= 1 << 29;
                 if (!down) l |= static_cast<LPARAM>(3u << 30);
-                post(Msg{coverOwner_, message, vk, l});
+                post(Msg{target, message, vk, l});
                 return;
             }
             default:
@@ -660,7 +678,7 @@ private:
         const WindowHandle h = std::exchange(motionWindow_, 0);
         auto it = windows_.find(h);
         if (it == windows_.end()) return;
-        if (h == coverOwner_ && it->second.sdl) {
+        if ((h == coverOwner_ || h == grabbed_) && it->second.sdl) {
             // SDL reports a pointer outside its window (on another monitor, seen
             // through a grab's crossing events) at the window's edge: the position
             // is the pointer's own, wherever it is, so that the saver window and the
