@@ -683,11 +683,17 @@ private:
             // through a grab's crossing events) at the window's edge: the position
             // is the pointer's own, wherever it is, so that the saver window and the
             // black windows agree on it.
-            int left = 0, top = 0, x = 0, y = 0;
+            // Asked of the server: SDL's own idea of it misses a pointer that was
+            // put somewhere (warped) rather than moved.
+            int left = 0, top = 0, x = 0, y = 0, wx = 0, wy = 0;
+            unsigned mask = 0;
+            Window root = 0, child = 0;
             SDL_GetWindowPosition(it->second.sdl, &left, &top);
-            SDL_GetGlobalMouseState(&x, &y);
-            motionX_ = x - left;
-            motionY_ = y - top;
+            if (XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &x, &y, &wx,
+                              &wy, &mask)) {
+                motionX_ = x - left;
+                motionY_ = y - top;
+            }
         }
         post(Msg{h, WM_SETCURSOR, h, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16)});
         post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
