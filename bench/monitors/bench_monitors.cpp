@@ -190,5 +190,8 @@ int main(int argc, char** argv) {
     }
     engine::ReleaseRenderDevice();
     engine::ReleaseScene();
+    // Our connections close before the server goes.
+    platform::DestroyWindow(settings::View().SaverWindow);
+    platform::SetWindowBackend(nullptr);
     return 0;
 }
