@@ -1,6 +1,7 @@
-// GL contexts and display modes through SDL. SDL switches the mode of the monitor the
-// window stands on (the primary, where full screen puts it) with RandR; the mode the
-// desktop had there is noted as well, so that every way out can give it back.
+// GL contexts through SDL; display modes through RandR on the primary monitor's CRTC,
+// where full screen stands, so that no other monitor changes (SDL's own switch sets the
+// screen's size from the mode, which turns off a monitor beside the origin). The mode
+// the desktop had is noted, so that every way out can give it back.
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -83,24 +84,18 @@ std::unique_ptr<GlSurface> GlSurface::Create(WindowHandle window) {
 
 bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixel) {
     SDL_Window* w = SdlWindow(window);
-    if (!w) return false;
-    const int display = SDL_GetWindowDisplayIndex(w);
-    // The desktop must offer the size itself; depth is what it has at that size.
-    const int count = SDL_GetNumDisplayModes(display < 0 ? 0 : display);
-    Display* x = XDisplayOf(w);
-    if (x) NoteDesktopMode(x);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(display < 0 ? 0 : display, i, &mode) != 0) continue;
-        if (mode.w != width || mode.h != height) continue;
-        const int bpp = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
-        if (bpp != bitsPerPixel && !(bitsPerPixel == 24 && bpp == 32)) continue;
-        if (SDL_SetWindowDisplayMode(w, &mode) != 0) continue;
-        if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN) != 0) continue;
-        if (x) NoteSwitchedMode(x);
-        return true;
-    }
-    return false;
+    Display* x = w ? XDisplayOf(w) : nullptr;
+    if (!x) return false;
+    // The monitor must offer the size itself; its depth is the desktop's.
+    const int desktop = DesktopBitsPerPixel();
+    if (bitsPerPixel != desktop && !(bitsPerPixel == 24 && desktop == 32)) return false;
+    ScreenRect monitor;
+    if (!SwitchPrimaryMode(x, width, height, &monitor)) return false;
+    // The window takes the monitor's place and size exactly, above everything.
+    SDL_SetWindowPosition(w, monitor.x, monitor.y);
+    SDL_SetWindowSize(w, monitor.width, monitor.height);
+    SDL_RaiseWindow(w);
+    return true;
 }
 
 bool EnterDesktopFullScreen(WindowHandle window) {

@@ -181,21 +181,55 @@ bool IsMonitorChange(Display*, XEvent& event, int eventBase) {
     return true;
 }
 
-void NoteDesktopMode(Display* display) {
-    if (g_note.noted) return;
+bool SwitchPrimaryMode(Display* display, int width, int height, ScreenRect* rect) {
     CrtcState state;
-    if (!ReadPrimaryCrtc(display, &state)) return;
-    g_note.desktop = state;
-    g_note.switched = 0;
-    std::snprintf(g_note.displayName, sizeof g_note.displayName, "%s", DisplayString(display));
-    g_note.noted = true;
-}
-
-void NoteSwitchedMode(Display* display) {
-    CrtcState state;
-    if (!g_note.noted || !ReadPrimaryCrtc(display, &state) || state.crtc != g_note.desktop.crtc)
-        return;
-    if (state.mode != g_note.desktop.mode) g_note.switched = state.mode;
+    if (!ReadPrimaryCrtc(display, &state) || state.outputs.empty()) return false;
+    if (!g_note.noted) {
+        g_note.desktop = state;
+        g_note.switched = 0;
+        std::snprintf(g_note.displayName, sizeof g_note.displayName, "%s", DisplayString(display));
+        g_note.noted = true;
+    }
+    // Turned a quarter, a mode shows with its sides swapped; the saver asks for none
+    // such.
+    if (state.rotation & (RR_Rotate_90 | RR_Rotate_270)) return false;
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    if (!resources) return false;
+    // A mode every output of the CRTC offers, the first of them (the preferred
+    // one comes first).
+    RRMode chosen = 0;
+    XRROutputInfo* output = XRRGetOutputInfo(display, resources, state.outputs[0]);
+    for (int i = 0; output && i < output->nmode && !chosen; ++i) {
+        for (int m = 0; m < resources->nmode; ++m) {
+            const XRRModeInfo& info = resources->modes[m];
+            if (info.id == output->modes[i] && static_cast<int>(info.width) == width &&
+                static_cast<int>(info.height) == height) {
+                chosen = info.id;
+                break;
+            }
+        }
+    }
+    if (output) XRRFreeOutputInfo(output);
+    bool set = false;
+    if (chosen == state.mode) {
+        set = true;
+    } else if (chosen) {
+        auto* old = XSetErrorHandler(CountError);
+        g_errors = 0;
+        const Status status = XRRSetCrtcConfig(display, resources, state.crtc, CurrentTime, state.x,
+                                               state.y, chosen, state.rotation,
+                                               state.outputs.data(),
+                                               static_cast<int>(state.outputs.size()));
+        XSync(display, False);
+        XSetErrorHandler(old);
+        set = status == RRSetConfigSuccess && g_errors == 0;
+        if (set && state.crtc == g_note.desktop.crtc && chosen != g_note.desktop.mode)
+            g_note.switched = chosen;
+    }
+    XRRFreeScreenResources(resources);
+    if (set) *rect = {state.x, state.y, width, height};
+    return set;
 }
 
 void RestoreDesktopMode(Display* display) {

@@ -61,10 +61,12 @@ int WatchMonitorChanges(Display* display);
 // learns the new screen size from it.
 bool IsMonitorChange(Display* display, XEvent& event, int eventBase);
 
-// The primary monitor's display mode as the desktop has it, noted before full screen
-// first changes it (later calls keep the first note), and the mode full screen set.
-void NoteDesktopMode(Display* display);
-void NoteSwitchedMode(Display* display);
+// Gives the primary monitor a mode of that size that it offers, in its place, turned
+// as it is, for the outputs it shows on; the other monitors keep theirs. The desktop's
+// mode is noted first (the first note of a run is kept). False, with nothing changed,
+// when the primary offers no such mode or the server refuses it. rect: where the
+// primary stands now.
+bool SwitchPrimaryMode(Display* display, int width, int height, ScreenRect* rect);
 // Gives the primary monitor the desktop's mode again when it still shows the one full
 // screen set. Harmless to repeat; nothing when no mode was ever switched.
 void RestoreDesktopMode(Display* display);

@@ -342,6 +342,31 @@ TEST_F(TwoMonitors, WithAPasswordAClickOnTheOtherOpensThePromptOnThePrimary) {
     EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
 }
 
+TEST_F(TwoMonitors, APrimaryOnTheRightGetsTheSceneTheModeAndThePrompt) {
+    // The right one is the primary, and offers 800 x 600 too.
+    ASSERT_EQ(Shell("xrandr --addmode DUMMY1 800x600"), 0);
+    ASSERT_EQ(Shell("xrandr --output DUMMY1 --primary"), 0);
+    ASSERT_EQ(Primary().x, 1024);
+    home_->WriteStore(kSecureStore);
+    keyboard_->MoveTo(500, 400);
+    Start();
+    ASSERT_TRUE(PrimaryIs(800, 600)) << Stderr();
+    const Rect scene{1024, 0, 800, 600}, left{0, 0, 1024, 768};
+    EXPECT_TRUE(Within(10s, [&] { return ShowsScene(scene); })) << Describe(LookAt(scene));
+    EXPECT_TRUE(AllBlack(left));
+    for (auto& [r, primary] : Monitors()) {
+        if (!primary) {
+            EXPECT_EQ(r.width, 1024) << "the other monitor's mode changed";
+        }
+    }
+    keyboard_->Click();
+    EXPECT_TRUE(Within(3s, [&] { return PointerOn(scene); })) << "the prompt is not on the primary";
+    home_->Accept();
+    TypePassword();
+    EXPECT_EQ(AwaitEnd(), 0) << Stderr();
+    EXPECT_TRUE(PrimaryIs(1024, 768, 2s));
+}
+
 TEST_F(TwoMonitors, AMonitorAddedIsBlackWithinASecondAndOneRemovedLosesItsWindow) {
     Start();
     AwaitRunning();
