@@ -304,7 +304,9 @@ TEST_F(TwoMonitors, AStartThatFailsAfterTheSwitchGivesTheModeBack) {
     // OpenGL 3.3 without its shading language: the context is made, the mode set, and
     // the 3D device's shaders do not build.
     Start({"MESA_GL_VERSION_OVERRIDE=3.3", "MESA_GLSL_VERSION_OVERRIDE=120"});
-    EXPECT_EQ(AwaitEnd(15s), 1);
+    const int code = AwaitEnd(15s);
+    if (code == -1) GTEST_SKIP() << "the GL driver is not Mesa's: its shaders still build";
+    EXPECT_EQ(code, 1);
     EXPECT_NE(Stderr().find("cannot make the 3D device"), std::string::npos) << Stderr();
     bool switched = false;
     while (XPending(d_)) {

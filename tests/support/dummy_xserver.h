@@ -45,6 +45,10 @@ class DummyXServer {
             reason_ = "the dummy video driver is not installed";
             return;
         }
+        if (access("/usr/bin/xrandr", X_OK) != 0) {
+            reason_ = "xrandr is not installed";
+            return;
+        }
         dir_ = fs::temp_directory_path() / ("orbsaver-xorg-" + std::to_string(getpid()));
         fs::create_directories(dir_);
         std::ofstream(dir_ / "xorg.conf") << kDummyXorgConfig;
