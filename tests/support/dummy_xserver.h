@@ -55,7 +55,9 @@ class DummyXServer {
         int fds[2];
         if (pipe(fds) != 0) return;
         std::vector<std::string> args = {"/usr/bin/Xorg", "-displayfd", std::to_string(fds[1]),
-                                         "-noreset", "-nolisten", "tcp", "-config",
+                                         "-noreset", "-nolisten", "tcp",
+                                         // The console stays as it is.
+                                         "-sharevts", "-novtswitch", "-config",
                                          (dir_ / "xorg.conf").string(), "-logfile",
                                          (dir_ / "log").string()};
         args.insert(args.end(), extra.begin(), extra.end());
