@@ -154,15 +154,22 @@ PresentRect ScaledPresentRect(int frameWidth, int frameHeight, int drawableWidth
 
 void ViewPointToScreen(int* x, int* y) {
     const RenderDevice& d = Device();
+    if (d.fullScreenKind == FullScreenKind::None) return;
     int w = 0, h = 0;
-    if (d.fullScreenKind != FullScreenKind::Scaled || !platform::GetClientSize(d.deviceWindow, &w, &h))
-        return;
-    // The window stands at the monitor's origin, which the saver window starts at.
-    const PresentRect r = ScaledPresentRect(d.modeWidth, d.modeHeight, w, h);
-    if (r.width <= 0 || r.height <= 0) return;
-    const int top = h - r.y - r.height;
-    *x = r.x + static_cast<int>(static_cast<long long>(*x) * r.width / d.modeWidth);
-    *y = top + static_cast<int>(static_cast<long long>(*y) * r.height / d.modeHeight);
+    if (d.fullScreenKind == FullScreenKind::Scaled && platform::GetClientSize(d.deviceWindow, &w, &h)) {
+        const PresentRect r = ScaledPresentRect(d.modeWidth, d.modeHeight, w, h);
+        if (r.width <= 0 || r.height <= 0) return;
+        const int top = h - r.y - r.height;
+        *x = r.x + static_cast<int>(static_cast<long long>(*x) * r.width / d.modeWidth);
+        *y = top + static_cast<int>(static_cast<long long>(*y) * r.height / d.modeHeight);
+    }
+    // Full screen stands at the primary monitor's origin, which need not be the
+    // desktop's.
+    int left = 0, topLeft = 0;
+    if (platform::GetPrimaryMonitor(&left, &topLeft, &w, &h)) {
+        *x += left;
+        *y += topLeft;
+    }
 }
 
 bool CreateWindowedDevice(platform::WindowHandle window) {

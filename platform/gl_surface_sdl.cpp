@@ -1,7 +1,12 @@
-// GL contexts and display modes through SDL.
+// GL contexts through SDL; display modes through RandR on the primary monitor's CRTC,
+// where full screen stands, so that no other monitor changes (SDL's own switch sets the
+// screen's size from the mode, which turns off a monitor beside the origin). The mode
+// the desktop had is noted, so that every way out can give it back.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include "platform/gl_surface.h"
+#include "platform/monitors_x11.h"
 
 namespace platform {
 
@@ -9,6 +14,13 @@ namespace {
 
 SDL_Window* SdlWindow(WindowHandle window) {
     return static_cast<SDL_Window*>(Backend().Native(window));
+}
+
+Display* XDisplayOf(SDL_Window* w) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+    return info.info.x11.display;
 }
 
 class SdlGlSurface : public GlSurface {
@@ -72,21 +84,18 @@ std::unique_ptr<GlSurface> GlSurface::Create(WindowHandle window) {
 
 bool EnterFullScreen(WindowHandle window, int width, int height, int bitsPerPixel) {
     SDL_Window* w = SdlWindow(window);
-    if (!w) return false;
-    const int display = SDL_GetWindowDisplayIndex(w);
-    // The desktop must offer the size itself; depth is what it has at that size.
-    const int count = SDL_GetNumDisplayModes(display < 0 ? 0 : display);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(display < 0 ? 0 : display, i, &mode) != 0) continue;
-        if (mode.w != width || mode.h != height) continue;
-        const int bpp = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
-        if (bpp != bitsPerPixel && !(bitsPerPixel == 24 && bpp == 32)) continue;
-        if (SDL_SetWindowDisplayMode(w, &mode) != 0) continue;
-        if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN) != 0) continue;
-        return true;
-    }
-    return false;
+    Display* x = w ? XDisplayOf(w) : nullptr;
+    if (!x) return false;
+    // The monitor must offer the size itself; its depth is the desktop's.
+    const int desktop = DesktopBitsPerPixel();
+    if (bitsPerPixel != desktop && !(bitsPerPixel == 24 && desktop == 32)) return false;
+    ScreenRect monitor;
+    if (!SwitchPrimaryMode(x, width, height, &monitor)) return false;
+    // The window takes the monitor's place and size exactly, above everything.
+    SDL_SetWindowPosition(w, monitor.x, monitor.y);
+    SDL_SetWindowSize(w, monitor.width, monitor.height);
+    SDL_RaiseWindow(w);
+    return true;
 }
 
 bool EnterDesktopFullScreen(WindowHandle window) {
@@ -103,7 +112,12 @@ bool EnterDesktopFullScreen(WindowHandle window) {
 }
 
 void LeaveFullScreen(WindowHandle window) {
-    if (SDL_Window* w = SdlWindow(window)) SDL_SetWindowFullscreen(w, 0);
+    SDL_Window* w = SdlWindow(window);
+    if (!w) return;
+    SDL_SetWindowFullscreen(w, 0);
+    // SDL puts the mode back itself; this makes sure the server has done so before
+    // the process may end.
+    if (Display* x = XDisplayOf(w)) RestoreDesktopMode(x);
 }
 
 int DisplayRefreshRate(WindowHandle window) {

@@ -344,6 +344,16 @@ WindowHandle InputGrabWindow() { return S().grabbed; }
 
 void ShowCursor(bool visible) { Backend().SetCursorVisible(visible); }
 
+bool CoverEveryMonitor(WindowHandle window) {
+    return FindWindow(window) && Backend().CoverMonitors(window);
+}
+
+std::size_t MonitorCoverCount() { return Backend().CoverCount(); }
+
+bool GetPrimaryMonitor(int* x, int* y, int* width, int* height) {
+    return Backend().PrimaryMonitor(x, y, width, height);
+}
+
 void SetCursorPos(int x, int y) { Backend().SetCursorPosition(x, y); }
 
 std::uint32_t TimeGetTime() {

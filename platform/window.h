@@ -4,6 +4,7 @@
 // The desktop itself is a backend: SDL on X11 for the program, a null one for tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -112,6 +113,14 @@ public:
     // the window now holds both (or, giving back, always); a backend without a
     // desktop has nothing to take them from.
     virtual bool Grab(WindowHandle, bool) { return true; }
+    // Full screen on every monitor: black windows over all but the primary, which
+    // follow the monitors as they come and go, their input posted to the window.
+    // False where the desktop has no monitors to cover.
+    virtual bool CoverMonitors(WindowHandle) { return false; }
+    // How many black windows there are now.
+    virtual std::size_t CoverCount() { return 0; }
+    // Where the primary monitor stands on the desktop.
+    virtual bool PrimaryMonitor(int*, int*, int*, int*) { return false; }
     // The backend's own window object (an SDL_Window for SDL), for the render device.
     virtual void* Native(WindowHandle window) = 0;
 };
@@ -191,6 +200,18 @@ bool GrabInput(WindowHandle window, bool grab, std::uint32_t patienceMillisecond
 // The window that holds the keyboard and pointer, or 0.
 WindowHandle InputGrabWindow();
 void ShowCursor(bool visible);
+// The window, a popup standing on the primary monitor, covers the desktop with every
+// other monitor: each of those gets a black window of its own, made once and never
+// drawn again, whose input (keys, buttons, pointer motion) arrives as the window's,
+// at positions relative to it. Monitors that appear get one within a frame or so,
+// ones that go away lose theirs; the black windows go with the window. False without
+// a desktop.
+bool CoverEveryMonitor(WindowHandle window);
+// The number of black windows there are now.
+std::size_t MonitorCoverCount();
+// The primary monitor's place and size on the desktop (the whole screen when the
+// desktop reports no monitors); false without a desktop.
+bool GetPrimaryMonitor(int* x, int* y, int* width, int* height);
 void SetCursorPos(int x, int y);
 
 // Milliseconds from a monotonic clock.

@@ -1,12 +1,15 @@
 // The window backend on SDL and X11. SDL makes the windows and delivers input; a
 // connection of our own to the X server gives windows their class, makes child
 // windows of another program's window, notices when such a parent goes away, and
-// searches the desktop for windows of a class.
+// searches the desktop for windows of a class. Full screen covers every monitor: black
+// windows of our own on all but the primary, whose input is the saver window's.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/monitors_x11.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -44,11 +48,46 @@ int TolerateXError(Display* display, XErrorEvent* error) {
 // handler would end the process through exit(), whose destructors then ask the dead
 // server to destroy windows and wait for its answer for ever; the run has ended, so
 // the process ends here without them.
+// When the server only dropped this program (xkill), it is still there and the
+// primary monitor would keep full screen's display mode: a new connection puts the
+// desktop's back.
 int EndWithTheDisplay(Display*) {
     static const char kWord[] = "orbsaver: the X display went away\n";
     const ssize_t written = write(2, kWord, sizeof kWord - 1);
     (void)written;
+    RestoreDesktopModeOnNewConnection();
     _exit(1);
+}
+
+// A hang-up (the terminal or session closing) ends the saver as SIGTERM and SIGINT
+// do, which SDL turns into its quit event: through the normal end, which gives the
+// monitors their modes back.
+volatile sig_atomic_t g_hangUp = 0;
+void NoteHangUp(int) { g_hangUp = 1; }
+
+// Keys typed while the pointer is over a black window and the keyboard's focus is
+// nowhere of ours (no window manager set it). SDL's own translation covers the rest.
+WPARAM KeysymVirtualKey(KeySym key) {
+    if (key >= XK_a && key <= XK_z) return static_cast<WPARAM>('A' + (key - XK_a));
+    if (key >= XK_A && key <= XK_Z) return static_cast<WPARAM>('A' + (key - XK_A));
+    if (key >= XK_0 && key <= XK_9) return static_cast<WPARAM>('0' + (key - XK_0));
+    if (key >= XK_F1 && key <= XK_F12) return VK_F1 + static_cast<WPARAM>(key - XK_F1);
+    switch (key) {
+        case XK_BackSpace: return VK_BACK;
+        case XK_Tab: return VK_TAB;
+        case XK_Return: case XK_KP_Enter: return VK_RETURN;
+        case XK_Shift_L: case XK_Shift_R: return VK_SHIFT;
+        case XK_Control_L: case XK_Control_R: return VK_CONTROL;
+        case XK_Alt_L: case XK_Alt_R: return VK_MENU;
+        case XK_Escape: return VK_ESCAPE;
+        case XK_space: return VK_SPACE;
+        case XK_Left: return VK_LEFT;
+        case XK_Up: return VK_UP;
+        case XK_Right: return VK_RIGHT;
+        case XK_Down: return VK_DOWN;
+        case XK_Super_L: case XK_Super_R: return VK_LWIN;
+        default: return VK_OEM_UNKNOWN;
+    }
 }
 
 WPARAM VirtualKey(SDL_Keycode key) {
@@ -95,9 +134,11 @@ WPARAM MouseKeys() {
 
 class SdlWindowBackend : public WindowBackend {
 public:
-    SdlWindowBackend(Display* display) : display_(display) {}
+    SdlWindowBackend(Display* display)
+        : display_(display), monitorEvents_(WatchMonitorChanges(display)) {}
 
     ~SdlWindowBackend() override {
+        covers_.reset();
         while (!windows_.empty()) Destroy(windows_.begin()->first);
         XCloseDisplay(display_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -129,6 +170,10 @@ public:
 
     void Destroy(WindowHandle handle) override {
         XSetErrorHandler(TolerateXError);
+        if (handle == coverOwner_) {
+            covers_.reset();
+            coverOwner_ = 0;
+        }
         auto it = windows_.find(handle);
         if (it == windows_.end()) return;
         if (grabbed_ == handle) grabbed_ = 0;  // a destroyed window's grabs end with it
@@ -152,6 +197,12 @@ public:
         // on a failed request about a window that has gone.
         XSetErrorHandler(TolerateXError);
         WatchChildren(post);
+        if (g_hangUp) {
+            g_hangUp = 0;
+            PostAll(post, WM_CLOSE);
+        }
+        if (monitorsChanged_ && covers_) covers_->Update();
+        monitorsChanged_ = false;
         windowEvents_ = false;
         SDL_Event ev;
         while (SDL_PollEvent(&ev)) Translate(ev, post);
@@ -173,6 +224,40 @@ public:
 
     void SetCursorVisible(bool visible) override {
         SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+        if (covers_) covers_->SetCursorVisible(visible);
+    }
+
+    bool CoverMonitors(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.sdl || it->second.child) return false;
+        Display* display = DisplayOf(it->second.sdl);
+        const Window owner = NativeId(it->second.sdl);
+        if (!display || !owner) return false;
+        XClassHint hint{};
+        std::string className;
+        if (XGetClassHint(display_, owner, &hint)) {
+            if (hint.res_class) className = hint.res_class;
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+        }
+        // The black windows' input reaches us among SDL's events, as raw X events.
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+        covers_ = std::make_unique<MonitorCovers>(display_, display, owner, className);
+        coverOwner_ = handle;
+        covers_->SetCursorVisible(SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE);
+        covers_->Update();
+        return true;
+    }
+
+    std::size_t CoverCount() override { return covers_ ? covers_->Count() : 0; }
+
+    bool PrimaryMonitor(int* x, int* y, int* width, int* height) override {
+        const ScreenRect r = CurrentMonitorLayout(display_).scene;
+        *x = r.x;
+        *y = r.y;
+        *width = r.width;
+        *height = r.height;
+        return r.width > 0 && r.height > 0;
     }
 
     void SetCursorPosition(int x, int y) override { SDL_WarpMouseGlobal(x, y); }
@@ -316,10 +401,20 @@ private:
     }
 
     // A child of another program's window dies with its parent; tell the window.
+    // Monitors that come, go or change their mode change the black windows.
     void WatchChildren(void (*post)(const Msg&)) {
         while (XPending(display_)) {
             XEvent ev;
             XNextEvent(display_, &ev);
+            if (IsMonitorChange(display_, ev, monitorEvents_)) {
+                monitorsChanged_ = true;
+                continue;
+            }
+            if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
+                // The held pointer's events, wherever it is.
+                if (grabbed_) PointerInput(ev, grabbed_, post);
+                continue;
+            }
             if (ev.type != DestroyNotify) continue;
             WindowHandle gone = 0;
             for (auto& [handle, w] : windows_) {
@@ -371,31 +466,38 @@ private:
         return windows_.size() == 1 ? windows_.begin()->first : 0;
     }
 
-    // Both grabs on SDL's own connection, so that SDL goes on receiving the events.
-    static bool TakeInput(SDL_Window* w) {
+    // The keyboard grab on SDL's own connection, so that SDL goes on receiving the
+    // keys (and their text). The pointer grab on ours: SDL lets go of a pointer grab
+    // of its connection whenever the pointer crosses its window's edge, which it does
+    // with every monitor it passes. The pointer is free to go to every monitor; its
+    // events all come to us, relative to the saver window.
+    bool TakeInput(SDL_Window* w) {
         Display* display = DisplayOf(w);
         const Window xwindow = NativeId(w);
         if (!display || !xwindow) return false;
         const int keyboard = XGrabKeyboard(display, xwindow, True, GrabModeAsync, GrabModeAsync,
                                            CurrentTime);
-        const unsigned mask = ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
-                              LeaveWindowMask | PointerMotionMask;
-        const int pointer = XGrabPointer(display, xwindow, False, mask, GrabModeAsync,
-                                         GrabModeAsync, xwindow, None, CurrentTime);
+        const unsigned mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+        const int pointer = XGrabPointer(display_, xwindow, False, mask, GrabModeAsync,
+                                         GrabModeAsync, None, None, CurrentTime);
+        XFlush(display);
         if (keyboard == GrabSuccess && pointer == GrabSuccess) return true;
         // Half a lock is none: give back the one that was had.
         if (keyboard == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
-        if (pointer == GrabSuccess) XUngrabPointer(display, CurrentTime);
+        if (pointer == GrabSuccess) XUngrabPointer(display_, CurrentTime);
         XSync(display, False);
+        XSync(display_, False);
         return false;
     }
 
-    static void Ungrab(SDL_Window* w) {
+    void Ungrab(SDL_Window* w) {
         Display* display = w ? DisplayOf(w) : nullptr;
-        if (!display) return;
-        XUngrabKeyboard(display, CurrentTime);
-        XUngrabPointer(display, CurrentTime);
-        XSync(display, False);
+        if (display) {
+            XUngrabKeyboard(display, CurrentTime);
+            XSync(display, False);
+        }
+        XUngrabPointer(display_, CurrentTime);
+        XSync(display_, False);
     }
 
     // SDL lets go of the keyboard and pointer whenever it thinks its window lost or
@@ -427,6 +529,10 @@ private:
 
     void Translate(const SDL_Event& ev, void (*post)(const Msg&)) {
         switch (ev.type) {
+            case SDL_SYSWMEVENT:
+                if (covers_ && ev.syswm.msg && ev.syswm.msg->subsystem == SDL_SYSWM_X11)
+                    CoverInput(ev.syswm.msg->msg.x11.event, post);
+                return;
             case SDL_QUIT:
                 // A termination signal or the desktop session ending.
                 PostAll(post, WM_CLOSE);
@@ -435,7 +541,12 @@ private:
                 const WindowHandle h = HandleOf(ev.window.windowID);
                 if (!h) return;
                 // SDL gives up a grab on focus and mapping changes of its own accord.
-                if (h == grabbed_) windowEvents_ = true;
+                // Taking the grab again makes the pointer cross into the window when
+                // it is on another monitor: those crossings are no reason to take it
+                // once more, which would go on for ever.
+                if (h == grabbed_ && ev.window.event != SDL_WINDOWEVENT_ENTER &&
+                    ev.window.event != SDL_WINDOWEVENT_LEAVE)
+                    windowEvents_ = true;
                 switch (ev.window.event) {
                     case SDL_WINDOWEVENT_CLOSE:
                         // The window manager's close, which Windows sends as the
@@ -523,10 +634,81 @@ private:
         }
     }
 
+    // Input over a black window is the saver window's, at the place it has relative
+    // to that window, so that the first-position rule holds wherever the pointer is.
+    void CoverInput(const XEvent& x, void (*post)(const Msg&)) {
+        if (covers_->Owns(x.xany.window)) PointerInput(x, coverOwner_, post);
+    }
+
+    void PointerInput(const XEvent& x, WindowHandle target, void (*post)(const Msg&)) {
+        auto it = windows_.find(target);
+        if (it == windows_.end() || !it->second.sdl) return;
+        int left = 0, top = 0;
+        SDL_GetWindowPosition(it->second.sdl, &left, &top);
+        switch (x.type) {
+            case MotionNotify:
+                if (motionWindow_ && motionWindow_ != target) FlushMotion(post);
+                motionWindow_ = target;
+                motionX_ = x.xmotion.x_root - left;
+                motionY_ = x.xmotion.y_root - top;
+                return;
+            case ButtonPress:
+            case ButtonRelease: {
+                FlushMotion(post);
+                const bool down = x.type == ButtonPress;
+                std::uint32_t message = 0;
+                switch (x.xbutton.button) {
+                    case Button1: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
+                    case Button3: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+                    case Button2: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+                    default: return;  // the wheel, as over the saver window
+                }
+                post(Msg{target, message, MouseKeys(),
+                         MakePointParam(x.xbutton.x_root - left, x.xbutton.y_root - top)});
+                return;
+            }
+            case KeyPress:
+            case KeyRelease: {
+                FlushMotion(post);
+                XKeyEvent key = x.xkey;
+                const WPARAM vk = KeysymVirtualKey(XLookupKeysym(&key, 0));
+                const bool down = x.type == KeyPress;
+                const bool alt = (key.state & Mod1Mask) != 0 || vk == VK_MENU;
+                std::uint32_t message = down ? WM_KEYDOWN : WM_KEYUP;
+                if (alt || vk == VK_F10) message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+                LPARAM l = 1 | ((key.keycode & 0xFF) << 16);
+                if (alt) l |= 1 << 29;
+                if (!down) l |= static_cast<LPARAM>(3u << 30);
+                post(Msg{target, message, vk, l});
+                return;
+            }
+            default:
+                return;
+        }
+    }
+
     void FlushMotion(void (*post)(const Msg&)) {
         if (!motionWindow_) return;
         const WindowHandle h = std::exchange(motionWindow_, 0);
-        if (windows_.find(h) == windows_.end()) return;
+        auto it = windows_.find(h);
+        if (it == windows_.end()) return;
+        if ((h == coverOwner_ || h == grabbed_) && it->second.sdl) {
+            // SDL reports a pointer outside its window (on another monitor, seen
+            // through a grab's crossing events) at the window's edge: the position
+            // is the pointer's own, wherever it is, so that the saver window and the
+            // black windows agree on it.
+            // Asked of the server: SDL's own idea of it misses a pointer that was
+            // put somewhere (warped) rather than moved.
+            int left = 0, top = 0, x = 0, y = 0, wx = 0, wy = 0;
+            unsigned mask = 0;
+            Window root = 0, child = 0;
+            SDL_GetWindowPosition(it->second.sdl, &left, &top);
+            if (XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &x, &y, &wx,
+                              &wy, &mask)) {
+                motionX_ = x - left;
+                motionY_ = y - top;
+            }
+        }
         post(Msg{h, WM_SETCURSOR, h, 1 | (static_cast<LPARAM>(WM_MOUSEMOVE) << 16)});
         post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
     }
@@ -535,6 +717,10 @@ private:
 
     Display* display_;
     Colormap colormap_ = 0;
+    int monitorEvents_;
+    bool monitorsChanged_ = false;
+    std::unique_ptr<MonitorCovers> covers_;
+    WindowHandle coverOwner_ = 0;  // the window whose monitors are covered
     std::map<WindowHandle, Entry> windows_;
     WindowHandle grabbed_ = 0;  // holds the keyboard and pointer
     bool windowEvents_ = false;
@@ -562,6 +748,14 @@ std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
     XSetErrorHandler(TolerateXError);
     // For every connection of the process: ours, SDL's and the GL driver's.
     XSetIOErrorHandler(EndWithTheDisplay);
+    struct sigaction hangUp {};
+    sigaction(SIGHUP, nullptr, &hangUp);
+    if (hangUp.sa_handler == SIG_DFL) {
+        hangUp.sa_handler = NoteHangUp;
+        sigemptyset(&hangUp.sa_mask);
+        hangUp.sa_flags = 0;
+        sigaction(SIGHUP, &hangUp, nullptr);
+    }
     return std::make_unique<SdlWindowBackend>(display);
 }
 

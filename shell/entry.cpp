@@ -167,13 +167,18 @@ bool CreateSaverWindow() {
     const bool popup = shell.mode == settings::SaverMode::Saver && !shell.hosted;
     const std::uint32_t style =
         platform::WS_VISIBLE | (popup ? platform::WS_POPUP : platform::WS_CHILD);
+    // Full screen stands on the primary monitor, the one whose mode it may change; the
+    // other monitors get black windows.
+    int x = 0, y = 0, w = 0, h = 0;
+    if (popup && !platform::GetPrimaryMonitor(&x, &y, &w, &h)) x = y = 0;
     const platform::WindowHandle window =
-        platform::CreateWindow(kSaverWindowClass, style, 0, 0,
+        platform::CreateWindow(kSaverWindowClass, style, x, y,
                                shell.ViewWidth * shell.windowPixelScale,
                                shell.ViewHeight * shell.windowPixelScale,
                                popup ? 0 : shell.parentWindow);
     if (!window) return false;
     shell.SaverWindow = window;
+    if (popup) platform::CoverEveryMonitor(window);
     return true;
 }
 
@@ -373,12 +378,15 @@ int RunProgram(int argc, const char* const* argv) {
     static engine::DevicePromptPainter promptPainter;
     SetSaverPasswordPainter(&promptPainter);
     engine::Device().ShowFrameRate = shell.preparedShowFrameRate ? 1 : 0;
+    // A start that fails after the device took the monitor gives its mode back.
     if (shell.mode == settings::SaverMode::Saver &&
         !sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) {
+        engine::ReleaseRenderDevice();
         return kExitFailure;
     }
     if (!engine::BuildScene()) {
         Fail("cannot build the scene");
+        engine::ReleaseRenderDevice();
         return kExitFailure;
     }
 
