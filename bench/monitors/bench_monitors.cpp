@@ -30,14 +30,10 @@
 #include "shell/frame_pacer.h"
 #include "sprites/surface_set.h"
 #include "support/dummy_xserver.h"
+#include "../saver_bench.h"
 
 namespace {
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
 
 // User and system time of another process, from /proc.
 double ProcessCpuSeconds(pid_t pid) {
@@ -86,7 +82,7 @@ Result Measure(double seconds, pid_t server) {
     shell::RunMainLoop(TimedStep);
     g_frames = 0;
     g_frameSeconds = 0;
-    const double cpu0 = CpuSeconds(), server0 = ProcessCpuSeconds(server);
+    const double cpu0 = bench::CpuSeconds(), server0 = ProcessCpuSeconds(server);
     const std::int64_t start = platform::MonotonicMicroseconds();
     g_end = start + static_cast<std::int64_t>(seconds * 1e6);
     shell::RunMainLoop(TimedStep);
@@ -94,35 +90,14 @@ Result Measure(double seconds, pid_t server) {
     Result r;
     r.fps = g_frames / wall;
     r.frameMs = g_frames ? g_frameSeconds / g_frames * 1000.0 : 0;
-    r.cpu = (CpuSeconds() - cpu0) / wall * 100.0;
+    r.cpu = (bench::CpuSeconds() - cpu0) / wall * 100.0;
     r.server = (ProcessCpuSeconds(server) - server0) / wall * 100.0;
     return r;
 }
 
 bool SetUp() {
-    settings::SceneSettings& s = settings::Settings();
-    settings::InitialiseSettings(s, platform::DataDirectory(), 1252);
-    settings::ApplyFirstRunDefaults(s);
-    settings::ViewState& view = settings::View();
-    view.mode = settings::SaverMode::Saver;
-    view.ViewWidth = 800;
-    view.ViewHeight = 600;
-    view.ViewScale = 1.0;
-    view.ScrollStep = 8;
     // The full-screen saver's window: on the primary, the other monitors covered.
-    if (!shell::CreateSaverWindow()) return false;
-    // Drawn into the 800 x 600 window, so that no mode switch differs between cases.
-    engine::RenderDevice& d = engine::Device();
-    engine::ResetRenderDevice();
-    d.windowedRequest = 1;
-    d.renderQuality = 137;
-    if (!engine::CreateWindowedDevice(view.SaverWindow) || !engine::Create3DDevice()) return false;
-    settings::CreateSharedFonts(s, view.fonts);
-    d.ShowFrameRate = 1;
-    if (!sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) return false;
-    engine::PrepareOverlayTexts();
-    engine::StartFrameRateClock(platform::TimeGetTime());
-    return engine::BuildScene();
+    return bench::StartSaverView() && engine::BuildScene();
 }
 
 double Median(std::vector<double> v) {

@@ -26,6 +26,7 @@
 #include "settings/store.h"
 #include "shell/entry.h"
 #include "shell/frame_pacer.h"
+#include "../saver_bench.h"
 #include "sprites/surface_set.h"
 
 namespace {
@@ -44,11 +45,6 @@ struct Result {
     double fps = 0, cpu = 0;
 };
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
 
 std::int64_t g_end = 0;
 long g_frames = 0;
@@ -76,36 +72,16 @@ Result Measure(double seconds, bool paced) {
     g_end = platform::MonotonicMicroseconds() + 1'000'000;
     shell::RunMainLoop(TimedStep);
     g_frames = 0;
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = bench::CpuSeconds();
     const std::int64_t start = platform::MonotonicMicroseconds();
     g_end = start + static_cast<std::int64_t>(seconds * 1e6);
     shell::RunMainLoop(TimedStep);
     const double wall = (platform::MonotonicMicroseconds() - start) / 1e6;
-    return {g_frames / wall, (CpuSeconds() - cpu0) / wall * 100.0};
+    return {g_frames / wall, (bench::CpuSeconds() - cpu0) / wall * 100.0};
 }
 
 bool SetUp(const std::string& cube) {
-    settings::SceneSettings& s = settings::Settings();
-    settings::InitialiseSettings(s, platform::DataDirectory(), 1252);
-    settings::ApplyFirstRunDefaults(s);
-    settings::ViewState& view = settings::View();
-    view.mode = settings::SaverMode::Saver;
-    view.ViewWidth = 800;
-    view.ViewHeight = 600;
-    view.ViewScale = 1.0;
-    view.ScrollStep = 8;
-    if (!shell::CreateSaverWindow()) return false;
-    // Drawn windowed into the 800 x 600 window, whatever display modes there are.
-    engine::RenderDevice& d = engine::Device();
-    engine::ResetRenderDevice();
-    d.windowedRequest = 1;
-    d.renderQuality = 137;
-    if (!engine::CreateWindowedDevice(view.SaverWindow) || !engine::Create3DDevice()) return false;
-    settings::CreateSharedFonts(s, view.fonts);
-    d.ShowFrameRate = 1;
-    if (!sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) return false;
-    engine::PrepareOverlayTexts();
-    engine::StartFrameRateClock(platform::TimeGetTime());
+    if (!bench::StartSaverView()) return false;
     std::ofstream(cube) << kCube;
     return true;
 }

@@ -1,0 +1,52 @@
+// What the benchmarks of the saver's own loop share: the full-screen saver's scene
+// made in an 800 x 600 window, and the CPU time the process has used.
+#pragma once
+
+#include <sys/resource.h>
+
+#include "engine/device.h"
+#include "engine/frame.h"
+#include "engine/overlay.h"
+#include "engine/scene.h"
+#include "platform/data_dir.h"
+#include "settings/store.h"
+#include "shell/entry.h"
+#include "sprites/surface_set.h"
+
+namespace bench {
+
+// User and system time of this process, every thread, in seconds.
+inline double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+// The saver's window and render device with the first run's settings, the banner and
+// the frame counter on. The device draws windowed into the 800 x 600 window, so that
+// no display mode differs between the cases compared. The scene is left to the caller.
+inline bool StartSaverView() {
+    settings::SceneSettings& s = settings::Settings();
+    settings::InitialiseSettings(s, platform::DataDirectory(), 1252);
+    settings::ApplyFirstRunDefaults(s);
+    settings::ViewState& view = settings::View();
+    view.mode = settings::SaverMode::Saver;
+    view.ViewWidth = 800;
+    view.ViewHeight = 600;
+    view.ViewScale = 1.0;
+    view.ScrollStep = 8;
+    if (!shell::CreateSaverWindow()) return false;
+    engine::RenderDevice& d = engine::Device();
+    engine::ResetRenderDevice();
+    d.windowedRequest = 1;
+    d.renderQuality = 137;
+    if (!engine::CreateWindowedDevice(view.SaverWindow) || !engine::Create3DDevice()) return false;
+    settings::CreateSharedFonts(s, view.fonts);
+    d.ShowFrameRate = 1;
+    if (!sprites::LoadSpriteScript("PATSCRIPT1", "PATSCRIPT", sprites::TheSurfaceSet())) return false;
+    engine::PrepareOverlayTexts();
+    engine::StartFrameRateClock(platform::TimeGetTime());
+    return true;
+}
+
+}  // namespace bench
