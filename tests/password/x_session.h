@@ -26,6 +26,8 @@
 #include <X11/keysym.h>
 // clang-format on
 
+#include "../support/spawn_x_server.h"
+
 extern char** environ;
 
 namespace xsession {
@@ -82,28 +84,11 @@ inline void Kill(pid_t pid) {
 class PrivateXServer {
   public:
     PrivateXServer(int width, int height) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        const std::string fd = std::to_string(fds[1]);
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd,     "-screen",
-                                         "0",             screen,       "-nolisten", "tcp",
-                                         "+extension",    "GLX",        "+render", "-noreset"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        // The server writes its display number once it takes connections.
-        std::string number;
-        char c = 0;
-        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-        close(fds[0]);
+        const std::string number = SpawnXServer({"/usr/bin/Xvfb", "-screen", "0", screen,
+                                                 "-nolisten", "tcp", "+extension", "GLX",
+                                                 "+render", "-noreset"},
+                                                false, &pid_);
         if (!number.empty()) display_ = ":" + number;
     }
     ~PrivateXServer() {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "spawn_x_server.h"
 
 namespace xsession {
 
@@ -52,30 +52,13 @@ class DummyXServer {
         dir_ = fs::temp_directory_path() / ("orbsaver-xorg-" + std::to_string(getpid()));
         fs::create_directories(dir_);
         std::ofstream(dir_ / "xorg.conf") << kDummyXorgConfig;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        std::vector<std::string> args = {"/usr/bin/Xorg", "-displayfd", std::to_string(fds[1]),
-                                         "-noreset", "-nolisten", "tcp",
+        std::vector<std::string> args = {"/usr/bin/Xorg", "-noreset", "-nolisten", "tcp",
                                          // The console stays as it is.
                                          "-sharevts", "-novtswitch", "-config",
                                          (dir_ / "xorg.conf").string(), "-logfile",
                                          (dir_ / "log").string()};
         args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        std::string number;
-        char c = 0;
-        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-        close(fds[0]);
+        const std::string number = SpawnXServer(std::move(args), true, &pid_);
         if (number.empty()) {
             reason_ = "Xorg with the dummy driver does not start here (see its log)";
             std::ifstream log(dir_ / "log");
