@@ -4,6 +4,11 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/overlay.h"
@@ -47,6 +52,19 @@ inline bool StartSaverView() {
     engine::PrepareOverlayTexts();
     engine::StartFrameRateClock(platform::TimeGetTime());
     return true;
+}
+
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The command line's "--runs N" and "--seconds S", each where it is given.
+inline void ReadRunsAndSeconds(int argc, char** argv, int* runs, double* seconds) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (!std::strcmp(argv[i], "--runs")) *runs = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--seconds")) *seconds = std::max(0.5, std::atof(argv[++i]));
+    }
 }
 
 }  // namespace bench

@@ -100,20 +100,12 @@ bool SetUp() {
     return bench::StartSaverView() && engine::BuildScene();
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = 5;
     double seconds = 5;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--seconds")) seconds = std::max(0.5, std::atof(argv[++i]));
-    }
+    bench::ReadRunsAndSeconds(argc, argv, &runs, &seconds);
     unsetenv("DISPLAY");
     xsession::DummyXServer server({});
     if (server.display().empty()) {
@@ -161,7 +153,7 @@ int main(int argc, char** argv) {
                 runs);
     for (const Case& c : cases) {
         std::printf("  %-16s %8zu %12.1f %10.2f %10.1f %% %12.1f %%\n", c.name, c.covers,
-                    Median(c.fps), Median(c.frameMs), Median(c.cpu), Median(c.server));
+                    bench::Median(c.fps), bench::Median(c.frameMs), bench::Median(c.cpu), bench::Median(c.server));
     }
     engine::ReleaseRenderDevice();
     engine::ReleaseScene();

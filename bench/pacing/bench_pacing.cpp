@@ -94,20 +94,12 @@ void UseModel(const std::string& path) {
     engine::BuildScene();
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = 5;
     double seconds = 10;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--seconds")) seconds = std::max(0.5, std::atof(argv[++i]));
-    }
+    bench::ReadRunsAndSeconds(argc, argv, &runs, &seconds);
     const std::string cube = "/tmp/bench_pacing_cube_" + std::to_string(getpid()) + ".x";
     if (!SetUp(cube)) {
         std::fprintf(stderr, "bench_pacing: no window or no OpenGL 3.3\n");
@@ -143,11 +135,11 @@ int main(int argc, char** argv) {
     }
     std::printf("\nmedians of %d runs            frames/s   CPU share of one core\n", runs);
     for (const Case& c : cases) {
-        std::printf("  %-24s %9.1f   %6.1f %%\n", c.name, Median(c.fps), Median(c.cpu));
+        std::printf("  %-24s %9.1f   %6.1f %%\n", c.name, bench::Median(c.fps), bench::Median(c.cpu));
     }
     std::printf("paced against unpaced: cube %.2f of the CPU, default scene %.2f\n",
-                Median(cases[0].cpu) / std::max(1e-9, Median(cases[1].cpu)),
-                Median(cases[2].cpu) / std::max(1e-9, Median(cases[3].cpu)));
+                bench::Median(cases[0].cpu) / std::max(1e-9, bench::Median(cases[1].cpu)),
+                bench::Median(cases[2].cpu) / std::max(1e-9, bench::Median(cases[3].cpu)));
     std::remove(cube.c_str());
     engine::ReleaseRenderDevice();
     engine::ReleaseScene();
