@@ -136,6 +136,19 @@ void Put16(std::vector<std::uint8_t>* out, std::uint16_t v) {
     out->push_back(static_cast<std::uint8_t>(v));
 }
 
+// The longest delta time a variable-length quantity holds (four bytes of seven bits).
+constexpr std::uint64_t kMaxDelta = 0x0FFFFFFF;
+
+// Writes a delta time that may be longer than one quantity holds, as dropped events
+// can leave it: the time beyond goes into empty text events, which sound nothing.
+void PutDelta(std::vector<std::uint8_t>* out, std::uint64_t ticks) {
+    for (; ticks > kMaxDelta; ticks -= kMaxDelta) {
+        PutVlq(out, static_cast<std::uint32_t>(kMaxDelta));
+        out->insert(out->end(), {0xFF, 0x01, 0x00});
+    }
+    PutVlq(out, static_cast<std::uint32_t>(ticks));
+}
+
 // Writes one track chunk: the given events, minus any end of track and, where asked,
 // minus tempo changes (their time passes on to the next event), then one end of track.
 void WriteTrack(const Track& events, const std::vector<std::uint8_t>& prefix, bool dropTempo,
@@ -147,14 +160,14 @@ void WriteTrack(const Track& events, const std::vector<std::uint8_t>& prefix, bo
     for (const Event& e : events) {
         carried += e.delta;
         if (IsEndOfTrack(e) || (dropTempo && IsTempo(e))) continue;
-        PutVlq(out, static_cast<std::uint32_t>(carried));
+        PutDelta(out, carried);
         carried = 0;
         out->push_back(e.status);
         if (e.status == 0xFF) out->push_back(e.metaType);
         if (e.status >= 0xF0) PutVlq(out, static_cast<std::uint32_t>(e.data.size()));
         out->insert(out->end(), e.data.begin(), e.data.end());
     }
-    PutVlq(out, static_cast<std::uint32_t>(carried));
+    PutDelta(out, carried);
     out->insert(out->end(), {0xFF, 0x2F, 0x00});
     const std::uint32_t length = static_cast<std::uint32_t>(out->size() - start);
     for (int i = 0; i < 4; ++i)

@@ -109,6 +109,28 @@ TEST(MidiFile, TurnsSmpteTimeIntoTicksPerQuarterWithOneTempo) {
     EXPECT_EQ(out, expected);
 }
 
+// Dropped events pass their time on: two deltas of the longest kind around a dropped
+// tempo change (or end of track) make more time than one delta holds. The time beyond
+// goes into an empty text event, and the result reads back to exactly itself.
+TEST(MidiFile, TimeLeftByDroppedEventsLongerThanOneDeltaIsKept) {
+    const ByteList maxDelta = {0xFF, 0xFF, 0xFF, 0x7F};
+    ByteList events = maxDelta;
+    events.insert(events.end(), {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
+    events.insert(events.end(), maxDelta.begin(), maxDelta.end());
+    events.insert(events.end(), {0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00});
+    ByteList out;
+    ASSERT_EQ(Normalize(Join({Header(0, 1, 0xE728), Track(events)}), &out), MidiError::kOk);
+    ByteList expected = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40};
+    expected.insert(expected.end(), maxDelta.begin(), maxDelta.end());
+    expected.insert(expected.end(), {0xFF, 0x01, 0x00});
+    expected.insert(expected.end(), maxDelta.begin(), maxDelta.end());
+    expected.insert(expected.end(), {0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00});
+    EXPECT_EQ(out, Join({Header(0, 1, 1000), Track(expected)}));
+    ByteList again;
+    ASSERT_EQ(Normalize(out, &again), MidiError::kOk);
+    EXPECT_EQ(again, out);
+}
+
 TEST(MidiFile, PlaysTheSequencesOfFormatTwoOneAfterAnother) {
     const ByteList a = {0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x10, 0xFF, 0x2F, 0x00};
     const ByteList b = {0x00, 0x90, 64, 100, 0x60, 0x80, 64, 0, 0x00, 0xFF, 0x2F, 0x00};
