@@ -45,7 +45,6 @@ struct Result {
     double fps = 0, cpu = 0;
 };
 
-
 std::int64_t g_end = 0;
 long g_frames = 0;
 

@@ -6,21 +6,15 @@
 #include <cstdio>
 #include <string>
 
+#include "../support/utf16_files.h"
 #include "platform/reg_file.h"
 
 using namespace platform;
+using regtest::Utf16BigEndianFile;
+using regtest::Utf16File;
+using regtest::Utf16FileWithNul;
 
 namespace {
-
-// A 5.00 file as the registry editor exports it: UTF-16LE after its mark.
-std::string Utf16File(std::u16string_view text) {
-    std::string out = "\xFF\xFE";
-    for (char16_t c : text) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
-    return out;
-}
 
 std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
@@ -121,14 +115,8 @@ TEST(RegFileRead, RefusesBrokenFilesWithTheirReason) {
     const std::string good = Utf16File(kHeader + u"[K]\r\n\"A\"=\"1\"\r\n");
     std::string lone = Utf16File(kHeader + u"[K]\r\n\"A\"=\"1\"\r\n");
     lone.insert(lone.size() - 8, "\x00\xDC", 2);
-    std::string nul = Utf16File(kHeader + u"[K]\r\n\"A\"=\"1");
-    nul.append("\0\0", 2);
-    nul += Utf16File(u"2\"\r\n").substr(2);
-    std::string bigEndian = "\xFE\xFF";
-    for (char16_t c : kHeader) {
-        bigEndian.push_back(static_cast<char>(c >> 8));
-        bigEndian.push_back(static_cast<char>(c & 0xFF));
-    }
+    const std::string nul = Utf16FileWithNul(kHeader + u"[K]\r\n\"A\"=\"1", u"2\"\r\n");
+    const std::string bigEndian = Utf16BigEndianFile(kHeader);
     const std::string longLine = "Windows Registry Editor Version 5.00\r\n[K]\r\n\"A\"=\"" +
                                  std::string(1 << 20, 'x') + "\"\r\n";
     const struct {

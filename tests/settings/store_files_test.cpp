@@ -9,11 +9,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "../support/utf16_files.h"
 #include "platform/registry.h"
 #include "settings/store.h"
 
 using namespace settings;
 using namespace platform;
+using regtest::Utf16BigEndianFile;
+using regtest::Utf16File;
+using regtest::Utf16FileWithNul;
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,15 +45,6 @@ struct Record {
     }
     SceneSettings s;
 };
-
-std::string Utf16File(std::u16string_view text) {
-    std::string out = "\xFF\xFE";
-    for (char16_t c : text) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
-    return out;
-}
 
 class StoreFiles : public ::testing::Test {
   protected:
@@ -167,14 +162,8 @@ TEST_F(StoreFiles, ABroken5FileIsNeitherReadNorWritten) {
     const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n";
     std::string lone = Utf16File(head + u"\"ROT_Y\"=\"    25\"\r\n");
     lone.insert(lone.size() - 6, "\x01\xD8", 2);
-    std::string nul = Utf16File(head + u"\"ROT_Y\"=\"  ");
-    nul.append("\0\0", 2);
-    nul += Utf16File(u"25\"\r\n").substr(2);
-    std::string bigEndian = "\xFE\xFF";
-    for (char16_t c : head) {
-        bigEndian.push_back(static_cast<char>(c >> 8));
-        bigEndian.push_back(static_cast<char>(c & 0xFF));
-    }
+    const std::string nul = Utf16FileWithNul(head + u"\"ROT_Y\"=\"  ", u"25\"\r\n");
+    const std::string bigEndian = Utf16BigEndianFile(head);
     const std::string longLine =
         Utf16File(head + u"\"X_NM\"=\"" + std::u16string(600000, u'a') + u"\"\r\n");
     const std::pair<const char*, std::string> cases[] = {
