@@ -15,7 +15,9 @@
 #include "engine/scene.h"
 #include "platform/data_dir.h"
 #include "settings/store.h"
+#include "platform/window.h"
 #include "shell/entry.h"
+#include "shell/frame_pacer.h"
 #include "sprites/surface_set.h"
 
 namespace bench {
@@ -52,6 +54,46 @@ inline bool StartSaverView() {
     engine::PrepareOverlayTexts();
     engine::StartFrameRateClock(platform::TimeGetTime());
     return true;
+}
+
+namespace detail {
+inline std::int64_t loopEnd = 0;
+inline long frames = 0;
+inline double frameSeconds = 0;
+
+inline bool CountedFrame() {
+    const std::int64_t start = platform::MonotonicMicroseconds();
+    engine::ResetFrameVelocities();
+    if (!engine::UpdateFrame()) return false;
+    frameSeconds += (platform::MonotonicMicroseconds() - start) / 1e6;
+    ++frames;
+    return true;
+}
+
+// The saver's frame step, ending the loop once the time is up.
+inline void TimedStep() {
+    if (platform::MonotonicMicroseconds() >= loopEnd) {
+        platform::PostQuitMessage(0);
+        return;
+    }
+    shell::PacedFrameStep(shell::Pacer(), CountedFrame);
+}
+}  // namespace detail
+
+// What a run of the saver's loop made: its frames, and the time they took to make.
+struct LoopRun {
+    long frames = 0;
+    double frameSeconds = 0;
+};
+
+// Runs the saver's real message loop, with the frame pacer as it is set, for the given
+// time.
+inline LoopRun RunSaverLoop(double seconds) {
+    detail::frames = 0;
+    detail::frameSeconds = 0;
+    detail::loopEnd = platform::MonotonicMicroseconds() + static_cast<std::int64_t>(seconds * 1e6);
+    shell::RunMainLoop(detail::TimedStep);
+    return {detail::frames, detail::frameSeconds};
 }
 
 inline double Median(std::vector<double> v) {

@@ -52,44 +52,19 @@ double ProcessCpuSeconds(pid_t pid) {
     return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-std::int64_t g_end = 0;
-long g_frames = 0;
-double g_frameSeconds = 0;
-
-bool CountedFrame() {
-    const std::int64_t start = platform::MonotonicMicroseconds();
-    engine::ResetFrameVelocities();
-    if (!engine::UpdateFrame()) return false;
-    g_frameSeconds += (platform::MonotonicMicroseconds() - start) / 1e6;
-    ++g_frames;
-    return true;
-}
-
-void TimedStep() {
-    if (platform::MonotonicMicroseconds() >= g_end) {
-        platform::PostQuitMessage(0);
-        return;
-    }
-    shell::PacedFrameStep(shell::Pacer(), CountedFrame);
-}
-
 struct Result {
     double fps = 0, frameMs = 0, cpu = 0, server = 0;
 };
 
 Result Measure(double seconds, pid_t server) {
-    g_end = platform::MonotonicMicroseconds() + 1'000'000;  // settle after the change
-    shell::RunMainLoop(TimedStep);
-    g_frames = 0;
-    g_frameSeconds = 0;
+    bench::RunSaverLoop(1);  // settle after the change
     const double cpu0 = bench::CpuSeconds(), server0 = ProcessCpuSeconds(server);
     const std::int64_t start = platform::MonotonicMicroseconds();
-    g_end = start + static_cast<std::int64_t>(seconds * 1e6);
-    shell::RunMainLoop(TimedStep);
+    const bench::LoopRun run = bench::RunSaverLoop(seconds);
     const double wall = (platform::MonotonicMicroseconds() - start) / 1e6;
     Result r;
-    r.fps = g_frames / wall;
-    r.frameMs = g_frames ? g_frameSeconds / g_frames * 1000.0 : 0;
+    r.fps = run.frames / wall;
+    r.frameMs = run.frames ? run.frameSeconds / run.frames * 1000.0 : 0;
     r.cpu = (bench::CpuSeconds() - cpu0) / wall * 100.0;
     r.server = (ProcessCpuSeconds(server) - server0) / wall * 100.0;
     return r;

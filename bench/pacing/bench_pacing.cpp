@@ -45,38 +45,16 @@ struct Result {
     double fps = 0, cpu = 0;
 };
 
-std::int64_t g_end = 0;
-long g_frames = 0;
-
-bool CountedFrame() {
-    engine::ResetFrameVelocities();
-    if (!engine::UpdateFrame()) return false;
-    ++g_frames;
-    return true;
-}
-
-// The saver's frame step, ending the loop once the time is up.
-void TimedStep() {
-    if (platform::MonotonicMicroseconds() >= g_end) {
-        platform::PostQuitMessage(0);
-        return;
-    }
-    shell::PacedFrameStep(shell::Pacer(), CountedFrame);
-}
-
 Result Measure(double seconds, bool paced) {
     shell::Pacer().SetEnabled(paced);
     // A second of frames first, so that every picture is on the GPU and the
     // renderer's shader variants are made.
-    g_end = platform::MonotonicMicroseconds() + 1'000'000;
-    shell::RunMainLoop(TimedStep);
-    g_frames = 0;
+    bench::RunSaverLoop(1);
     const double cpu0 = bench::CpuSeconds();
     const std::int64_t start = platform::MonotonicMicroseconds();
-    g_end = start + static_cast<std::int64_t>(seconds * 1e6);
-    shell::RunMainLoop(TimedStep);
+    const bench::LoopRun run = bench::RunSaverLoop(seconds);
     const double wall = (platform::MonotonicMicroseconds() - start) / 1e6;
-    return {g_frames / wall, (bench::CpuSeconds() - cpu0) / wall * 100.0};
+    return {run.frames / wall, (bench::CpuSeconds() - cpu0) / wall * 100.0};
 }
 
 bool SetUp(const std::string& cube) {
