@@ -6,7 +6,7 @@
 #include <functional>
 #include <span>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 
 namespace config {
 

@@ -15,13 +15,14 @@
 #include "engine/device.h"
 #include "engine/scene.h"
 #include "platform/audio/sequencer.h"
-#include "platform/data_dir.h"
-#include "platform/registry.h"
-#include "platform/text.h"
+#include "platform/data_dir/data_dir.h"
+#include "platform/registry/registry.h"
+#include "platform/text/text.h"
 #include "settings/step_file.h"
 #include "settings/store.h"
 #include "settings/view_state.h"
 #include "sound/sound.h"
+#include "platform/report/report.h"
 
 namespace config {
 
@@ -136,7 +137,7 @@ void OnInitDialog(WindowHandle dialog) {
     // 3. The controls at their places; the preview area becomes the saver window's parent.
     for (const Placed& p : kControls) d.CreateControl(dialog, p.id, p.kind, p.rect, 0);
     settings::View().parentWindow = d.NativeWindowId(dialog, kPreviewArea);
-    settings::View().windowPixelScale = d.ScaleFactor();
+    settings::View().windowPixelScale = d.PixelScale();
 
     // 4. The current row's frames, BACK at row 0, and the animation switch.
     const settings::StepRow& row = CurrentStepRow(s);
@@ -337,14 +338,13 @@ void PumpProgramMessages() {
 
 int RunConfigDialog() {
     if (!Dialogs().Available()) {
-        std::fputs("orbsaver: the configuration dialog needs a display, and none can be opened\n",
-                   stderr);
+        platform::Report("orbsaver: the configuration dialog needs a display, and none can be opened");
         return 1;
     }
     const WindowHandle dialog =
         CreateDialogWindow(ConfigDialogProc, 0, Rect{0, 0, kDialogWidth, kDialogHeight});
     if (!dialog) {
-        std::fputs("orbsaver: the configuration dialog cannot be made\n", stderr);
+        platform::Report("orbsaver: the configuration dialog cannot be made");
         return 1;
     }
     RunModalDialog(dialog, PumpProgramMessages);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 
 namespace config {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/text.h"
+#include "platform/text/text.h"
 #include "settings/scene_settings.h"
 
 namespace config {

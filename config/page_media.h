@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "settings/scene_settings.h"
 
 namespace config {

@@ -12,7 +12,7 @@
 #include "engine/frame.h"
 #include "engine/overlay.h"
 #include "engine/scene.h"
-#include "platform/text.h"
+#include "platform/text/text.h"
 #include "settings/view_state.h"
 
 namespace config {

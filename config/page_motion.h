@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "settings/scene_settings.h"
 
 namespace config {

@@ -7,7 +7,7 @@
 #include "config/config_dialog.h"
 #include "config/page_motion.h"
 #include "engine/frame.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 
 namespace config {
 

@@ -6,6 +6,7 @@
 
 #include "settings/scene_settings.h"
 #include "settings/view_state.h"
+#include "platform/report/report.h"
 
 namespace engine {
 
@@ -15,8 +16,7 @@ namespace {
 // preview whose host window went away while the device started has simply ended.
 [[noreturn]] void EndProcess(const char* what) {
     if (!platform::IsWindowAlive(settings::View().SaverWindow)) std::_Exit(0);
-    std::fprintf(stderr, "orbsaver: %s\n", what);
-    std::fflush(stderr);
+    platform::Report(std::string("orbsaver: ") + what);
     std::_Exit(1);
 }
 
@@ -201,7 +201,7 @@ bool Create3DDevice() {
         for (char& c : error) {
             if (c == '\n' || c == '\r') c = ' ';
         }
-        std::fprintf(stderr, "orbsaver: %s\n", error.c_str());
+        platform::Report("orbsaver: " + error);
         ReleaseRenderDevice();
         return false;
     }

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/gl_surface.h"
+#include "platform/gl_surface/gl_surface.h"
 #include "platform/rm/device.h"
 #include "platform/rm/overlay2d.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace engine {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/text.h"
+#include "platform/text/text.h"
 #include "settings/scene_settings.h"
 #include "settings/view_state.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/fonts.h"
+#include "platform/fonts/fonts.h"
 #include "sprites/surface_set.h"
 
 namespace engine {

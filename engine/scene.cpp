@@ -6,6 +6,7 @@
 
 #include "engine/device.h"
 #include "settings/scene_settings.h"
+#include "platform/report/report.h"
 
 namespace engine {
 
@@ -29,7 +30,7 @@ void Place(rm::Frame* frame, const rm::Frame* ref) {
 // A file that cannot be read leaves its part of the scene empty; a word on stderr
 // tells the user why the model or picture is missing.
 void Report(const char* what, const std::string& path, const std::string& error) {
-    std::fprintf(stderr, "orbsaver: %s %s: %s\n", what, path.c_str(), error.c_str());
+    platform::Report(std::string("orbsaver: ") + what + " " + path + ": " + error);
 }
 
 // Loads a picture named by a stored path; null, with a word on stderr when asked,

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/text.h"
+#include "platform/text/text.h"
 
 namespace settings {
 

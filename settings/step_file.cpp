@@ -20,8 +20,9 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "settings/store.h"
+#include "platform/report/report.h"
 
 namespace settings {
 
@@ -233,7 +234,7 @@ bool LoadWholeStepTableFile(StepTable& table, const std::string& path, std::stri
 void SaveStepTableFile() {
     std::string error;
     if (!SaveStepTableFile(Settings().AN_VEC, kStepTableFileName, &error)) {
-        std::fprintf(stderr, "orbsaver: the step table is not saved: %s\n", error.c_str());
+        platform::Report("orbsaver: the step table is not saved: " + error);
     }
 }
 

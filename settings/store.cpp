@@ -1,5 +1,6 @@
 // The table of stored values and LoadOrSaveSettings, which walks it.
 #include "settings/store.h"
+#include "platform/report/report.h"
 
 #include <algorithm>
 #include <climits>
@@ -103,8 +104,8 @@ void TakeMissingDefault(SceneSettings& s, const StoredValue& v) {
 // into the same buffer could not; the user hears of it, since the setting then takes
 // its default.
 void TellTooWide(const StoredValue& v, std::uint32_t size) {
-    std::fprintf(stderr, "orbsaver: the stored %s is %u bytes, wider than its buffer; it is not read\n",
-                 v.name, static_cast<unsigned>(size));
+    platform::Report(std::string("orbsaver: the stored ") + v.name + " is " + std::to_string(size) +
+                     " bytes, wider than its buffer; it is not read");
 }
 
 void LoadValue(SceneSettings& s, platform::RegistryKey& key, const StoredValue& v) {

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "settings/scene_settings.h"
 
 namespace settings {

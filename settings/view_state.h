@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/fonts.h"
-#include "platform/window.h"
+#include "platform/fonts/fonts.h"
+#include "platform/window/window.h"
 #include "settings/scene_settings.h"
 
 namespace settings {
@@ -38,8 +38,9 @@ struct ViewState {
     platform::TextExtent MessageExtent;
     std::uint64_t parentWindow = 0;
     // The saver window's pixels per view pixel: 2 inside a dialog on a screen that
-    // GTK scales twice. The scene is made at the view's size and stretched onto them.
-    std::int32_t windowPixelScale = 1;
+    // the desktop scales twice (1.25 or 1.5 where it scales by a part). The scene is
+    // made at the view's size and stretched onto them.
+    double windowPixelScale = 1;
     platform::WindowHandle SaverWindow = 0;
     // Full-screen saving inside a window of a screen-saver host (XScreenSaver):
     // the scene at the window's size, no input, no opening sound.

@@ -1,8 +1,8 @@
 // The About box, and the routine through which the program runs its modal dialogs.
 #pragma once
 
-#include "platform/picture_dialog.h"
-#include "platform/window.h"
+#include "platform/dialog/picture_dialog.h"
+#include "platform/window/window.h"
 
 namespace shell {
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +19,8 @@
 #include "engine/overlay.h"
 #include "engine/password_prompt.h"
 #include "engine/scene.h"
-#include "platform/data_dir.h"
-#include "platform/text.h"
+#include "platform/data_dir/data_dir.h"
+#include "platform/text/text.h"
 #include "settings/store.h"
 #include "sprites/surface_set.h"
 #include "platform/audio/sequencer.h"
@@ -28,10 +29,16 @@
 #include "sound/sound.h"
 #include "shell/frame_pacer.h"
 #include "shell/saver_window.h"
+#include "platform/report/report.h"
 
 namespace shell {
 
 namespace {
+
+// A length of the view in the saver window's pixels, rounded to the nearest one.
+int ScaledPixels(int viewPixels, double scale) {
+    return static_cast<int>(std::lround(viewPixels * scale));
+}
 
 // How long a frame that could not be made waits for a message.
 constexpr int kIdleFrameMilliseconds = 16;
@@ -47,7 +54,7 @@ bool SaverFrame() {
     return engine::UpdateFrame();
 }
 
-void Fail(const char* what) { std::fprintf(stderr, "orbsaver: %s\n", what); }
+void Fail(const char* what) { platform::Report(std::string("orbsaver: ") + what); }
 
 bool CheckPassword(platform::WindowHandle window) { return CheckSaverPassword(window); }
 std::uint32_t OpenMusicDevice() { return sound::MusicDevice(); }
@@ -140,8 +147,7 @@ bool TakeScreenLock(platform::WindowHandle window, platform::Registry& store,
     Input().locked = false;
     if (ReadPasswordRequest(store) == 0) return true;
     if (const std::string problem = store.ReadProblem(); !problem.empty()) {
-        std::fprintf(stderr, "orbsaver: the settings store %s; the password is asked for\n",
-                     problem.c_str());
+        platform::Report("orbsaver: the settings store " + problem + "; the password is asked for");
     }
     if (!platform::GrabInput(window, true, patienceMilliseconds)) {
         Fail("another program holds the keyboard or the pointer, so the screen cannot be locked");
@@ -173,8 +179,8 @@ bool CreateSaverWindow() {
     if (popup && !platform::GetPrimaryMonitor(&x, &y, &w, &h)) x = y = 0;
     const platform::WindowHandle window =
         platform::CreateWindow(kSaverWindowClass, style, x, y,
-                               shell.ViewWidth * shell.windowPixelScale,
-                               shell.ViewHeight * shell.windowPixelScale,
+                               ScaledPixels(shell.ViewWidth, shell.windowPixelScale),
+                               ScaledPixels(shell.ViewHeight, shell.windowPixelScale),
                                popup ? 0 : shell.parentWindow);
     if (!window) return false;
     shell.SaverWindow = window;
@@ -239,7 +245,7 @@ std::string WindowsDirectory(int codePage) {
     const std::string utf8 = platform::DataDirectory();
     std::string dir = settings::ToStoredPath(utf8, codePage);
     if (dir.size() >= settings::kDirectoryBufferSize) {
-        std::fprintf(stderr, "orbsaver: the data directory path is too long: %s\n", utf8.c_str());
+        platform::Report("orbsaver: the data directory path is too long: " + utf8);
         dir.clear();
     }
     return dir;
@@ -258,7 +264,9 @@ int RunProgram(int argc, const char* const* argv) {
         return kExitOk;
     }
     if (choice == ModeChoice::Unknown) {
-        std::fprintf(stderr, "orbsaver: unknown switch '%s'\n%s", argv[1], UsageText().c_str());
+        std::string usage = UsageText();
+        if (!usage.empty() && usage.back() == '\n') usage.pop_back();
+        platform::Report(std::string("orbsaver: unknown switch '") + argv[1] + "'\n" + usage);
         return kExitFailure;
     }
 
@@ -281,8 +289,8 @@ int RunProgram(int argc, const char* const* argv) {
             // its own to change.
             shell.mode = settings::SaverMode::ChangePassword;
             ChangeSaverPassword();
-            std::fputs("orbsaver: the saver uses your login password; there is no separate "
-                       "password to change\n", stderr);
+            platform::Report("orbsaver: the saver uses your login password; there is no separate "
+                             "password to change");
             settings::DeleteFonts(shell.fonts);
             return kExitOk;
         case ModeChoice::Config: {
@@ -329,7 +337,7 @@ int RunProgram(int argc, const char* const* argv) {
             shell.hosted = true;
             settings::CreateMessageFont(s, shell.fonts);
             HostRequest host = FindHost(argc, argv, hostEnv);
-            if (!host.window) host.window = platform::GetRootWindow();
+            if (!host.window) host.window = platform::GetDesktopWindowId();
             int w = 0, h = 0;
             if (!host.window || !platform::GetForeignWindowSize(host.window, &w, &h)) {
                 Fail("cannot find the host's window");

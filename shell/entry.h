@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/registry.h"
-#include "platform/window.h"
+#include "platform/registry/registry.h"
+#include "platform/window/window.h"
 #include "settings/scene_settings.h"
 #include "shell/frame_pacer.h"
 #include "shell/shell_state.h"

@@ -9,6 +9,7 @@
 #include "platform/audio/sequencer.h"
 #include "platform/password/input_method.h"
 #include "platform/password/prompt.h"
+#include "platform/backends.h"
 
 namespace shell {
 
@@ -81,7 +82,7 @@ std::chrono::milliseconds TimeFromEnvironment(const char* name, std::chrono::mil
 
 PasswordHooks& SaverPasswordHooks() {
     static std::unique_ptr<platform::PasswordService> service =
-        platform::CreatePamPasswordService();
+        platform::CreateDefaultPasswordService();
     // The music keeps repeating while the prompt holds the program.
     static platform::ModalPasswordPrompt prompt(
         &Painter(),

@@ -7,8 +7,8 @@
 
 #include "platform/password/password.h"
 #include "platform/password/prompt.h"
-#include "platform/registry.h"
-#include "platform/window.h"
+#include "platform/registry/registry.h"
+#include "platform/window/window.h"
 #include "shell/shell_state.h"
 
 namespace shell {

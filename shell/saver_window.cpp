@@ -7,9 +7,10 @@
 #include "engine/frame.h"
 #include "engine/scene.h"
 #include "settings/scene_settings.h"
-#include "platform/gl_surface.h"
+#include "platform/gl_surface/gl_surface.h"
 #include "shell/frame_pacer.h"
 #include "shell/shell_state.h"
+#include "platform/report/report.h"
 
 namespace shell {
 
@@ -80,8 +81,8 @@ void ShowAbout(WindowHandle window) {
     if (Services().showAboutBox) Services().showAboutBox(window);
     FocusWindow(window);
     if (input.locked && !GrabInput(window, true, kGrabPatienceMilliseconds)) {
-        std::fputs("orbsaver: the keyboard and pointer are not back with the saver yet; it keeps "
-                   "trying\n", stderr);
+        platform::Report("orbsaver: the keyboard and pointer are not back with the saver yet; it "
+                         "keeps trying");
     }
     input.lastMousePosX = input.lastMousePosY = -1;
     input.ignoreInput = false;

@@ -3,7 +3,7 @@
 // configuration preview's timer and the music's repeat.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace shell {
 

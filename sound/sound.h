@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/audio/sequencer.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace sound {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/message_box.h"
+#include "platform/dialog/message_box.h"
 #include "platform/resources/resources.h"
 #include "platform/rm/image.h"
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <thread>
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace testing_desktop {
 
@@ -41,7 +41,7 @@ class FakeWindowBackend : public platform::WindowBackend {
     }
     void Focus(platform::WindowHandle window) override { focused = window; }
     bool ForeignWindowSize(std::uint64_t, int*, int*) override { return false; }
-    std::uint64_t ScreenRoot() override { return 0; }
+    std::uint64_t DesktopWindowId() override { return 0; }
     bool Alive(platform::WindowHandle window) override { return sizes_.count(window) != 0; }
     bool Grab(platform::WindowHandle window, bool grab) override {
         if (!grab) {
@@ -56,7 +56,6 @@ class FakeWindowBackend : public platform::WindowBackend {
         holder = window;
         return true;
     }
-    void* Native(platform::WindowHandle) override { return nullptr; }
 
     int pointerX = -1, pointerY = -1;
     bool cursorShown = true;

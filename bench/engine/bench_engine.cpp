@@ -19,7 +19,7 @@
 #include "engine/overlay.h"
 #include "engine/scene.h"
 #include "sprites/surface_set.h"
-#include "platform/data_dir.h"
+#include "platform/data_dir/data_dir.h"
 #include "settings/store.h"
 #include "shell/entry.h"
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/reg_file.h"
-#include "platform/registry.h"
+#include "platform/registry/reg_file.h"
+#include "platform/registry/registry.h"
 #include "settings/store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,5 +1,6 @@
 // The process-wide audio output: its backend, the mixer it plays, and the one-shot sound.
 #include "platform/audio/audio.h"
+#include "platform/backends.h"
 
 namespace platform {
 
@@ -24,7 +25,7 @@ State& S() {
 
 AudioBackend& Backend() {
     State& s = S();
-    if (!s.backend) s.backend = CreateSdlAudioBackend();
+    if (!s.backend) s.backend = CreateDefaultAudioBackend();
     return *s.backend;
 }
 

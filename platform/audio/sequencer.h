@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace platform {
 

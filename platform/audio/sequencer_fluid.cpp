@@ -18,7 +18,7 @@
 #include "platform/audio/audio.h"
 #include "platform/audio/midi_file.h"
 #include "platform/audio/sequencer.h"
-#include "platform/read_file.h"
+#include "platform/files/read_file.h"
 
 namespace platform {
 

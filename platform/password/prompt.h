@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #include "platform/password/password.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace platform {
 

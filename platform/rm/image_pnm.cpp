@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cerrno>
 
-#include "platform/read_file.h"
+#include "platform/files/read_file.h"
 #include "platform/rm/image.h"
 
 namespace platform::rm {

@@ -14,7 +14,7 @@
 #include "config/page_motion.h"
 #include "config/step_editor.h"
 #include "config_test_util.h"
-#include "platform/data_dir.h"
+#include "platform/data_dir/data_dir.h"
 #include "settings/step_file.h"
 
 using namespace config;

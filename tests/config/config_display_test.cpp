@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "../support/child_process.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/resources/resources.h"
 #include "platform/rm/image.h"
 #include "platform/rm/png_io.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "config/config_dialog.h"
-#include "platform/dialog_null.h"
-#include "platform/registry.h"
+#include "platform/dialog/dialog_null.h"
+#include "platform/registry/registry.h"
 #include "platform/resources/resources.h"
 #include "settings/scene_settings.h"
 #include "settings/store.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/device.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 using engine::PresentRect;
 using engine::ScaledPresentRect;

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/password/password.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "shell/password.h"
 #include "tests/fake_window_backend.h"
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "shell/password.h"
 
 namespace fs = std::filesystem;

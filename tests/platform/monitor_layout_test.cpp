@@ -1,6 +1,6 @@
 // Which windows full screen makes for which list of monitors, and what changes when
 // the list does.
-#include "platform/monitor_layout.h"
+#include "platform/monitors/monitor_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "../support/utf16_files.h"
-#include "platform/reg_file.h"
+#include "platform/registry/reg_file.h"
 
 using namespace platform;
 using regtest::Utf16BigEndianFile;

@@ -13,7 +13,7 @@
 #include <random>
 #include <sstream>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 using namespace platform;
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/fonts.h"
-#include "platform/text.h"
+#include "platform/fonts/fonts.h"
+#include "platform/text/text.h"
 
 using namespace platform;
 

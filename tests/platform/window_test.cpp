@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 #include "tests/fake_window_backend.h"
 
 using namespace platform;
@@ -183,4 +183,13 @@ TEST_F(Grabs, AWindowThatIsGoneHoldsNothing) {
     EXPECT_EQ(InputGrabWindow(), 0u);
     EXPECT_FALSE(GrabInput(w, true)) << "no such window";
     EXPECT_TRUE(GrabInput(w, false));
+}
+
+// A desktop that cannot be reached makes no window, so a run mode says it cannot make
+// its window instead of running on a pretend desktop without one.
+TEST_F(Windows, ADesktopThatCannotBeReachedMakesNoWindow) {
+    SetWindowBackend(CreateNoDesktopWindowBackend());
+    EXPECT_EQ(CreateWindow("Test", WS_POPUP, 0, 0, 800, 600, 0), 0u);
+    EXPECT_TRUE(g_seen.empty()) << "no WM_CREATE for a window that was not made";
+    EXPECT_FALSE(WindowClassExists("Test"));
 }

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "../support/utf16_files.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "settings/store.h"
 
 using namespace settings;

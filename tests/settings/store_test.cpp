@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "settings/store.h"
 
 using namespace settings;

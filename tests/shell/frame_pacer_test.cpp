@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 #include "settings/view_state.h"
 #include "shell/entry.h"
 #include "shell/frame_pacer.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/audio/sequencer.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace soundtest {
 

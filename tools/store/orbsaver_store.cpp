@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "shell/password.h"
 
 namespace {

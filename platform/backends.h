@@ -1,0 +1,24 @@
+// Which backend of each service the program runs with. Each service makes its
+// backend on first use through these, unless a test set another one first; one file
+// per target defines them (backends_linux.cpp, backends_win32.cpp), so that the
+// choice for a target is made in one place and nowhere else.
+#pragma once
+
+#include <memory>
+
+namespace platform {
+
+class WindowBackend;
+class DialogBackend;
+class AudioBackend;
+class PasswordService;
+
+// The desktop's windows; where the desktop cannot be reached, a backend that makes
+// no window, never a pretend desktop.
+std::unique_ptr<WindowBackend> CreateDefaultWindowBackend();
+std::unique_ptr<DialogBackend> CreateDefaultDialogBackend();
+std::unique_ptr<AudioBackend> CreateDefaultAudioBackend();
+// The check of the user's password for a locked saver.
+std::unique_ptr<PasswordService> CreateDefaultPasswordService();
+
+}  // namespace platform

@@ -1,0 +1,267 @@
+// fontconfig picks the faces, FreeType opens them and gives the metrics.
+#include "platform/fonts/fonts.h"
+#include "platform/text/text.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+// The default size of a face asked for with height 0, as a window's system font.
+constexpr int kDefaultPixelHeight = 16;
+// How many fallback faces a font keeps for characters its face lacks.
+constexpr int kMaxFallbacks = 6;
+
+FT_Library Library() {
+    static FT_Library library = [] {
+        FT_Library lib = nullptr;
+        if (FT_Init_FreeType(&lib) != 0) lib = nullptr;
+        return lib;
+    }();
+    return library;
+}
+
+int FcWeightFor(std::int32_t weight) {
+    if (weight <= 0) return FC_WEIGHT_REGULAR;
+    return FcWeightFromOpenType(std::min<std::int32_t>(weight, 1000));
+}
+
+}  // namespace
+
+struct Font::Face {
+    std::string file;
+    FT_Face face = nullptr;
+    FcCharSet* charset = nullptr;
+    ~Face() {
+        if (face) FT_Done_Face(face);
+        if (charset) FcCharSetDestroy(charset);
+    }
+};
+
+Font::~Font() = default;
+
+
+std::unique_ptr<Font> Font::CreateDefault() {
+    FontDescription d;
+    d.face = "sans-serif";
+    d.weight = 700;
+    return Create(d);
+}
+
+std::unique_ptr<Font> Font::Create(const FontDescription& description) {
+    if (!Library() || !FcInit()) return nullptr;
+    FcPattern* pattern = FcPatternCreate();
+    if (!description.face.empty()) {
+        FcPatternAddString(pattern, FC_FAMILY,
+                           reinterpret_cast<const FcChar8*>(description.face.c_str()));
+    }
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFor(description.weight));
+    FcPatternAddInteger(pattern, FC_SLANT, description.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    // The same request for a Japanese face, so that Japanese text always has one
+    // among the fallbacks.
+    FcPattern* japanese = FcPatternDuplicate(pattern);
+    FcPatternAddString(japanese, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcConfigSubstitute(nullptr, japanese, FcMatchPattern);
+    FcDefaultSubstitute(japanese);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* set = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result);
+    FcPattern* japaneseMatch = FcFontMatch(nullptr, japanese, &result);
+    FcPatternDestroy(pattern);
+    FcPatternDestroy(japanese);
+
+    std::unique_ptr<Font> font(new Font);
+    font->description_ = description;
+    auto addFace = [&](FcPattern* match) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) return;
+        FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        for (const auto& f : font->faces_) {
+            if (f->file == reinterpret_cast<const char*>(file)) return;
+        }
+        auto face = std::make_unique<Face>();
+        face->file = reinterpret_cast<const char*>(file);
+        if (FT_New_Face(Library(), face->file.c_str(), index, &face->face) != 0) return;
+        FcCharSet* charset = nullptr;
+        if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch) {
+            face->charset = FcCharSetCopy(charset);
+        }
+        font->faces_.push_back(std::move(face));
+    };
+    if (set) {
+        for (int i = 0; i < set->nfont && static_cast<int>(font->faces_.size()) <= kMaxFallbacks;
+             ++i) {
+            addFace(set->fonts[i]);
+        }
+        FcFontSetDestroy(set);
+    }
+    if (japaneseMatch) {
+        addFace(japaneseMatch);
+        FcPatternDestroy(japaneseMatch);
+    }
+    if (font->faces_.empty()) return nullptr;
+
+    // A positive height is the cell (ascent + descent), a negative one the em size.
+    FT_Face primary = font->faces_.front()->face;
+    const double unitsPerEm = primary->units_per_EM ? primary->units_per_EM : 1000;
+    const double cellUnits = primary->ascender - primary->descender;
+    double emPixels = kDefaultPixelHeight;
+    if (description.height < 0) {
+        emPixels = -static_cast<double>(description.height);
+    } else if (description.height > 0) {
+        emPixels = cellUnits > 0 ? description.height * unitsPerEm / cellUnits
+                                 : static_cast<double>(description.height);
+    }
+    emPixels = std::clamp(emPixels, 1.0, 2048.0);
+    const auto pixels = static_cast<FT_UInt>(std::lround(emPixels));
+    for (auto& f : font->faces_) {
+        if (FT_IS_SCALABLE(f->face)) FT_Set_Pixel_Sizes(f->face, 0, pixels);
+    }
+    font->ascent_ = static_cast<std::int32_t>(std::lround(primary->ascender * emPixels / unitsPerEm));
+    font->descent_ =
+        static_cast<std::int32_t>(std::lround(-primary->descender * emPixels / unitsPerEm));
+    if (description.height > 0) {
+        // The cell is exactly the height asked for.
+        font->descent_ = description.height - font->ascent_;
+    }
+    return font;
+}
+
+Font::Face& Font::FaceFor(char32_t c) const {
+    for (const auto& f : faces_) {
+        if (!f->charset || FcCharSetHasChar(f->charset, c)) return *f;
+    }
+    return *faces_.front();
+}
+
+TextExtent Font::Measure(std::string_view utf8) const {
+    long width26 = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextCodePoint(utf8, i);
+        FT_Face face = FaceFor(c).face;
+        if (FT_Load_Char(face, c, FT_LOAD_DEFAULT) == 0) width26 += face->glyph->advance.x;
+    }
+    return TextExtent{static_cast<std::int32_t>((width26 + 32) >> 6), ascent_ + descent_};
+}
+
+TextImage Font::Render(std::string_view utf8, std::uint32_t colorref) const {
+    const TextExtent extent = Measure(utf8);
+    TextImage image;
+    image.width = std::max(extent.width, 0);
+    image.height = std::max(extent.height, 0);
+    image.rgba.assign(static_cast<std::size_t>(image.width) * image.height * 4, 0);
+    Layout(utf8, colorref, 0, image.height)->Draw(0, image);
+    return image;
+}
+
+std::unique_ptr<TextLayout> Font::Layout(std::string_view utf8, std::uint32_t colorref,
+                                         std::int32_t bandTop, std::int32_t bandHeight) const {
+    std::unique_ptr<TextLayout> layout(new TextLayout);
+    TextLayout& t = *layout;
+    const TextExtent extent = Measure(utf8);
+    t.width_ = std::max(extent.width, 0);
+    t.height_ = std::max(extent.height, 0);
+    t.bandTop_ = std::clamp(bandTop, 0, t.height_);
+    t.bandHeight_ = std::clamp(bandHeight, 0, t.height_ - t.bandTop_);
+    t.red_ = colorref & 0xFF;
+    t.green_ = (colorref >> 8) & 0xFF;
+    t.blue_ = (colorref >> 16) & 0xFF;
+
+    // Each different glyph is drawn once, and only its rows inside the band are kept.
+    struct Key {
+        const Face* face;
+        FT_UInt index;
+    };
+    std::vector<Key> keys;
+    std::vector<long> advances;  // the same for every use of a glyph
+    long pen26 = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextCodePoint(utf8, i);
+        const Face& face = FaceFor(c);
+        const FT_UInt index = FT_Get_Char_Index(face.face, c);
+        std::size_t k = 0;
+        while (k < keys.size() && !(keys[k].face == &face && keys[k].index == index)) ++k;
+        if (k == keys.size()) {
+            if (FT_Load_Glyph(face.face, index, FT_LOAD_RENDER) != 0) continue;
+            const FT_GlyphSlot g = face.face->glyph;
+            const FT_Bitmap& bm = g->bitmap;
+            TextLayout::Glyph glyph;
+            glyph.left = g->bitmap_left;
+            const int top = ascent_ - g->bitmap_top;  // in the whole picture
+            const int first = std::max(top, t.bandTop_);
+            const int last = std::min(top + static_cast<int>(bm.rows), t.bandTop_ + t.bandHeight_);
+            glyph.top = first - t.bandTop_;
+            glyph.width = static_cast<std::int32_t>(bm.width);
+            glyph.rows = std::max(0, last - first);
+            glyph.coverage.resize(static_cast<std::size_t>(glyph.width) * glyph.rows);
+            for (int row = 0; row < glyph.rows; ++row) {
+                const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(first - top + row) * bm.pitch;
+                std::uint8_t* dst = glyph.coverage.data() + static_cast<std::size_t>(row) * glyph.width;
+                for (int col = 0; col < glyph.width; ++col) {
+                    if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                        dst[col] = src[col];
+                    } else if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+                        dst[col] = (src[col / 8] & (0x80 >> (col % 8))) ? 255 : 0;
+                    }
+                }
+            }
+            keys.push_back({&face, index});
+            advances.push_back(g->advance.x);
+            t.glyphs_.push_back(std::move(glyph));
+        }
+        t.placed_.push_back({static_cast<std::uint32_t>(k), static_cast<std::int32_t>((pen26 + 32) >> 6)});
+        pen26 += advances[k];
+    }
+    // Underline below the baseline, strike-out through the middle of the small letters.
+    t.lineRows_ = std::max(1, static_cast<int>(ascent_ + descent_) / 16);
+    if (description_.underline) t.lines_.push_back(ascent_ + std::max(1, descent_ / 3) - t.bandTop_);
+    if (description_.strikeOut) t.lines_.push_back(ascent_ - ascent_ / 3 - t.bandTop_);
+    return layout;
+}
+
+void TextLayout::Draw(std::int32_t x0, TextImage& into) const {
+    const std::int32_t w = into.width, h = std::min(into.height, bandHeight_);
+    if (w <= 0 || into.height <= 0 ||
+        into.rgba.size() < static_cast<std::size_t>(w) * into.height * 4) {
+        return;
+    }
+    for (std::size_t p = 0; p + 3 < static_cast<std::size_t>(w) * into.height * 4; p += 4) {
+        into.rgba[p] = red_;
+        into.rgba[p + 1] = green_;
+        into.rgba[p + 2] = blue_;
+        into.rgba[p + 3] = 0;
+    }
+    // The picture ends at the text's extent, as the whole picture does.
+    const std::int32_t right = std::min(x0 + w, width_);
+    auto cover = [&](std::int32_t x, std::int32_t y, std::uint8_t alpha) {
+        std::uint8_t& a = into.rgba[(static_cast<std::size_t>(y) * w + (x - x0)) * 4 + 3];
+        a = std::max(a, alpha);
+    };
+    for (const Placed& p : placed_) {
+        const Glyph& g = glyphs_[p.glyph];
+        const std::int32_t gx = p.x + g.left;
+        if (gx >= right || gx + g.width <= x0) continue;
+        const std::int32_t from = std::max({gx, x0, 0}), to = std::min(gx + g.width, right);
+        for (std::int32_t row = 0; row < g.rows; ++row) {
+            const std::int32_t y = g.top + row;
+            if (y < 0 || y >= h) continue;
+            const std::uint8_t* src = g.coverage.data() + static_cast<std::size_t>(row) * g.width;
+            for (std::int32_t x = from; x < to; ++x) cover(x, y, src[x - gx]);
+        }
+    }
+    for (const std::int32_t first : lines_) {
+        for (std::int32_t y = std::max(first, 0); y < std::min(first + lineRows_, h); ++y) {
+            for (std::int32_t x = std::max(x0, 0); x < right; ++x) cover(x, y, 255);
+        }
+    }
+}
+
+}  // namespace platform
