@@ -17,12 +17,12 @@
 #include "platform/audio/sequencer.h"
 #include "platform/data_dir/data_dir.h"
 #include "platform/registry/registry.h"
+#include "platform/report/report.h"
 #include "platform/text/text.h"
 #include "settings/step_file.h"
 #include "settings/store.h"
 #include "settings/view_state.h"
 #include "sound/sound.h"
-#include "platform/report/report.h"
 
 namespace config {
 

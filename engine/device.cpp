@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/report/report.h"
 #include "settings/scene_settings.h"
 #include "settings/view_state.h"
-#include "platform/report/report.h"
 
 namespace engine {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/device.h"
-#include "settings/scene_settings.h"
 #include "platform/report/report.h"
+#include "settings/scene_settings.h"
 
 namespace engine {
 

@@ -10,9 +10,6 @@
 //  - at the end of the file the load stops, and the rows after it keep their values.
 #include "settings/step_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,9 +17,10 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/files/replace_mode.h"
 #include "platform/registry/registry.h"
-#include "settings/store.h"
 #include "platform/report/report.h"
+#include "settings/store.h"
 
 namespace settings {
 
@@ -103,29 +101,6 @@ std::string ToLineFeeds(std::string_view bytes) {
     return text;
 }
 
-unsigned FileModeFromUmask(unsigned mode) {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mode & ~static_cast<unsigned>(mask);
-}
-
-// The mode of an existing file, which the save keeps; a new one is made as the
-// user's umask says.
-bool ModeForSave(const std::string& path, unsigned* mode, std::string* error) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        *mode = FileModeFromUmask(0666);
-        return true;
-    }
-    // Replacing goes round the file's own permissions (a rename needs only the
-    // folder's), so a file made read-only is refused here, even for root.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0) {
-        if (error) *error = path + " is read-only";
-        return false;
-    }
-    *mode = st.st_mode & 07777;
-    return true;
-}
 
 }  // namespace
 
@@ -188,7 +163,7 @@ int ParseStepTableFile(std::string_view bytes, StepTable& table) {
 
 bool SaveStepTableFile(const StepTable& table, const std::string& path, std::string* error) {
     unsigned mode = 0;
-    if (!ModeForSave(path, &mode, error)) return false;
+    if (!platform::ModeForReplacing(path, &mode, error)) return false;
     if (platform::WriteFileAtomically(path, FormatStepTableFile(table), mode)) return true;
     if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
     return false;

@@ -2,9 +2,6 @@
 // preparation, the saver window, the message loop and the shutdown.
 #include "shell/entry.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -19,17 +16,18 @@
 #include "engine/overlay.h"
 #include "engine/password_prompt.h"
 #include "engine/scene.h"
+#include "platform/audio/sequencer.h"
 #include "platform/data_dir/data_dir.h"
+#include "platform/files/session_lock.h"
+#include "platform/report/report.h"
 #include "platform/text/text.h"
 #include "settings/store.h"
-#include "sprites/surface_set.h"
-#include "platform/audio/sequencer.h"
 #include "shell/about_box.h"
-#include "shell/password.h"
-#include "sound/sound.h"
 #include "shell/frame_pacer.h"
+#include "shell/password.h"
 #include "shell/saver_window.h"
-#include "platform/report/report.h"
+#include "sound/sound.h"
+#include "sprites/surface_set.h"
 
 namespace shell {
 
@@ -65,21 +63,7 @@ void ReplayMusic(std::uint32_t device, platform::WindowHandle window) {
 
 // Under a host that fills several monitors, one process each, only the first plays
 // the music: it holds a lock for as long as it runs.
-bool TakeMusicLock() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string path = std::string(runtime && runtime[0] == '/' ? runtime : "/tmp") +
-                             "/orbsaver-music-" + std::to_string(getuid()) + ".lock";
-    static int fd = -1;
-    if (fd >= 0) return true;
-    const int f = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (f < 0) return false;
-    if (flock(f, LOCK_EX | LOCK_NB) != 0) {
-        close(f);
-        return false;
-    }
-    fd = f;  // held until the process ends
-    return true;
-}
+bool TakeMusicLock() { return platform::HoldSessionLock("orbsaver-music"); }
 
 }  // namespace
 

@@ -7,9 +7,9 @@
 
 #include "engine/device.h"
 #include "platform/audio/sequencer.h"
+#include "platform/backends.h"
 #include "platform/password/input_method.h"
 #include "platform/password/prompt.h"
-#include "platform/backends.h"
 
 namespace shell {
 

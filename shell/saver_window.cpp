@@ -6,11 +6,11 @@
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/scene.h"
-#include "settings/scene_settings.h"
 #include "platform/gl_surface/gl_surface.h"
+#include "platform/report/report.h"
+#include "settings/scene_settings.h"
 #include "shell/frame_pacer.h"
 #include "shell/shell_state.h"
-#include "platform/report/report.h"
 
 namespace shell {
 

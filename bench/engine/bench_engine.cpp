@@ -18,10 +18,10 @@
 #include "engine/frame.h"
 #include "engine/overlay.h"
 #include "engine/scene.h"
-#include "sprites/surface_set.h"
 #include "platform/data_dir/data_dir.h"
 #include "settings/store.h"
 #include "shell/entry.h"
+#include "sprites/surface_set.h"
 
 namespace {
 std::atomic<std::uint64_t> g_allocations{0};

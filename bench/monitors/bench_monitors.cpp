@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "../saver_bench.h"
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/overlay.h"
@@ -30,7 +31,6 @@
 #include "shell/frame_pacer.h"
 #include "sprites/surface_set.h"
 #include "support/dummy_xserver.h"
-#include "../saver_bench.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../saver_bench.h"
 #include "engine/device.h"
 #include "engine/frame.h"
 #include "engine/overlay.h"
@@ -26,7 +27,6 @@
 #include "settings/store.h"
 #include "shell/entry.h"
 #include "shell/frame_pacer.h"
-#include "../saver_bench.h"
 #include "sprites/surface_set.h"
 
 namespace {

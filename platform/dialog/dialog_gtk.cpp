@@ -20,8 +20,8 @@
 #include "platform/dialog/dialog.h"
 #include "platform/dialog/gtk_common.h"
 #include "platform/dialog/picture_dialog.h"
-#include "platform/text/text.h"
 #include "platform/report/report.h"
+#include "platform/text/text.h"
 
 namespace platform {
 

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "platform/monitors/monitors_x11.h"
+#include "platform/report/report.h"
 #include "platform/text/text.h"
 #include "platform/window/window.h"
-#include "platform/report/report.h"
 #include "platform/window/window_sdl.h"
 
 namespace platform {
