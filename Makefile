@@ -3,6 +3,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+WIN_BUILD  ?= build-win
 FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
@@ -10,7 +11,7 @@ CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PREFIX ?= /usr/local
 
-.PHONY: all bootstrap build run test test-asan fuzz install deb clean
+.PHONY: all bootstrap build run test test-asan fuzz windows test-windows install deb clean
 
 all: build
 
@@ -42,6 +43,17 @@ fuzz: bootstrap
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
 	tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The Windows build, cross-compiled with mingw-w64 into WIN_BUILD, and its tests run
+# under Wine in a Wine prefix of the build's own (WIN_BUILD/wine).
+windows: bootstrap
+	cmake -S . -B $(WIN_BUILD) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: windows
+	ORBSAVER_WINEPREFIX=$(abspath $(WIN_BUILD))/wine tools/with-display sh -c \
+	  'tools/wine-run --prepare && ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 120'
+	WINEPREFIX=$(abspath $(WIN_BUILD))/wine wineserver -k 2>/dev/null || true
+
 # Installs into PREFIX (default /usr/local; DESTDIR is honoured).
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
@@ -51,4 +63,4 @@ deb: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

@@ -7,10 +7,16 @@
 
 namespace platform {
 
-// 932 when the user's locale language is Japanese, otherwise 1252. Looks at
-// LC_ALL, LC_MESSAGES and LANG, in that order, as the C library does.
+// 932 when the user's language is Japanese, otherwise 1252: on Linux the locale's
+// (LC_ALL, LC_MESSAGES and LANG, in that order, as the C library looks), on Windows
+// the keyboard layout's.
 int KeyboardCodePage();
 int CodePageForLocale(std::string_view localeName);
+// The same for a Windows keyboard layout's primary language id (0x11 is Japanese).
+int CodePageForKeyboardLanguage(unsigned primaryLanguage);
+
+// Code page 1252 has no characters at 0x81, 0x8D, 0x8F, 0x90 and 0x9D: those bytes
+// convert to nothing, and U+0080 to U+009F to no byte, with every backend.
 
 // Converts code-page bytes to UTF-8; bytes that do not convert become U+FFFD.
 std::string CodePageToUtf8(std::string_view bytes, int codePage);

@@ -1,0 +1,87 @@
+// Files the user names, as every target opens them: only a regular file is read,
+// whole and within the size the caller allows, by a path in UTF-8 whatever its
+// characters; and a save refuses to replace a file the user made read-only.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/files/read_file.h"
+#include "platform/files/replace_mode.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("orbsaver-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        for (const auto& e : fs::recursive_directory_iterator(dir_, ignored))
+            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(dir_, ignored);
+    }
+    // A file of the bytes, named by a UTF-8 name; its UTF-8 path.
+    std::string Make(const std::string& utf8Name, const std::string& bytes) {
+        const fs::path path = dir_ / fs::path(std::u8string(utf8Name.begin(), utf8Name.end()));
+        std::ofstream(path, std::ios::binary) << bytes;
+        const std::u8string u8 = path.u8string();
+        return std::string(u8.begin(), u8.end());
+    }
+    std::string Utf8(const fs::path& p) {
+        const std::u8string u8 = p.u8string();
+        return std::string(u8.begin(), u8.end());
+    }
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(Files, AFileIsReadWholeByAPathInAnyScript) {
+    const std::string bytes("xof 0303txt 0032\0\xFF", 18);
+    for (const char* name : {"plain.x", "\xE3\x83\xA2\xE3\x83\x87\xE3\x83\xAB.x", "caf\xC3\xA9.x"}) {
+        const std::string path = Make(name, bytes);
+        std::vector<char> read;
+        std::string why;
+        ASSERT_TRUE(ReadRegularFile(path, 1024, read, &why)) << name << ": " << why;
+        EXPECT_EQ(std::string(read.begin(), read.end()), bytes) << name;
+    }
+    std::vector<unsigned char> empty;
+    ASSERT_TRUE(ReadRegularFile(Make("empty.x", ""), 1024, empty));
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST_F(Files, WhatIsNoFileWithinTheLimitIsRefusedWithItsReason) {
+    std::vector<char> read{'o', 'l', 'd'};
+    std::string why;
+    EXPECT_FALSE(ReadRegularFile(Make("big.x", std::string(2048, 'a')), 2047, read, &why));
+    EXPECT_NE(why.find("is too large"), std::string::npos) << why;
+    EXPECT_TRUE(read.empty()) << "nothing of a refused file is kept";
+    EXPECT_TRUE(ReadRegularFile(Make("big.x", std::string(2048, 'a')), 2048, read));
+
+    EXPECT_FALSE(ReadRegularFile(Utf8(dir_), 1 << 20, read, &why));
+    EXPECT_NE(why.find("is a folder"), std::string::npos) << why;
+    EXPECT_FALSE(ReadRegularFile(Utf8(dir_ / "absent.x"), 1 << 20, read, &why));
+    EXPECT_NE(why.find("cannot open"), std::string::npos) << why;
+}
+
+TEST_F(Files, ASaveKeepsOffAFileMadeReadOnly) {
+    unsigned mode = 0;
+    std::string error;
+    EXPECT_TRUE(ModeForReplacing(Utf8(dir_ / "new.csv"), &mode, &error)) << error;
+    const std::string path = Make("KP4VN_01.CSV", "old");
+    EXPECT_TRUE(ModeForReplacing(path, &mode, &error)) << error;
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_FALSE(ModeForReplacing(path, &mode, &error));
+    EXPECT_NE(error.find("is read-only"), std::string::npos) << error;
+}
