@@ -134,6 +134,22 @@ private:
 
     bool Vector(Vec3& v) { return r_.Float(v.x) && r_.Float(v.y) && r_.Float(v.z); }
 
+    // count vectors; in binary, where the file bounds them, read straight into place.
+    bool Vectors(std::vector<Vec3>& out, uint32_t count) {
+        static_assert(sizeof(Vec3) == 3 * sizeof(float));
+        if (r_.CanHoldNumbers(uint64_t(count) * 3)) {
+            out.resize(count);
+            return r_.Floats(reinterpret_cast<uint8_t*>(out.data()), size_t(count) * 3);
+        }
+        ReserveCapped(out, count, 3 * r_.ReserveBytesPerNumber(), r_);
+        for (uint32_t i = 0; i < count; ++i) {
+            Vec3 p;
+            if (!Vector(p)) return false;
+            out.push_back(p);
+        }
+        return true;
+    }
+
     bool ParseFrame(const Mat4& parent, MeshData& acc, int& count, int depth = 1) {
         // Frames nest by recursion here: a hostile file must not exhaust the stack.
         constexpr int kMaxFrameDepth = 256;
@@ -165,13 +181,7 @@ private:
         m.Clear();
         m.name = name;
         uint32_t nv;
-        if (!r_.Count(nv)) return false;
-        ReserveCapped(m.positions, nv, 3 * r_.ReserveBytesPerNumber(), r_);
-        for (uint32_t i = 0; i < nv; ++i) {
-            Vec3 p;
-            if (!Vector(p)) return false;
-            m.positions.push_back(p);
-        }
+        if (!r_.Count(nv) || !Vectors(m.positions, nv)) return false;
         uint32_t nf;
         if (!r_.Count(nf)) return false;
         ReserveCapped(m.face_start, uint64_t(nf) + 1, 4 * r_.ReserveBytesPerNumber(), r_);
@@ -179,13 +189,13 @@ private:
         for (uint32_t f = 0; f < nf; ++f) {
             uint32_t n;
             if (!r_.Count(n)) return false;
-            if (uint64_t(n) * r_.MinNumberBytes() > r_.Remaining()) return r_.Fail("face is longer than the file");
-            for (uint32_t k = 0; k < n; ++k) {
-                uint32_t v;
-                if (!r_.Count(v)) return false;
+            if (uint64_t(n) * r_.MinNumberBytes() > r_.BytesLeft()) return r_.Fail("face is longer than the file");
+            const bool ok = r_.Counts(n, [&](uint32_t v) {
                 if (v >= nv) return r_.Fail("face uses a vertex that does not exist");
                 m.corners.push_back({v, 0});
-            }
+                return true;
+            });
+            if (!ok) return false;
             m.face_start.push_back(uint32_t(m.corners.size()));
         }
         m.uv.assign(size_t(nv) * 2, 0.0f);
@@ -210,12 +220,7 @@ private:
         uint32_t nn;
         if (!r_.Count(nn)) return false;
         std::vector<Vec3> normals;
-        ReserveCapped(normals, nn, 3 * r_.ReserveBytesPerNumber(), r_);
-        for (uint32_t i = 0; i < nn; ++i) {
-            Vec3 n;
-            if (!Vector(n)) return false;
-            normals.push_back(n);
-        }
+        if (!Vectors(normals, nn)) return false;
         uint32_t nf;
         if (!r_.Count(nf)) return false;
         // Normal faces must match the mesh's faces corner for corner; a mismatch
@@ -226,14 +231,14 @@ private:
         for (uint32_t f = 0; f < nf; ++f) {
             uint32_t n;
             if (!r_.Count(n)) return false;
-            if (uint64_t(n) * r_.MinNumberBytes() > r_.Remaining()) return r_.Fail("face is longer than the file");
+            if (uint64_t(n) * r_.MinNumberBytes() > r_.BytesLeft()) return r_.Fail("face is longer than the file");
             if (usable && n != m.face_start[f + 1] - m.face_start[f]) usable = false;
-            for (uint32_t k = 0; k < n; ++k) {
-                uint32_t v;
-                if (!r_.Count(v)) return false;
+            const bool ok = r_.Counts(n, [&](uint32_t v) {
                 if (v >= nn) usable = false;
                 if (usable) idx.push_back(v);
-            }
+                return true;
+            });
+            if (!ok) return false;
         }
         if (usable) {
             for (size_t i = 0; i < idx.size(); ++i) m.corners[i].normal = idx[i];
@@ -248,13 +253,10 @@ private:
         uint32_t n;
         if (!r_.Count(n)) return false;
         const bool usable = n == m.positions.size();
-        for (uint32_t i = 0; i < n; ++i) {
+        if (usable && !r_.Floats(reinterpret_cast<uint8_t*>(m.uv.data()), size_t(n) * 2)) return false;
+        for (uint32_t i = 0; i < n && !usable; ++i) {
             float u, v;
             if (!r_.Float(u) || !r_.Float(v)) return false;
-            if (usable) {
-                m.uv[size_t(i) * 2] = u;
-                m.uv[size_t(i) * 2 + 1] = v;
-            }
         }
         return r_.SkipBody();
     }
@@ -278,11 +280,13 @@ private:
         uint32_t nm, ni;
         if (!r_.Count(nm) || !r_.Count(ni)) return false;
         const size_t faces = m.FaceCount();
-        for (uint32_t i = 0; i < ni; ++i) {
-            uint32_t v;
-            if (!r_.Count(v)) return false;
+        uint32_t i = 0;
+        const bool read = r_.Counts(ni, [&](uint32_t v) {
             if (i < faces) m.face_material[i] = v;
-        }
+            ++i;
+            return true;
+        });
+        if (!read) return false;
         // Fewer indices than faces: the last one holds for the rest.
         if (ni > 0)
             for (size_t i = ni; i < faces; ++i) m.face_material[i] = m.face_material[ni - 1];

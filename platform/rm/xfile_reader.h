@@ -3,6 +3,7 @@
 // parser in xfile.cpp alone.
 #pragma once
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -78,11 +79,67 @@ public:
         }
     }
     bool Float(float& f) {
+        if (!binary_ && PlainTextFloat(f)) return true;
         double v;
         if (!Number(v)) return false;
         f = std::isfinite(v) ? float(v) : 0.0f;
         if (!std::isfinite(f)) f = 0.0f;
         return true;
+    }
+    // n floats into out (n * 4 bytes, any alignment), each as Float reads it. The
+    // rest of a binary list of 32-bit floats is copied whole: the data is already
+    // the numbers.
+    bool Floats(uint8_t* out, size_t n) {
+        while (n > 0) {
+            if (list_left_ > 0 && list_float_ && float_bytes_ == 4) {
+                const size_t k = std::min<size_t>(n, list_left_);
+                std::memcpy(out, list_p_, k * 4);
+                ZeroNonFinite(out, k);
+                list_p_ += k * 4;
+                list_left_ -= uint32_t(k);
+                out += k * 4;
+                n -= k;
+                continue;
+            }
+            float f;
+            if (!Float(f)) return false;
+            std::memcpy(out, &f, 4);
+            out += 4;
+            --n;
+        }
+        return true;
+    }
+    // n counts or indices, each handed to take (which returns false to stop with
+    // the reason it gave). The rest of a binary integer list is read in place.
+    template <class Take>
+    bool Counts(uint32_t n, Take take) {
+        while (n > 0) {
+            if (list_left_ > 0 && !list_float_) {
+                const uint32_t k = std::min(n, list_left_);
+                const uint8_t* p = list_p_;
+                list_p_ += size_t(k) * 4;
+                list_left_ -= k;
+                n -= k;
+                for (uint32_t i = 0; i < k; ++i, p += 4) {
+                    uint32_t v;
+                    std::memcpy(&v, p, 4);
+                    if (!take(v)) return false;
+                }
+                continue;
+            }
+            uint32_t v;
+            if (!Count(v) || !take(v)) return false;
+            --n;
+        }
+        return true;
+    }
+    // Whether the data can hold n more numbers in this encoding: in binary each takes
+    // at least 4 bytes, so storage for them is bounded by the file. Text says no:
+    // its storage grows with what is read.
+    bool CanHoldNumbers(uint64_t n) const { return binary_ && n * 4 <= BytesLeft(); }
+    // The bytes still to be read, the rest of a binary number list included.
+    uint64_t BytesLeft() const {
+        return Remaining() + uint64_t(list_left_) * (list_float_ ? uint64_t(float_bytes_) : 4u);
     }
     bool Count(uint32_t& n) {
         if (!binary_) {
@@ -137,6 +194,43 @@ public:
     size_t ReserveBytesPerNumber() const { return binary_ ? 4 : 2; }
 
 private:
+    static void ZeroNonFinite(uint8_t* p, size_t n) {
+        for (size_t i = 0; i < n; ++i, p += 4) {
+            uint32_t u;
+            std::memcpy(&u, p, 4);
+            if ((u & 0x7f800000u) == 0x7f800000u) std::memset(p, 0, 4);
+        }
+    }
+
+    // The common text float, "-12.345678" after separators, read in one pass; false
+    // (nothing consumed) for anything else, which Number reads.
+    bool PlainTextFloat(float& f) {
+        const uint8_t* d = d_.data();
+        const size_t e = d_.size();
+        size_t p = p_;
+        while (p < e && (d[p] <= 0x20 || d[p] == ';' || d[p] == ',')) ++p;
+        const bool neg = p < e && d[p] == '-';
+        p += neg;
+        uint64_t iv = 0;
+        int digits = 0, frac = 0;
+        while (p < e && d[p] >= '0' && d[p] <= '9' && digits < 18) iv = iv * 10 + (d[p++] - '0'), ++digits;
+        if (p < e && d[p] == '.') {
+            ++p;
+            while (p < e && d[p] >= '0' && d[p] <= '9' && digits < 18) iv = iv * 10 + (d[p++] - '0'), ++digits, ++frac;
+        }
+        if (digits == 0) return false;
+        if (p < e) {
+            const uint8_t c = d[p];
+            if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '#' || c == '/') return false;
+        }
+        static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                            1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+        const double v = double(iv) / kPow10[frac];
+        f = float(neg ? -v : v);
+        p_ = p;
+        return true;
+    }
+
     void SkipSpace() {
         while (p_ < d_.size()) {
             const uint8_t c = d_[p_];
