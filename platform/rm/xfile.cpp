@@ -144,8 +144,9 @@ private:
         ReserveCapped(out, count, 3 * r_.ReserveBytesPerNumber(), r_);
         for (uint32_t i = 0; i < count; ++i) {
             Vec3 p;
-            if (!Vector(p)) return false;
+            if (!r_.Floats(reinterpret_cast<uint8_t*>(&p), 3)) return false;
             out.push_back(p);
+            if ((i & 4095) == 4095) r_.DiscardRead();
         }
         return true;
     }
@@ -190,6 +191,8 @@ private:
             uint32_t n;
             if (!r_.Count(n)) return false;
             if (uint64_t(n) * r_.MinNumberBytes() > r_.BytesLeft()) return r_.Fail("face is longer than the file");
+            // Most models have faces of one size: room for all of them as the first.
+            if (f == 0) ReserveCapped(m.corners, uint64_t(nf) * n, r_.ReserveBytesPerNumber(), r_);
             const bool ok = r_.Counts(n, [&](uint32_t v) {
                 if (v >= nv) return r_.Fail("face uses a vertex that does not exist");
                 m.corners.push_back({v, 0});
@@ -197,6 +200,7 @@ private:
             });
             if (!ok) return false;
             m.face_start.push_back(uint32_t(m.corners.size()));
+            if ((f & 4095) == 4095) r_.DiscardRead();
         }
         m.uv.assign(size_t(nv) * 2, 0.0f);
         m.face_material.assign(nf, kNoMaterial);
@@ -239,6 +243,7 @@ private:
                 return true;
             });
             if (!ok) return false;
+            if ((f & 4095) == 4095) r_.DiscardRead();
         }
         if (usable) {
             for (size_t i = 0; i < idx.size(); ++i) m.corners[i].normal = idx[i];
@@ -386,7 +391,10 @@ void GenerateNormals(MeshData& m) {
     m.normals_generated = true;
 }
 
-bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error, XFileInfo* info) {
+namespace {
+
+// owned: data is the caller's to give up, page by page, as it is read.
+bool Parse(std::span<const uint8_t> data, bool owned, MeshData& out, std::string& error, XFileInfo* info) {
     out.Clear();
     if (data.size() < 16) {
         error = data.empty() ? "empty file" : "file is too short for an X file header";
@@ -420,6 +428,7 @@ bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error
         body = inflated;
     }
     Reader reader(body, bin || bzip, float_bits / 8);
+    if (owned || !inflated.empty()) reader.AllowDiscarding();
     Parser parser(reader);
     int meshes = 0;
     if (!parser.Run(out, meshes)) {
@@ -433,6 +442,19 @@ bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error
         info->meshes = meshes;
     }
     return true;
+}
+
+}  // namespace
+
+bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error, XFileInfo* info) {
+    return Parse(data, false, out, error, info);
+}
+
+bool ParseXFileConsuming(std::vector<uint8_t>& data, MeshData& out, std::string& error, XFileInfo* info) {
+    const bool ok = Parse(data, true, out, error, info);
+    data.clear();
+    data.shrink_to_fit();
+    return ok;
 }
 
 }  // namespace platform::rm

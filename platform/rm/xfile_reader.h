@@ -33,10 +33,28 @@ inline bool NameChar(uint8_t c) {
     return c > 0x20 && c < 0x7f && !std::strchr("{}<>;,\"'()[]", c);
 }
 
+// Gives the whole pages between from and to back to the system; reading them again
+// gives zeros. Nothing where that is not possible.
+void DiscardPages(const uint8_t* from, const uint8_t* to);
+
 class Reader {
 public:
     Reader(std::span<const uint8_t> d, bool binary, int float_bytes)
         : d_(d), binary_(binary), float_bytes_(float_bytes) {}
+    // The data's memory is the reader's to give back as it goes (DiscardRead).
+    void AllowDiscarding() { discard_ = true; }
+
+    // Gives the memory of the data already read back to the system, in whole pages
+    // and a megabyte at a time, when the data is the reader's to give: a model then
+    // costs little more than its file at its peak. Called between numbers of a data
+    // list, where nothing before the read position is looked at again.
+    void DiscardRead() {
+        if (!discard_) return;
+        const size_t upto = list_left_ > 0 ? size_t(list_p_ - d_.data()) : p_;
+        if (upto < discarded_ + kDiscardStep) return;
+        DiscardPages(d_.data() + discarded_, d_.data() + upto);
+        discarded_ = upto;
+    }
 
     size_t Remaining() const { return d_.size() - p_; }
     bool Binary() const { return binary_; }
@@ -102,7 +120,7 @@ public:
                 continue;
             }
             float f;
-            if (!Float(f)) return false;
+            if (!(!binary_ && PlainTextFloat(f)) && !Float(f)) return false;
             std::memcpy(out, &f, 4);
             out += 4;
             --n;
@@ -128,7 +146,8 @@ public:
                 continue;
             }
             uint32_t v;
-            if (!Count(v) || !take(v)) return false;
+            if (!(!binary_ && PlainTextCount(v)) && !Count(v)) return false;
+            if (!take(v)) return false;
             --n;
         }
         return true;
@@ -142,22 +161,7 @@ public:
         return Remaining() + uint64_t(list_left_) * (list_float_ ? uint64_t(float_bytes_) : 4u);
     }
     bool Count(uint32_t& n) {
-        if (!binary_) {
-            // Counts and indices are most of a text model's numbers: a plain run of
-            // digits after separators is read here; anything else takes the long way.
-            size_t p = p_;
-            while (p < d_.size() && (d_[p] <= 0x20 || d_[p] == ';' || d_[p] == ',')) ++p;
-            const size_t start = p;
-            uint64_t v = 0;
-            while (p < d_.size() && d_[p] >= '0' && d_[p] <= '9' && p - start < 10) v = v * 10 + (d_[p++] - '0');
-            if (p > start && v <= 0xffffffffu &&
-                (p == d_.size() || !((d_[p] >= '0' && d_[p] <= '9') || d_[p] == '.' || d_[p] == 'e' || d_[p] == 'E' ||
-                                     d_[p] == '#' || d_[p] == '/'))) {
-                n = uint32_t(v);
-                p_ = p;
-                return true;
-            }
-        }
+        if (!binary_ && PlainTextCount(n)) return true;
         double v;
         if (!Number(v)) return false;
         if (!(v >= 0) || v > 4294967295.0 || v != std::floor(v)) return Fail("bad count or index");
@@ -194,6 +198,40 @@ public:
     size_t ReserveBytesPerNumber() const { return binary_ ? 4 : 2; }
 
 private:
+    // Reads at most max decimal digits at p onto v (v * 10 per digit, plus it),
+    // eight at a time where eight bytes remain; the number of digits read.
+    [[gnu::always_inline]] int ReadDigits(size_t& p, int max, uint64_t& v) const {
+        static constexpr uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+        const uint8_t* d = d_.data();
+        const size_t e = d_.size();
+        int got = 0;
+        while (got < max && e - p >= 8) {
+            uint64_t chunk;
+            std::memcpy(&chunk, d + p, 8);
+            // Each byte less '0': a byte that is no digit sets its top bit here or
+            // in chunk + 0x46 (above '9'). Bytes after the first such one are not used.
+            const uint64_t digits = chunk - 0x3030303030303030ull;
+            const uint64_t other = (digits | (chunk + 0x4646464646464646ull)) & 0x8080808080808080ull;
+            const int n = std::min(other ? __builtin_ctzll(other) / 8 : 8, max - got);
+            if (n == 0) return got;
+            // The n digits to the top bytes, zeros before them; then pairs of digits,
+            // and the four pairs into one number.
+            uint64_t x = digits << (8 * (8 - n));
+            x = x * 10 + (x >> 8);
+            x = (((x & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+                 (((x >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+            v = v * kScale[n] + x;
+            p += size_t(n);
+            got += n;
+            if (n < 8) return got;
+        }
+        while (got < max && p < e && d[p] >= '0' && d[p] <= '9') {
+            v = v * 10 + (d[p++] - '0');
+            ++got;
+        }
+        return got;
+    }
+
     static void ZeroNonFinite(uint8_t* p, size_t n) {
         for (size_t i = 0; i < n; ++i, p += 4) {
             uint32_t u;
@@ -202,9 +240,27 @@ private:
         }
     }
 
+    // Counts and indices are most of a text model's numbers: a plain run of digits
+    // after separators is read here; false (nothing consumed) for anything else,
+    // which Number reads.
+    [[gnu::always_inline]] bool PlainTextCount(uint32_t& n) {
+        const uint8_t* d = d_.data();
+        const size_t e = d_.size();
+        size_t p = p_;
+        while (p < e && (d[p] <= 0x20 || d[p] == ';' || d[p] == ',')) ++p;
+        uint64_t v = 0;
+        if (ReadDigits(p, 10, v) == 0 || v > 0xffffffffu || (p < e && !EndsNumber(d[p]))) return false;
+        n = uint32_t(v);
+        p_ = p;
+        return true;
+    }
+    static bool EndsNumber(uint8_t c) {
+        return !((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '#' || c == '/');
+    }
+
     // The common text float, "-12.345678" after separators, read in one pass; false
     // (nothing consumed) for anything else, which Number reads.
-    bool PlainTextFloat(float& f) {
+    [[gnu::always_inline]] bool PlainTextFloat(float& f) {
         const uint8_t* d = d_.data();
         const size_t e = d_.size();
         size_t p = p_;
@@ -212,17 +268,15 @@ private:
         const bool neg = p < e && d[p] == '-';
         p += neg;
         uint64_t iv = 0;
-        int digits = 0, frac = 0;
-        while (p < e && d[p] >= '0' && d[p] <= '9' && digits < 18) iv = iv * 10 + (d[p++] - '0'), ++digits;
+        // At most 15 digits: then the mantissa is an exact double, and one division by
+        // an exact power of ten rounds as strtod does.
+        int digits = ReadDigits(p, 15, iv), frac = 0;
         if (p < e && d[p] == '.') {
             ++p;
-            while (p < e && d[p] >= '0' && d[p] <= '9' && digits < 18) iv = iv * 10 + (d[p++] - '0'), ++digits, ++frac;
+            frac = ReadDigits(p, 15 - digits, iv);
+            digits += frac;
         }
-        if (digits == 0) return false;
-        if (p < e) {
-            const uint8_t c = d[p];
-            if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '#' || c == '/') return false;
-        }
+        if (digits == 0 || (p < e && !EndsNumber(d[p]))) return false;
         static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
                                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
         const double v = double(iv) / kPow10[frac];
@@ -267,13 +321,13 @@ private:
             p_ += size_t(q - b);
             return true;
         }
-        // Plain decimals ("-12.345678") are most of a model: with at most 18 digits
+        // Plain decimals ("-12.345678") are most of a model: with at most 15 digits
         // the mantissa and the power of ten are exact doubles, so one division
         // rounds correctly. Anything else goes to from_chars.
         if (q < e && *q == '.') {
             const char* f = q + 1;
             const char* frac = f;
-            while (f < e && *f >= '0' && *f <= '9' && (q - digits) + (f - frac) < 18) iv = iv * 10 + uint64_t(*f++ - '0');
+            while (f < e && *f >= '0' && *f <= '9' && (q - digits) + (f - frac) < 15) iv = iv * 10 + uint64_t(*f++ - '0');
             if ((q > digits || f > frac) && ends_number(f)) {
                 static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
                                                     1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
@@ -457,8 +511,12 @@ private:
         return true;
     }
 
+    static constexpr size_t kDiscardStep = 1u << 20;
+
     std::span<const uint8_t> d_;
     size_t p_ = 0;
+    bool discard_ = false;
+    size_t discarded_ = 0;
     bool binary_;
     int float_bytes_;
     uint32_t list_left_ = 0;

@@ -506,3 +506,39 @@ TEST(XFileBinary, ListsAreReadWholeWhereverTheyEnd) {
         EXPECT_EQ("face uses a vertex that does not exist", err);
     }
 }
+
+// Text numbers are read eight digits at a time where eight bytes remain: every
+// length of integer and fraction, signs, exponents and the last bytes of the file
+// read as the C library reads them.
+TEST(XFileText, NumbersOfEveryLengthReadAsStrtod) {
+    std::vector<std::string> texts;
+    uint64_t seed = 7;
+    auto next = [&seed] { return seed = seed * 6364136223846793005ull + 1442695040888963407ull; };
+    for (int digits = 1; digits <= 19; ++digits)
+        for (int frac = 0; frac <= digits; ++frac)
+            for (int sign = 0; sign < 2; ++sign) {
+                std::string t = sign ? "-" : "";
+                for (int i = 0; i < digits; ++i) {
+                    if (i == digits - frac && frac > 0) t += (i == 0 ? "0." : ".");
+                    t += char('0' + (next() >> 33) % 10);
+                }
+                texts.push_back(t);
+            }
+    for (const char* t : {"1e3", "-2.5E-2", "+7", ".5", "-.25", "3.", "123456789012345678901234", "0.000000001"})
+        texts.push_back(t);
+    if (texts.size() % 3) texts.resize(texts.size() - texts.size() % 3);
+    const size_t n = texts.size() / 3;
+    std::string file = "xof 0303txt 0032\nMesh {\n" + std::to_string(n) + ";\n";
+    for (size_t i = 0; i < texts.size(); ++i) file += texts[i] + (i % 3 == 2 ? (i + 1 == texts.size() ? ";;\n" : ";,\n") : ";");
+    file += "1;3;0,1,2;;}";  // the file ends right after the last index
+    rm::MeshData m;
+    std::string err;
+    ASSERT_TRUE(rm::ParseXFile(Bytes(file.begin(), file.end()), m, err)) << err;
+    ASSERT_EQ(n, m.positions.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const rm::Vec3& p = m.positions[i / 3];
+        const float got = i % 3 == 0 ? p.x : i % 3 == 1 ? p.y : p.z;
+        EXPECT_EQ(float(std::strtod(texts[i].c_str(), nullptr)), got) << texts[i];
+    }
+    EXPECT_EQ(2u, m.corners[2].vertex);
+}
