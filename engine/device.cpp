@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/start_trace.h"
 #include "platform/report/report.h"
 #include "settings/scene_settings.h"
 #include "settings/view_state.h"
@@ -73,7 +74,9 @@ bool StartRenderDevice() {
     const bool display = d.windowedRequest ? CreateWindowedDevice(window)
                                            : CreateFullScreenDevice(window);
     if (!display) EndProcess("cannot draw with OpenGL 3.3 in the saver window");
+    StartStepDone("gl-context");
     if (!Create3DDevice()) EndProcess("cannot make the 3D device");
+    StartStepDone("shaders");
     // The configuration dialog's preview draws from a timer of the dialog's loop: a
     // present there must never wait for the display.
     if (settings::View().mode == settings::SaverMode::Config) d.surface->SetSwapInterval(0);
@@ -260,6 +263,7 @@ bool PresentFrame() {
         ReleaseRenderDevice();
         return false;
     }
+    FirstPresentDone();
     return true;
 }
 

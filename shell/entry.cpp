@@ -12,6 +12,7 @@
 
 #include "config/config_dialog.h"
 #include "engine/device.h"
+#include "engine/start_trace.h"
 #include "engine/frame.h"
 #include "engine/overlay.h"
 #include "engine/password_prompt.h"
@@ -255,13 +256,16 @@ int RunProgram(int argc, const char* const* argv) {
     }
 
     const int codePage = platform::KeyboardCodePage();
-    settings::InitialiseSettings(s, WindowsDirectory(codePage), codePage);
+    const std::string dataDirectory = WindowsDirectory(codePage);
+    engine::StartStepDone("data-directory");
+    settings::InitialiseSettings(s, dataDirectory, codePage);
     settings::SetStoreAccessHook(engine::ForgetAppliedOrientation);
     Services().showAboutBox = ShowAboutBox;
     Services().checkPassword = CheckPassword;
     Services().musicDevice = OpenMusicDevice;
     Services().replayMusic = ReplayMusic;
     settings::LoadOrSaveSettings(0);
+    engine::StartStepDone("settings");
     settings::CreateSharedFonts(s, shell.fonts);
 
     switch (choice) {
@@ -336,6 +340,7 @@ int RunProgram(int argc, const char* const* argv) {
         }
     }
 
+    engine::StartStepDone("fonts");
     shell.ViewScale = settings::ComputeViewScale(shell.ViewWidth);
     shell.ScrollStep = settings::ComputeScrollStep(s.SPD, shell.ViewScale);
     if (!CreateSaverWindow()) {
@@ -354,6 +359,7 @@ int RunProgram(int argc, const char* const* argv) {
         font = windowFont.get();
     }
     shell.MessageExtent = font ? font->Measure(text) : platform::TextExtent{};
+    engine::StartStepDone("window");
 
     if (shell.mode == settings::SaverMode::Saver && !shell.hosted) {
         // Keys reach the full-screen saver even where no window manager gives it the
@@ -376,6 +382,7 @@ int RunProgram(int argc, const char* const* argv) {
         engine::ReleaseRenderDevice();
         return kExitFailure;
     }
+    engine::StartStepDone("sprite-script");
     if (!engine::BuildScene()) {
         Fail("cannot build the scene");
         engine::ReleaseRenderDevice();
@@ -388,6 +395,7 @@ int RunProgram(int argc, const char* const* argv) {
     }
 
     engine::PrepareOverlayTexts();
+    engine::StartStepDone("scene");
     engine::StartFrameRateClock(platform::TimeGetTime());
     const int exitCode = RunMainLoop(FrameStep);
 

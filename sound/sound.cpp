@@ -18,6 +18,11 @@ std::uint32_t& MusicDevice() {
 void PlayWaveResource(std::string_view name, std::uint32_t flags) {
     const auto wave = platform::FindResource(platform::kResourceWave, name);
     if (!wave) return;
+    if (flags & SND_ASYNC) {
+        // Opening the sound device is slow; the start goes on meanwhile.
+        platform::PlayWaveInBackground(*wave);
+        return;
+    }
     // The output stands for every device there is; it converts any PCM format, so
     // 11.025 kHz mono 8-bit is always among what it plays.
     const int devices = platform::AudioOutputCount();

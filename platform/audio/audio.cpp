@@ -2,6 +2,10 @@
 #include "platform/audio/audio.h"
 #include "platform/backends.h"
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace platform {
 
 namespace {
@@ -12,15 +16,26 @@ struct State {
     std::unique_ptr<AudioBackend> backend;
     bool open = false;
     std::uint32_t rate = 0;
+    // Opens the output and starts a sound for PlayWaveInBackground.
+    std::thread opener;
+    std::atomic<bool> opening{false};
 
     ~State() {
+        if (opener.joinable()) opener.join();
         if (open && backend) backend->Stop();
     }
 };
 
-State& S() {
+State& Unsettled() {
     static State state;
     return state;
+}
+
+// The state once a background start has finished; only the caller's thread goes on.
+State& S() {
+    State& s = Unsettled();
+    if (s.opener.joinable() && s.opener.get_id() != std::this_thread::get_id()) s.opener.join();
+    return s;
 }
 
 AudioBackend& Backend() {
@@ -65,6 +80,9 @@ std::uint32_t AudioOutputRate() {
 }
 
 bool AudioOutputFailed() {
+    // Asked every frame: an output still opening has not failed, and the frame does
+    // not wait for it.
+    if (Unsettled().opening) return false;
     return S().open && Backend().Failed();
 }
 
@@ -79,6 +97,22 @@ void CloseAudioOutput() {
 
 int AudioOutputCount() {
     return OpenAudioOutput() ? 1 : 0;
+}
+
+bool PlayWaveInBackground(std::span<const std::byte> wave, WaveError* error) {
+    WaveSound checked;
+    const WaveError e = ParseWave(wave, &checked);
+    if (error) *error = e;
+    if (e != WaveError::kOk) return false;
+    State& s = S();
+    s.opening = true;
+    s.opener = std::thread([bytes = std::vector<std::byte>(wave.begin(), wave.end())] {
+        WaveSound sound;
+        if (ParseWave(bytes, &sound) == WaveError::kOk && OpenAudioOutput())
+            Unsettled().mixer.StartSound(ConvertWaveToStereo(sound, Unsettled().rate));
+        Unsettled().opening = false;
+    });
+    return true;
 }
 
 bool PlayWave(std::span<const std::byte> wave, WaveError* error) {
@@ -107,7 +141,8 @@ void DetachAudioStream(AudioStream* stream) {
 }
 
 std::unique_lock<std::mutex> LockAudio() {
-    return std::unique_lock(S().mixer.Mutex());
+    // The mixer is there from the start; its lock does not wait for an output opening.
+    return std::unique_lock(Unsettled().mixer.Mutex());
 }
 
 }  // namespace platform

@@ -64,6 +64,12 @@ int AudioOutputCount();
 // False when the bytes are no playable WAVE file (with the reason) or there is no
 // device. The bytes may be released once this returns.
 bool PlayWave(std::span<const std::byte> wave, WaveError* error = nullptr);
+// The same without waiting for the output to open: the bytes are checked here, the
+// output is opened and the sound started on a thread of its own, while the caller
+// goes on (opening a sound device takes a tenth of a second and more). Every other
+// call of the output waits for that thread first. False when the bytes are no
+// playable WAVE file.
+bool PlayWaveInBackground(std::span<const std::byte> wave, WaveError* error = nullptr);
 void StopWave();
 bool WavePlaying();
 

@@ -104,6 +104,7 @@ private:
     Font() = default;
     FontDescription description_;
     std::vector<std::unique_ptr<Face>> faces_;  // primary first, then fallbacks
+    unsigned pixels_ = 0;                        // the size fallbacks are opened at
     std::int32_t ascent_ = 0;
     std::int32_t descent_ = 0;
 };

@@ -36,8 +36,20 @@ int FcWeightFor(std::int32_t weight) {
 
 struct Font::Face {
     std::string file;
+    int index = 0;
     FT_Face face = nullptr;
     FcCharSet* charset = nullptr;
+    bool opened = false;
+    // A fallback face is opened when a character first needs it: most texts need
+    // none, and opening each (the CJK collection among them) costs time and memory.
+    bool Open(FT_UInt pixels) {
+        if (!opened) {
+            opened = true;
+            if (FT_New_Face(Library(), file.c_str(), index, &face) != 0) face = nullptr;
+            if (face && pixels && FT_IS_SCALABLE(face)) FT_Set_Pixel_Sizes(face, 0, pixels);
+        }
+        return face != nullptr;
+    }
     ~Face() {
         if (face) FT_Done_Face(face);
         if (charset) FcCharSetDestroy(charset);
@@ -89,7 +101,9 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
         }
         auto face = std::make_unique<Face>();
         face->file = reinterpret_cast<const char*>(file);
-        if (FT_New_Face(Library(), face->file.c_str(), index, &face->face) != 0) return;
+        face->index = index;
+        // The primary face gives the metrics, so it is opened now.
+        if (font->faces_.empty() && !face->Open(0)) return;
         FcCharSet* charset = nullptr;
         if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch) {
             face->charset = FcCharSetCopy(charset);
@@ -122,9 +136,8 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
     }
     emPixels = std::clamp(emPixels, 1.0, 2048.0);
     const auto pixels = static_cast<FT_UInt>(std::lround(emPixels));
-    for (auto& f : font->faces_) {
-        if (FT_IS_SCALABLE(f->face)) FT_Set_Pixel_Sizes(f->face, 0, pixels);
-    }
+    if (FT_IS_SCALABLE(primary)) FT_Set_Pixel_Sizes(primary, 0, pixels);
+    font->pixels_ = pixels;
     font->ascent_ = static_cast<std::int32_t>(std::lround(primary->ascender * emPixels / unitsPerEm));
     font->descent_ =
         static_cast<std::int32_t>(std::lround(-primary->descender * emPixels / unitsPerEm));
@@ -137,7 +150,7 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
 
 Font::Face& Font::FaceFor(char32_t c) const {
     for (const auto& f : faces_) {
-        if (!f->charset || FcCharSetHasChar(f->charset, c)) return *f;
+        if ((!f->charset || FcCharSetHasChar(f->charset, c)) && f->Open(pixels_)) return *f;
     }
     return *faces_.front();
 }

@@ -577,8 +577,9 @@ void ConvertToCodePage(RegFile& file, int codePage) {
             } else {
                 v.readable = v.nameReadable = false;
                 v.name = Utf8ToCodePage(v.asRead->name, codePage);
-                file.warnings.push_back(label + ": its name holds " +
-                                        FirstMissingCharacter(v.asRead->name, codePage) + lacks);
+                v.problem = label + ": its name holds " +
+                            FirstMissingCharacter(v.asRead->name, codePage) + lacks;
+                file.warnings.push_back(v.problem);
                 continue;
             }
             if (!v.readable || !IsTextType(v.type)) continue;
@@ -588,13 +589,14 @@ void ConvertToCodePage(RegFile& file, int codePage) {
                                         v.asRead->data.size());
             if (!Utf16LeToUtf8(wide, utf8, &badUnit)) {
                 v.readable = false;
-                file.warnings.push_back(label + (wide.size() % 2 ? " has an odd number of bytes"
-                                                                 : " holds a lone surrogate") +
-                                        ", which no UTF-16LE text has; it reads as absent");
+                v.problem = label + (wide.size() % 2 ? " has an odd number of bytes"
+                                                     : " holds a lone surrogate") +
+                            ", which no UTF-16LE text has; it reads as absent";
+                file.warnings.push_back(v.problem);
             } else if (!Utf8ToCodePageExact(utf8, codePage, &bytes)) {
                 v.readable = false;
-                file.warnings.push_back(label + " holds " + FirstMissingCharacter(utf8, codePage) +
-                                        lacks);
+                v.problem = label + " holds " + FirstMissingCharacter(utf8, codePage) + lacks;
+                file.warnings.push_back(v.problem);
             } else {
                 v.data.assign(bytes.begin(), bytes.end());
             }

@@ -39,6 +39,9 @@ struct RegValue {
     // value then reads as absent and is kept, as it was read, for the write-back.
     bool readable = true;
     bool nameReadable = true;
+    // Why an unreadable value reads as absent, naming it and the character; told
+    // only to a caller that asks for the value.
+    std::string problem{};
 };
 
 struct RegKey {
@@ -66,8 +69,9 @@ enum class RegFileForm {
 struct RegFile {
     RegDocument document;
     RegFileForm form = RegFileForm::kRegedit4;
-    // One line for each value that reads as absent because the code page lacks one
-    // of its characters, naming the value and the character.
+    // One line for each key or value that reads as absent because the code page lacks
+    // one of its characters, naming it and the character (each value's own line is
+    // also its `problem`).
     std::vector<std::string> warnings;
 };
 

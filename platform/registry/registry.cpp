@@ -26,6 +26,7 @@ public:
     RegStatus QueryValue(std::string_view name, void* buffer, std::uint32_t* size,
                          std::uint32_t* type) override {
         const RegValue* v = doc_.keys[index_].Find(name);
+        if (v && !v->readable && !v->problem.empty()) Unreadable(v->problem);
         if (!v || !v->readable) return RegStatus::kNotFound;
         if (type) *type = v->type;
         if (v->data.size() > *size) {
@@ -56,6 +57,9 @@ public:
     bool Close() override { return true; }
 
 protected:
+    // A value the caller asked for reads as absent, for this reason.
+    virtual void Unreadable(const std::string& /*problem*/) {}
+
     RegDocument& doc_;
     std::size_t index_;
     bool changed_ = false;
@@ -79,12 +83,14 @@ struct DocumentHolder {
 // Holds its own copy of the file's document (constructed before the key that uses it).
 class FileKey : private DocumentHolder, public DocumentKey {
 public:
-    FileKey(std::string file, RegFile parsed, int codePage, std::size_t index, bool created)
+    FileKey(std::string file, RegFile parsed, int codePage, std::size_t index, bool created,
+            std::shared_ptr<ToldLines> told)
         : DocumentHolder{std::move(parsed.document)},
           DocumentKey(doc_storage_, index),
           file_(std::move(file)),
           form_(parsed.form),
-          codePage_(codePage) {
+          codePage_(codePage),
+          told_(std::move(told)) {
         changed_ = created;
     }
     ~FileKey() override { Close(); }
@@ -105,9 +111,12 @@ public:
     }
 
 private:
+    void Unreadable(const std::string& problem) override { told_->Tell(file_ + ": " + problem); }
+
     std::string file_;
     RegFileForm form_;
     int codePage_;
+    std::shared_ptr<ToldLines> told_;
     bool closed_ = false;
     bool ok_ = true;
 };
@@ -173,7 +182,7 @@ std::unique_ptr<RegistryKey> MemoryRegistry::OpenKey(std::string_view subKey) {
 }
 
 FileRegistry::FileRegistry(std::string path, int codePage)
-    : path_(std::move(path)), codePage_(codePage) {}
+    : path_(std::move(path)), codePage_(codePage), told_(std::make_shared<ToldLines>()) {}
 
 std::unique_ptr<RegistryKey> FileRegistry::CreateKey(std::string_view subKey,
                                                      KeyDisposition* disposition) {
@@ -200,9 +209,9 @@ std::string FileRegistry::ReadProblem() {
 }
 
 // Each problem of the file is told once, however often the file is opened.
-void FileRegistry::Tell(const std::string& line) {
-    if (std::find(told_.begin(), told_.end(), line) != told_.end()) return;
-    told_.push_back(line);
+void ToldLines::Tell(const std::string& line) {
+    if (std::find(lines.begin(), lines.end(), line) != lines.end()) return;
+    lines.push_back(line);
     Report("orbsaver: " + line);
 }
 
@@ -219,14 +228,15 @@ std::unique_ptr<RegistryKey> FileRegistry::Open(std::string_view subKey, bool cr
             std::string error;
             auto parsed = ParseRegFile(text, codePage_, &error);
             if (!parsed) {
-                Tell(path_ + " cannot be parsed (" + error + "); it is neither read nor written");
+                told_->Tell(path_ + " cannot be parsed (" + error + "); it is neither read nor written");
                 return nullptr;
             }
             file = std::move(*parsed);
             break;
         }
     }
-    for (const std::string& warning : file.warnings) Tell(path_ + ": " + warning);
+    // A value the code page cannot hold is told only when it is asked for: the file
+    // may hold other programs' keys, which are kept as they are and are no concern here.
     bool created = false;
     const std::size_t i = FindOrAdd(file.document, std::string(kCurrentUser) + std::string(subKey),
                                     create, &created);
@@ -234,7 +244,7 @@ std::unique_ptr<RegistryKey> FileRegistry::Open(std::string_view subKey, bool cr
     if (disposition) {
         *disposition = created ? KeyDisposition::kCreatedNew : KeyDisposition::kOpenedExisting;
     }
-    return std::make_unique<FileKey>(path_, std::move(file), codePage_, i, created);
+    return std::make_unique<FileKey>(path_, std::move(file), codePage_, i, created, told_);
 }
 
 namespace {

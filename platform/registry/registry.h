@@ -59,12 +59,19 @@ public:
     RegDocument document;
 };
 
+// Lines told on stderr, each once however often it comes up.
+struct ToldLines {
+    void Tell(const std::string& line);
+    std::vector<std::string> lines;
+};
+
 // The registry in a REGEDIT4 or 5.00 file. Every open reads the file afresh; closing
 // a key that was changed writes the whole file again, in the form it was read (a new
 // file is REGEDIT4), atomically (temporary file, fsync, rename) with mode 0600,
 // keeping every other key and value it held. A file that cannot be read or parsed
 // counts as a key that cannot be opened. Texts of a 5.00 file are taken in codePage;
-// a value the code page cannot hold reads as absent, told once on stderr.
+// a value the code page cannot hold reads as absent, told once on stderr when it is
+// asked for (a value nobody asks for is kept as it is and not told).
 class FileRegistry : public Registry {
 public:
     explicit FileRegistry(std::string path, int codePage = KeyboardCodePage());
@@ -78,10 +85,9 @@ public:
 private:
     std::unique_ptr<RegistryKey> Open(std::string_view subKey, bool create,
                                       KeyDisposition* disposition);
-    void Tell(const std::string& line);
     std::string path_;
     int codePage_;
-    std::vector<std::string> told_;  // the warnings already on stderr
+    std::shared_ptr<ToldLines> told_;  // shared with the keys, which may outlive it
 };
 
 // The user's store: $XDG_CONFIG_HOME/orbsaver/user.reg, or ~/.config/orbsaver/user.reg.

@@ -254,6 +254,13 @@ struct Device::Impl {
     int window_depth = -1;  // the window framebuffer's depth bits, once asked
     // Every variant of the lighting shader, by VariantOf.
     LightingProgram lighting[8];
+
+    // The variant, linked on first use; null when it cannot be.
+    LightingProgram* LightingVariant(int v, std::string* error) {
+        LightingProgram& pr = lighting[v];
+        if (!pr.id && !pr.Make((v & 2) != 0, (v & 1) != 0, (v & 4) != 0, error)) return nullptr;
+        return &pr;
+    }
     // The camera and lights of the frame being drawn, handed to a variant when it is
     // first used in the frame.
     Mat4 viewproj;
@@ -326,8 +333,10 @@ std::unique_ptr<Device> Device::Create(int width, int height, std::string* error
     std::unique_ptr<Device> d(new Device());
     d->impl_ = std::make_unique<Impl>();
     Impl& m = *d->impl_;
-    for (int v = 0; v < 8; ++v)
-        if (!m.lighting[v].Make((v & 2) != 0, (v & 1) != 0, (v & 4) != 0, error)) return nullptr;
+    // Each variant is linked when a draw first needs it: a scene uses one or two of the
+    // eight, and linking the rest would only delay the first frame. The Gouraud,
+    // matte, one-light variant is made now, to find a context that cannot.
+    if (!m.LightingVariant(Device::Impl::VariantOf(true, false, false), error)) return nullptr;
     m.bg_program = Link(kBackgroundVertex, kBackgroundFragment, error);
     if (!m.bg_program) return nullptr;
     m.bg_texture = glGetUniformLocation(m.bg_program, "u_texture");
@@ -696,7 +705,10 @@ struct RenderPass {
             // Specular is drawn only where the material's power is above 0 (and a
             // highlight of no colour adds nothing).
             const bool shiny = mat.power > 0 && (mat.specular.x > 0 || mat.specular.y > 0 || mat.specular.z > 0);
-            LightingProgram& pr = m.lighting[Device::Impl::VariantOf(m.lights == 1, shade_q == kShadeFlat, shiny)];
+            LightingProgram* variant =
+                m.LightingVariant(Device::Impl::VariantOf(m.lights == 1, shade_q == kShadeFlat, shiny), nullptr);
+            if (!variant) continue;
+            LightingProgram& pr = *variant;
             if (&pr != current) {
                 current = &pr;
                 glUseProgram(pr.id);

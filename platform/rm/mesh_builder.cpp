@@ -84,14 +84,24 @@ bool MeshBuilder::Load(const std::string& path, std::string* error) {
         return false;
     }
     const size_t slash = path.find_last_of('/');
-    return LoadFromMemory(bytes, slash == std::string::npos ? "." : path.substr(0, slash), error);
+    MeshData mesh;
+    // The file's bytes are given back as they are read.
+    const bool parsed = ParseXFileConsuming(bytes, mesh, why);
+    return TakeParsed(parsed, std::move(mesh), slash == std::string::npos ? "." : path.substr(0, slash), why,
+                      error);
 }
 
 bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& texture_dir,
                                  std::string* error) {
     MeshData mesh;
     std::string why;
-    if (!ParseXFile(bytes, mesh, why)) {
+    const bool parsed = ParseXFile(bytes, mesh, why);
+    return TakeParsed(parsed, std::move(mesh), texture_dir, why, error);
+}
+
+bool MeshBuilder::TakeParsed(bool parsed, MeshData mesh, const std::string& texture_dir, const std::string& why,
+                             std::string* error) {
+    if (!parsed) {
         SetMesh(MeshData{});
         if (error) *error = why;
         return false;

@@ -62,6 +62,10 @@ private:
     MeshBuilder() = default;
     ~MeshBuilder() override;
     void DropTextures();
+    // Takes a parsed mesh, or empties the builder when parsing failed, and loads the
+    // textures its materials name from texture_dir.
+    bool TakeParsed(bool parsed, MeshData mesh, const std::string& texture_dir, const std::string& why,
+                    std::string* error);
 
     MeshData mesh_;
     std::vector<Texture*> material_textures_;  // one per material, may be null

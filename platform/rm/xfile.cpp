@@ -4,376 +4,18 @@
 // with the data actually read, and reservations are capped by the bytes that remain.
 #include "platform/rm/xfile.h"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <charconv>
 #include <cstring>
-#include <limits>
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/rm/xfile_reader.h"
+
 namespace platform::rm {
 
+using namespace xfile;
+
 namespace {
-
-enum class Tok { End, Error, Name, String, Number, OBrace, CBrace, Sep, Guid, Template, Other };
-
-struct Token {
-    Tok kind = Tok::End;
-    std::string_view text;
-};
-
-// Binary token ids.
-enum : uint16_t {
-    kTName = 1, kTString = 2, kTInteger = 3, kTGuid = 5, kTIntList = 6, kTFloatList = 7,
-    kTOBrace = 0x0a, kTCBrace = 0x0b, kTComma = 0x13, kTSemicolon = 0x14, kTTemplate = 0x1f,
-};
-
-bool NameChar(uint8_t c) {
-    return c > 0x20 && c < 0x7f && !std::strchr("{}<>;,\"'()[]", c);
-}
-
-class Reader {
-public:
-    Reader(std::span<const uint8_t> d, bool binary, int float_bytes)
-        : d_(d), binary_(binary), float_bytes_(float_bytes) {}
-
-    size_t Remaining() const { return d_.size() - p_; }
-    bool Binary() const { return binary_; }
-    const std::string& Error() const { return error_; }
-    bool Fail(const std::string& why) {
-        if (error_.empty()) error_ = why;
-        return false;
-    }
-
-    // The next structural token. Any unread part of a binary number list is dropped.
-    Token Next() {
-        list_left_ = 0;
-        return binary_ ? NextBinary() : NextText();
-    }
-    Token Peek() {
-        const size_t p = p_;
-        const uint32_t left = list_left_;
-        const uint8_t* lp = list_p_;
-        const bool lf = list_float_;
-        Token t = Next();
-        p_ = p;
-        list_left_ = left;
-        list_p_ = lp;
-        list_float_ = lf;
-        return t;
-    }
-
-    // The next number of a data list, skipping separators.
-    bool Number(double& v) {
-        if (binary_) return BinaryNumber(v);
-        while (true) {
-            SkipSpace();
-            if (p_ >= d_.size()) return Fail("file ends inside a data list");
-            const uint8_t c = d_[p_];
-            if (c == ';' || c == ',') {
-                ++p_;
-                continue;
-            }
-            return TextNumber(v);
-        }
-    }
-    bool Float(float& f) {
-        double v;
-        if (!Number(v)) return false;
-        f = std::isfinite(v) ? float(v) : 0.0f;
-        if (!std::isfinite(f)) f = 0.0f;
-        return true;
-    }
-    bool Count(uint32_t& n) {
-        if (!binary_) {
-            // Counts and indices are most of a text model's numbers: a plain run of
-            // digits after separators is read here; anything else takes the long way.
-            size_t p = p_;
-            while (p < d_.size() && (d_[p] <= 0x20 || d_[p] == ';' || d_[p] == ',')) ++p;
-            const size_t start = p;
-            uint64_t v = 0;
-            while (p < d_.size() && d_[p] >= '0' && d_[p] <= '9' && p - start < 10) v = v * 10 + (d_[p++] - '0');
-            if (p > start && v <= 0xffffffffu &&
-                (p == d_.size() || !((d_[p] >= '0' && d_[p] <= '9') || d_[p] == '.' || d_[p] == 'e' || d_[p] == 'E' ||
-                                     d_[p] == '#' || d_[p] == '/'))) {
-                n = uint32_t(v);
-                p_ = p;
-                return true;
-            }
-        }
-        double v;
-        if (!Number(v)) return false;
-        if (!(v >= 0) || v > 4294967295.0 || v != std::floor(v)) return Fail("bad count or index");
-        n = uint32_t(v);
-        return true;
-    }
-    // A string member (quoted in text), skipping separators before it.
-    bool String(std::string& s) {
-        Token t;
-        do t = Next();
-        while (t.kind == Tok::Sep);
-        if (t.kind != Tok::String && t.kind != Tok::Name) return Fail("expected a string");
-        s.assign(t.text);
-        return true;
-    }
-
-    // After '{' was read: consumes up to and including the matching '}'.
-    bool SkipBody() {
-        int depth = 1;
-        while (depth > 0) {
-            const Token t = Next();
-            if (t.kind == Tok::OBrace) ++depth;
-            else if (t.kind == Tok::CBrace) --depth;
-            else if (t.kind == Tok::End) return Fail("file ends inside an object");
-            else if (t.kind == Tok::Error) return false;
-        }
-        return true;
-    }
-
-    // Smallest number of bytes one number can take in this encoding.
-    size_t MinNumberBytes() const { return binary_ ? 4 : 1; }
-    // The same for numbers followed by more data: in text a separator comes too.
-    // Reservations use it, so a count cannot make them exceed twice the text left.
-    size_t ReserveBytesPerNumber() const { return binary_ ? 4 : 2; }
-
-private:
-    void SkipSpace() {
-        while (p_ < d_.size()) {
-            const uint8_t c = d_[p_];
-            if (c <= 0x20) {
-                ++p_;
-            } else if (c == '#' || (c == '/' && p_ + 1 < d_.size() && d_[p_ + 1] == '/')) {
-                while (p_ < d_.size() && d_[p_] != '\n') ++p_;
-            } else {
-                break;
-            }
-        }
-    }
-
-    bool TextNumber(double& v, bool report = true) {
-        const char* b = reinterpret_cast<const char*>(d_.data()) + p_;
-        const char* e = reinterpret_cast<const char*>(d_.data()) + d_.size();
-        const char* s = b;
-        if (s < e && *s == '+') ++s;
-        // Integers are the common case for counts and indices: parse them directly.
-        const char* q = s;
-        bool neg = false;
-        if (q < e && *q == '-') {
-            neg = true;
-            ++q;
-        }
-        const char* digits = q;
-        uint64_t iv = 0;
-        while (q < e && *q >= '0' && *q <= '9' && q - digits < 18) iv = iv * 10 + uint64_t(*q++ - '0');
-        const auto ends_number = [e](const char* at) {
-            return at == e || (*at != '.' && *at != 'e' && *at != 'E' && !(*at >= '0' && *at <= '9') && *at != '#');
-        };
-        if (q > digits && ends_number(q)) {
-            v = neg ? -double(iv) : double(iv);
-            p_ += size_t(q - b);
-            return true;
-        }
-        // Plain decimals ("-12.345678") are most of a model: with at most 18 digits
-        // the mantissa and the power of ten are exact doubles, so one division
-        // rounds correctly. Anything else goes to from_chars.
-        if (q < e && *q == '.') {
-            const char* f = q + 1;
-            const char* frac = f;
-            while (f < e && *f >= '0' && *f <= '9' && (q - digits) + (f - frac) < 18) iv = iv * 10 + uint64_t(*f++ - '0');
-            if ((q > digits || f > frac) && ends_number(f)) {
-                static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
-                                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-                v = double(iv) / kPow10[f - frac];
-                if (neg) v = -v;
-                p_ += size_t(f - b);
-                return true;
-            }
-        }
-        auto [end, ec] = std::from_chars(s, e, v);
-        if (ec == std::errc::result_out_of_range) {
-            v = 0;
-        } else if (ec != std::errc()) {
-            return report ? Fail("expected a number") : false;
-        }
-        // Windows printf spells non-numbers as 1.#QNAN0, -1.#IND00 or 1.#INF00.
-        if (end < e && *end == '#') {
-            v = 0;
-            ++end;
-            while (end < e && std::isalnum(static_cast<unsigned char>(*end))) ++end;
-        }
-        p_ += size_t(end - b);
-        return true;
-    }
-
-    Token NextText() {
-        SkipSpace();
-        if (p_ >= d_.size()) return {Tok::End, {}};
-        const char* base = reinterpret_cast<const char*>(d_.data());
-        const uint8_t c = d_[p_];
-        switch (c) {
-            case '{': ++p_; return {Tok::OBrace, {}};
-            case '}': ++p_; return {Tok::CBrace, {}};
-            case ';':
-            case ',': ++p_; return {Tok::Sep, {}};
-            case '"': {
-                const size_t start = ++p_;
-                while (p_ < d_.size() && d_[p_] != '"') ++p_;
-                if (p_ >= d_.size()) {
-                    Fail("file ends inside a string");
-                    return {Tok::Error, {}};
-                }
-                return {Tok::String, {base + start, p_++ - start}};
-            }
-            case '<': {
-                const size_t start = p_;
-                while (p_ < d_.size() && d_[p_] != '>') ++p_;
-                if (p_ >= d_.size()) {
-                    Fail("file ends inside a GUID");
-                    return {Tok::Error, {}};
-                }
-                ++p_;
-                return {Tok::Guid, {base + start, p_ - start}};
-            }
-            default: break;
-        }
-        if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.') {
-            const size_t start = p_;
-            double v;
-            if (TextNumber(v, false)) return {Tok::Number, {base + start, p_ - start}};
-            ++p_;  // a lone '.', as in a template's "[...]"
-            return {Tok::Other, {}};
-        }
-        if (NameChar(c)) {
-            const size_t start = p_;
-            while (p_ < d_.size() && NameChar(d_[p_])) ++p_;
-            return {Tok::Name, {base + start, p_ - start}};
-        }
-        ++p_;
-        return {Tok::Other, {}};
-    }
-
-    bool Need(size_t n) {
-        if (Remaining() < n) return Fail("file ends inside a binary token");
-        return true;
-    }
-    uint16_t U16() {
-        const uint16_t v = uint16_t(d_[p_] | d_[p_ + 1] << 8);
-        p_ += 2;
-        return v;
-    }
-    uint32_t U32() {
-        uint32_t v;
-        std::memcpy(&v, &d_[p_], 4);
-        p_ += 4;
-        return v;
-    }
-
-    Token NextBinary() {
-        if (p_ >= d_.size()) return {Tok::End, {}};
-        if (!Need(2)) return {Tok::Error, {}};
-        const char* base = reinterpret_cast<const char*>(d_.data());
-        const uint16_t id = U16();
-        switch (id) {
-            case kTName:
-            case kTString: {
-                if (!Need(4)) return {Tok::Error, {}};
-                const uint32_t n = U32();
-                if (!Need(n)) return {Tok::Error, {}};
-                const std::string_view s(base + p_, n);
-                p_ += n;
-                if (id == kTString && Remaining() >= 2) {
-                    const uint16_t term = uint16_t(d_[p_] | d_[p_ + 1] << 8);
-                    if (term == kTSemicolon || term == kTComma) p_ += 2;
-                }
-                return {id == kTName ? Tok::Name : Tok::String, s};
-            }
-            case kTInteger:
-                if (!Need(4)) return {Tok::Error, {}};
-                p_ += 4;
-                return {Tok::Number, {}};
-            case kTGuid:
-                if (!Need(16)) return {Tok::Error, {}};
-                p_ += 16;
-                return {Tok::Guid, {}};
-            case kTIntList:
-            case kTFloatList: {
-                if (!Need(4)) return {Tok::Error, {}};
-                const uint32_t n = U32();
-                const size_t size = id == kTIntList ? 4 : size_t(float_bytes_);
-                if (uint64_t(n) * size > Remaining()) {
-                    Fail("number list is longer than the file");
-                    return {Tok::Error, {}};
-                }
-                p_ += size_t(n) * size;
-                return {Tok::Number, {}};
-            }
-            case kTOBrace: return {Tok::OBrace, {}};
-            case kTCBrace: return {Tok::CBrace, {}};
-            case kTComma:
-            case kTSemicolon: return {Tok::Sep, {}};
-            case kTTemplate: return {Tok::Template, {}};
-            default:
-                if (id >= 0x0c && id <= 0x34) return {Tok::Other, {}};
-                Fail("unknown binary token");
-                return {Tok::Error, {}};
-        }
-    }
-
-    bool BinaryNumber(double& v) {
-        while (list_left_ == 0) {
-            if (!Need(2)) return false;
-            const uint16_t id = uint16_t(d_[p_] | d_[p_ + 1] << 8);
-            if (id == kTComma || id == kTSemicolon) {
-                p_ += 2;
-                continue;
-            }
-            if (id == kTInteger) {
-                p_ += 2;
-                if (!Need(4)) return false;
-                v = U32();
-                return true;
-            }
-            if (id != kTIntList && id != kTFloatList) return Fail("expected a number");
-            p_ += 2;
-            if (!Need(4)) return false;
-            const uint32_t n = U32();
-            const size_t size = id == kTIntList ? 4 : size_t(float_bytes_);
-            if (uint64_t(n) * size > Remaining()) return Fail("number list is longer than the file");
-            list_left_ = n;
-            list_p_ = &d_[p_];
-            list_float_ = id == kTFloatList;
-            p_ += size_t(n) * size;
-        }
-        --list_left_;
-        if (!list_float_) {
-            uint32_t u;
-            std::memcpy(&u, list_p_, 4);
-            list_p_ += 4;
-            v = u;
-        } else if (float_bytes_ == 4) {
-            float f;
-            std::memcpy(&f, list_p_, 4);
-            list_p_ += 4;
-            v = f;
-        } else {
-            std::memcpy(&v, list_p_, 8);
-            list_p_ += 8;
-        }
-        if (!std::isfinite(v)) v = 0;
-        return true;
-    }
-
-    std::span<const uint8_t> d_;
-    size_t p_ = 0;
-    bool binary_;
-    int float_bytes_;
-    uint32_t list_left_ = 0;
-    const uint8_t* list_p_ = nullptr;
-    bool list_float_ = false;
-    std::string error_;
-};
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -492,6 +134,23 @@ private:
 
     bool Vector(Vec3& v) { return r_.Float(v.x) && r_.Float(v.y) && r_.Float(v.z); }
 
+    // count vectors; in binary, where the file bounds them, read straight into place.
+    bool Vectors(std::vector<Vec3>& out, uint32_t count) {
+        static_assert(sizeof(Vec3) == 3 * sizeof(float));
+        if (r_.CanHoldNumbers(uint64_t(count) * 3)) {
+            out.resize(count);
+            return r_.Floats(reinterpret_cast<uint8_t*>(out.data()), size_t(count) * 3);
+        }
+        ReserveCapped(out, count, 3 * r_.ReserveBytesPerNumber(), r_);
+        for (uint32_t i = 0; i < count; ++i) {
+            Vec3 p;
+            if (!r_.Floats(reinterpret_cast<uint8_t*>(&p), 3)) return false;
+            out.push_back(p);
+            if ((i & 4095) == 4095) r_.DiscardRead();
+        }
+        return true;
+    }
+
     bool ParseFrame(const Mat4& parent, MeshData& acc, int& count, int depth = 1) {
         // Frames nest by recursion here: a hostile file must not exhaust the stack.
         constexpr int kMaxFrameDepth = 256;
@@ -523,13 +182,7 @@ private:
         m.Clear();
         m.name = name;
         uint32_t nv;
-        if (!r_.Count(nv)) return false;
-        ReserveCapped(m.positions, nv, 3 * r_.ReserveBytesPerNumber(), r_);
-        for (uint32_t i = 0; i < nv; ++i) {
-            Vec3 p;
-            if (!Vector(p)) return false;
-            m.positions.push_back(p);
-        }
+        if (!r_.Count(nv) || !Vectors(m.positions, nv)) return false;
         uint32_t nf;
         if (!r_.Count(nf)) return false;
         ReserveCapped(m.face_start, uint64_t(nf) + 1, 4 * r_.ReserveBytesPerNumber(), r_);
@@ -537,14 +190,17 @@ private:
         for (uint32_t f = 0; f < nf; ++f) {
             uint32_t n;
             if (!r_.Count(n)) return false;
-            if (uint64_t(n) * r_.MinNumberBytes() > r_.Remaining()) return r_.Fail("face is longer than the file");
-            for (uint32_t k = 0; k < n; ++k) {
-                uint32_t v;
-                if (!r_.Count(v)) return false;
+            if (uint64_t(n) * r_.MinNumberBytes() > r_.BytesLeft()) return r_.Fail("face is longer than the file");
+            // Most models have faces of one size: room for all of them as the first.
+            if (f == 0) ReserveCapped(m.corners, uint64_t(nf) * n, r_.ReserveBytesPerNumber(), r_);
+            const bool ok = r_.Counts(n, [&](uint32_t v) {
                 if (v >= nv) return r_.Fail("face uses a vertex that does not exist");
                 m.corners.push_back({v, 0});
-            }
+                return true;
+            });
+            if (!ok) return false;
             m.face_start.push_back(uint32_t(m.corners.size()));
+            if ((f & 4095) == 4095) r_.DiscardRead();
         }
         m.uv.assign(size_t(nv) * 2, 0.0f);
         m.face_material.assign(nf, kNoMaterial);
@@ -568,12 +224,7 @@ private:
         uint32_t nn;
         if (!r_.Count(nn)) return false;
         std::vector<Vec3> normals;
-        ReserveCapped(normals, nn, 3 * r_.ReserveBytesPerNumber(), r_);
-        for (uint32_t i = 0; i < nn; ++i) {
-            Vec3 n;
-            if (!Vector(n)) return false;
-            normals.push_back(n);
-        }
+        if (!Vectors(normals, nn)) return false;
         uint32_t nf;
         if (!r_.Count(nf)) return false;
         // Normal faces must match the mesh's faces corner for corner; a mismatch
@@ -584,14 +235,15 @@ private:
         for (uint32_t f = 0; f < nf; ++f) {
             uint32_t n;
             if (!r_.Count(n)) return false;
-            if (uint64_t(n) * r_.MinNumberBytes() > r_.Remaining()) return r_.Fail("face is longer than the file");
+            if (uint64_t(n) * r_.MinNumberBytes() > r_.BytesLeft()) return r_.Fail("face is longer than the file");
             if (usable && n != m.face_start[f + 1] - m.face_start[f]) usable = false;
-            for (uint32_t k = 0; k < n; ++k) {
-                uint32_t v;
-                if (!r_.Count(v)) return false;
+            const bool ok = r_.Counts(n, [&](uint32_t v) {
                 if (v >= nn) usable = false;
                 if (usable) idx.push_back(v);
-            }
+                return true;
+            });
+            if (!ok) return false;
+            if ((f & 4095) == 4095) r_.DiscardRead();
         }
         if (usable) {
             for (size_t i = 0; i < idx.size(); ++i) m.corners[i].normal = idx[i];
@@ -606,13 +258,10 @@ private:
         uint32_t n;
         if (!r_.Count(n)) return false;
         const bool usable = n == m.positions.size();
-        for (uint32_t i = 0; i < n; ++i) {
+        if (usable && !r_.Floats(reinterpret_cast<uint8_t*>(m.uv.data()), size_t(n) * 2)) return false;
+        for (uint32_t i = 0; i < n && !usable; ++i) {
             float u, v;
             if (!r_.Float(u) || !r_.Float(v)) return false;
-            if (usable) {
-                m.uv[size_t(i) * 2] = u;
-                m.uv[size_t(i) * 2 + 1] = v;
-            }
         }
         return r_.SkipBody();
     }
@@ -636,11 +285,13 @@ private:
         uint32_t nm, ni;
         if (!r_.Count(nm) || !r_.Count(ni)) return false;
         const size_t faces = m.FaceCount();
-        for (uint32_t i = 0; i < ni; ++i) {
-            uint32_t v;
-            if (!r_.Count(v)) return false;
+        uint32_t i = 0;
+        const bool read = r_.Counts(ni, [&](uint32_t v) {
             if (i < faces) m.face_material[i] = v;
-        }
+            ++i;
+            return true;
+        });
+        if (!read) return false;
         // Fewer indices than faces: the last one holds for the rest.
         if (ni > 0)
             for (size_t i = ni; i < faces; ++i) m.face_material[i] = m.face_material[ni - 1];
@@ -718,67 +369,6 @@ private:
     std::unordered_map<std::string, XMaterial> named_materials_;
 };
 
-// MSZIP: a DWORD with the inflated size (header included), then blocks of
-// [uncompressed size:16][compressed size:16]["CK"][raw deflate], each block using
-// the previous block's output as its dictionary.
-bool Inflate(std::span<const uint8_t> d, std::vector<uint8_t>& out, std::string& error) {
-    if (d.size() < 4) {
-        error = "compressed file is cut short";
-        return false;
-    }
-    uint32_t total;
-    std::memcpy(&total, d.data(), 4);
-    size_t p = 4;
-    // Deflate cannot expand more than about 1032 times.
-    out.reserve(std::min<uint64_t>(total, uint64_t(d.size()) * 1032));
-    z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
-        error = "cannot start inflating";
-        return false;
-    }
-    bool ok = true;
-    while (p < d.size()) {
-        if (d.size() - p < 6) {
-            ok = false;
-            error = "compressed block header is cut short";
-            break;
-        }
-        const uint16_t usize = uint16_t(d[p] | d[p + 1] << 8);
-        const uint16_t csize = uint16_t(d[p + 2] | d[p + 3] << 8);
-        p += 4;
-        if (csize < 2 || csize > d.size() - p || d[p] != 'C' || d[p + 1] != 'K') {
-            ok = false;
-            error = "bad compressed block";
-            break;
-        }
-        const size_t start = out.size();
-        out.resize(start + usize);
-        inflateReset(&z);
-        if (start > 0) {
-            const size_t dict = std::min<size_t>(start, 32768);
-            inflateSetDictionary(&z, out.data() + start - dict, uInt(dict));
-        }
-        z.next_in = const_cast<Bytef*>(d.data() + p + 2);
-        z.avail_in = csize - 2;
-        z.next_out = out.data() + start;
-        z.avail_out = usize;
-        const int rc = inflate(&z, Z_FINISH);
-        if (rc != Z_STREAM_END || z.avail_out != 0) {
-            ok = false;
-            error = "damaged compressed data";
-            break;
-        }
-        p += csize;
-    }
-    inflateEnd(&z);
-    if (ok && out.size() + 16 != total && out.size() != total) {
-        ok = false;
-        error = "compressed data does not have its stated size";
-    }
-    if (!ok) out.clear();
-    return ok;
-}
-
 }  // namespace
 
 void GenerateNormals(MeshData& m) {
@@ -801,7 +391,10 @@ void GenerateNormals(MeshData& m) {
     m.normals_generated = true;
 }
 
-bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error, XFileInfo* info) {
+namespace {
+
+// owned: data is the caller's to give up, page by page, as it is read.
+bool Parse(std::span<const uint8_t> data, bool owned, MeshData& out, std::string& error, XFileInfo* info) {
     out.Clear();
     if (data.size() < 16) {
         error = data.empty() ? "empty file" : "file is too short for an X file header";
@@ -831,10 +424,11 @@ bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error
     std::vector<uint8_t> inflated;
     std::span<const uint8_t> body = data.subspan(16);
     if (tzip || bzip) {
-        if (!Inflate(body, inflated, error)) return false;
+        if (!InflateMszip(body, inflated, error)) return false;
         body = inflated;
     }
     Reader reader(body, bin || bzip, float_bits / 8);
+    if (owned || !inflated.empty()) reader.AllowDiscarding();
     Parser parser(reader);
     int meshes = 0;
     if (!parser.Run(out, meshes)) {
@@ -848,6 +442,19 @@ bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error
         info->meshes = meshes;
     }
     return true;
+}
+
+}  // namespace
+
+bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error, XFileInfo* info) {
+    return Parse(data, false, out, error, info);
+}
+
+bool ParseXFileConsuming(std::vector<uint8_t>& data, MeshData& out, std::string& error, XFileInfo* info) {
+    const bool ok = Parse(data, true, out, error, info);
+    data.clear();
+    data.shrink_to_fit();
+    return ok;
 }
 
 }  // namespace platform::rm

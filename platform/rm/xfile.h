@@ -54,6 +54,11 @@ struct XFileInfo {
 // False with a one-line reason; out is then empty.
 bool ParseXFile(std::span<const uint8_t> data, MeshData& out, std::string& error,
                 XFileInfo* info = nullptr);
+// The same for a file's bytes that are needed no more: their memory is given back
+// as they are read, so that the file and the mesh are not both held whole. data is
+// empty afterwards.
+bool ParseXFileConsuming(std::vector<uint8_t>& data, MeshData& out, std::string& error,
+                         XFileInfo* info = nullptr);
 
 // Vertex normals as the retained mode makes them when a file has none: for each
 // vertex the normalised sum of the unit normals of the faces that use it, a face's

@@ -20,6 +20,9 @@ for f in bin/orbsaver share/orbsaver/multi.x share/orbsaver/win95.ppm \
 done
 [ "$(readlink "$prefix/libexec/xscreensaver/orbsaver")" = "$prefix/bin/orbsaver" ] \
   || { echo "FAIL: the display mode does not lead to the program"; fail=1; }
+# XScreenSaver's settings tool writes a "GL:" line for a mode marked gl="yes".
+grep -Eq '<screensaver [^>]*gl="yes"' "$prefix/share/xscreensaver/config/orbsaver.xml" \
+  || { echo "FAIL: the XScreenSaver settings do not mark the mode as GL"; fail=1; }
 
 # Without a display the run cannot be tried: CTest shows the test as skipped (77),
 # unless the files are already wrong.

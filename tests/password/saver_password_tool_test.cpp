@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../support/utf16_files.h"
 #include "platform/registry/registry.h"
 #include "shell/password.h"
 
@@ -28,18 +29,28 @@ class SaverPasswordTool : public ::testing::Test {
     void TearDown() override { fs::remove_all(home); }
 
     // Runs the tool with the store in the test's folder; its output.
-    std::string Run(const std::string& command) {
+    std::string Run(const std::string& command, bool withStderr = false) {
         const std::string tool = std::string(ORBSAVER_SOURCE_DIR) + "/tools/saver-password";
         const std::string out = (home / "out.txt").string();
         // The store tool of this build, whichever build runs the test.
         const std::string line = "ORBSAVER_STORE='" + std::string(ORBSAVER_BINARY_DIR) +
                                  "/orbsaver-store' XDG_CONFIG_HOME='" + home.string() + "' " +
-                                 tool + " " + command + " >" + out;
+                                 tool + " " + command + " >" + out + (withStderr ? " 2>&1" : "");
         status = std::system(line.c_str());
         std::ifstream in(out);
         std::string word;
         in >> word;
         return word;
+    }
+
+    // Everything the tool prints, stdout and stderr together, as a script reading
+    // `status 2>&1` sees it.
+    std::string RunAll(const std::string& command) {
+        Run(command, true);
+        std::ifstream in(home / "out.txt", std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
     }
 
     std::uint32_t Request() {
@@ -255,4 +266,27 @@ TEST_F(SaverPasswordTool, KeepsA5StoreInItsFormWithEverythingElse) {
                              u"\"ScreenSaverIsSecure\"=dword:00000000\r\n\r\n"));
     EXPECT_EQ(Run("on"), "on");
     EXPECT_NE(Request(), 0u);
+}
+
+// A Windows export with another program's key whose text the code page lacks: the
+// tool prints only its word, and the other key is written back byte for byte.
+TEST_F(SaverPasswordTool, PrintsOnlyItsWordBesideAKeyTheCodePageLacks) {
+    const fs::path exported = fs::path(ORBSAVER_TESTDATA_DIR) / "reg" / "wine-export-v5.reg";
+    if (!fs::exists(exported)) GTEST_SKIP() << "no shared test data in " << exported;
+    std::ifstream in(exported, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string other = regtest::Utf16File(
+        u"[HKEY_CURRENT_USER\\Software\\MERO\\OTHER]\r\n"
+        u"\"TITLE\"=\"\u58c1\u7d19 \U0001F600\"\r\n\r\n").substr(2);
+    WriteStore(ss.str() + other);
+    EXPECT_EQ(RunAll("status"), "off\n");
+    EXPECT_EQ(RunAll("on"), "on\n");
+    EXPECT_EQ(RunAll("status"), "on\n");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(Request(), 0u);
+    const std::string written = ReadStore();
+    EXPECT_NE(written.find(other), std::string::npos) << "the other key is not kept as it was";
+    // Only the desktop's key was added to what the export held.
+    EXPECT_EQ(written.substr(0, ss.str().size()), ss.str());
 }

@@ -458,3 +458,87 @@ TEST(TextureLookup, WindowsNamesAreFoundBesideTheModel) {
     EXPECT_EQ("", rm::FindBesideModel(d, "Misc"));  // a folder is not a texture
     fs::remove_all(dir);
 }
+
+// Binary number lists are read in place, in bulk: a list may end the file, a mesh's
+// numbers may be split over several lists and integer tokens, non-numbers read as 0,
+// and counts that the file cannot hold fail without taking memory for them.
+TEST(XFileBinary, ListsAreReadWholeWhereverTheyEnd) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    {
+        // A mesh without children: its face list is the file's last data.
+        Bin w("xof 0303bin 0032");
+        w.Name("Mesh").Open().Ints({3}).Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).Ints({1, 3, 0, 1, 2}).Close();
+        rm::MeshData m;
+        std::string err;
+        ASSERT_TRUE(rm::ParseXFile(w.b, m, err)) << err;
+        EXPECT_EQ(3u, m.corners.size());
+        ExpectVec(m.positions[2], {0, 1, 0});
+    }
+    {
+        // Positions over a float list, a lone integer and another list; faces over
+        // two integer lists; texture coordinates with non-numbers.
+        Bin w("xof 0303bin 0032");
+        w.Name("Mesh").Open().Ints({4}).Floats({1, 2, 3, 4, 5}).Tok(3).U32(6).Floats({7, 8, 9, 10, 11, 12});
+        w.Ints({2, 3, 0}).Ints({1, 2, 3, 1, 2, 3});
+        w.Name("MeshTextureCoords").Open().Ints({4}).Floats({inf, 0.5, nan, -inf, 1, 2, 3, 4}).Close();
+        w.Close();
+        rm::MeshData m;
+        std::string err;
+        ASSERT_TRUE(rm::ParseXFile(w.b, m, err)) << err;
+        ASSERT_EQ(4u, m.positions.size());
+        ExpectVec(m.positions[1], {4, 5, 6});
+        ExpectVec(m.positions[3], {10, 11, 12});
+        ASSERT_EQ(2u, m.FaceCount());
+        EXPECT_EQ(3u, m.corners[5].vertex);
+        EXPECT_EQ((std::vector<float>{0, 0.5f, 0, 0, 1, 2, 3, 4}), m.uv);
+    }
+    {
+        // A count far beyond the file, and a face index past the vertices.
+        Bin w("xof 0303bin 0032");
+        w.Name("Mesh").Open().Ints({0x40000000}).Floats({1, 2, 3}).Close();
+        rm::MeshData m;
+        std::string err;
+        EXPECT_FALSE(rm::ParseXFile(w.b, m, err));
+        Bin v("xof 0303bin 0032");
+        v.Name("Mesh").Open().Ints({3}).Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).Ints({1, 3, 0, 1, 3}).Close();
+        EXPECT_FALSE(rm::ParseXFile(v.b, m, err));
+        EXPECT_EQ("face uses a vertex that does not exist", err);
+    }
+}
+
+// Text numbers are read eight digits at a time where eight bytes remain: every
+// length of integer and fraction, signs, exponents and the last bytes of the file
+// read as the C library reads them.
+TEST(XFileText, NumbersOfEveryLengthReadAsStrtod) {
+    std::vector<std::string> texts;
+    uint64_t seed = 7;
+    auto next = [&seed] { return seed = seed * 6364136223846793005ull + 1442695040888963407ull; };
+    for (int digits = 1; digits <= 19; ++digits)
+        for (int frac = 0; frac <= digits; ++frac)
+            for (int sign = 0; sign < 2; ++sign) {
+                std::string t = sign ? "-" : "";
+                for (int i = 0; i < digits; ++i) {
+                    if (i == digits - frac && frac > 0) t += (i == 0 ? "0." : ".");
+                    t += char('0' + (next() >> 33) % 10);
+                }
+                texts.push_back(t);
+            }
+    for (const char* t : {"1e3", "-2.5E-2", "+7", ".5", "-.25", "3.", "123456789012345678901234", "0.000000001"})
+        texts.push_back(t);
+    if (texts.size() % 3) texts.resize(texts.size() - texts.size() % 3);
+    const size_t n = texts.size() / 3;
+    std::string file = "xof 0303txt 0032\nMesh {\n" + std::to_string(n) + ";\n";
+    for (size_t i = 0; i < texts.size(); ++i) file += texts[i] + (i % 3 == 2 ? (i + 1 == texts.size() ? ";;\n" : ";,\n") : ";");
+    file += "1;3;0,1,2;;}";  // the file ends right after the last index
+    rm::MeshData m;
+    std::string err;
+    ASSERT_TRUE(rm::ParseXFile(Bytes(file.begin(), file.end()), m, err)) << err;
+    ASSERT_EQ(n, m.positions.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const rm::Vec3& p = m.positions[i / 3];
+        const float got = i % 3 == 0 ? p.x : i % 3 == 1 ? p.y : p.z;
+        EXPECT_EQ(float(std::strtod(texts[i].c_str(), nullptr)), got) << texts[i];
+    }
+    EXPECT_EQ(2u, m.corners[2].vertex);
+}

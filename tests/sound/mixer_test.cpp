@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "audio_test_util.h"
+#include "platform/audio/audio.h"
+
 using namespace platform;
 
 namespace {
@@ -71,4 +78,53 @@ TEST(Mixer, RefusesStreamsBeyondItsSlots) {
     EXPECT_FALSE(m.AddStream(&streams.back()));
     m.RemoveStream(&streams[0]);
     EXPECT_TRUE(m.AddStream(&streams.back()));
+}
+
+namespace {
+
+// An output that opens only when the test lets it, as a slow sound device does.
+class SlowBackend : public platform::AudioBackend {
+  public:
+    explicit SlowBackend(std::future<void> go) : go_(std::move(go)) {}
+    bool Start(platform::Mixer& mixer, std::uint32_t* rate) override {
+        go_.wait();
+        mixer_ = &mixer;
+        *rate = platform::kAudioOutputRate;
+        return true;
+    }
+    void Stop() override { mixer_ = nullptr; }
+    bool Failed() override { return false; }
+
+  private:
+    std::future<void> go_;
+    platform::Mixer* mixer_ = nullptr;
+};
+
+}  // namespace
+
+// The opening sound does not hold the start up while the device opens: the call comes
+// back at once, the frame's checks of the output do not wait either, and the sound
+// plays once the device is open. A file that is no sound is refused at once.
+TEST(BackgroundSound, StartsWithoutWaitingForTheDevice) {
+    std::promise<void> go;
+    platform::SetAudioBackend(std::make_unique<SlowBackend>(go.get_future()));
+    const std::vector<std::uint8_t> wave = soundtest::MakeWave(1, 8, 11025, 11025);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(platform::PlayWaveInBackground(soundtest::Bytes(wave)));
+    EXPECT_FALSE(platform::AudioOutputFailed());
+    { auto lock = platform::LockAudio(); }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+    std::thread release([&go] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        go.set_value();
+    });
+    EXPECT_TRUE(platform::WavePlaying());  // waits for the device, then the sound plays
+    EXPECT_EQ(platform::AudioOutputRate(), platform::kAudioOutputRate);
+    release.join();
+    std::vector<std::uint8_t> broken = wave;
+    broken[0] = 'X';
+    platform::WaveError error = platform::WaveError::kOk;
+    EXPECT_FALSE(platform::PlayWaveInBackground(soundtest::Bytes(broken), &error));
+    EXPECT_NE(error, platform::WaveError::kOk);
+    platform::SetAudioBackend(nullptr);
 }
