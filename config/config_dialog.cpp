@@ -174,15 +174,8 @@ void OnTabChange(const NotifyHeader& header) {
 // free name beside it, and the key is made anew, so that OK writes what the dialog
 // shows (not the defaults of a first run). False when it cannot be moved.
 bool SetUnreadableStoreAside(std::string* keptAs, std::string* problem) {
-    const std::string path = UserRegistryPath();
-    *problem = UserRegistry().ReadProblem();
-    if (problem->empty()) return true;
-    std::string aside = path + ".bad";
-    for (int n = 1; n < 100 && access(aside.c_str(), F_OK) == 0; ++n) {
-        aside = path + ".bad." + std::to_string(n);
-    }
-    if (rename(path.c_str(), aside.c_str()) != 0) return false;
-    *keptAs = aside;
+    if (!UserRegistry().SetAsideIfUnreadable(keptAs, problem)) return false;
+    if (keptAs->empty()) return true;
     KeyDisposition disposition;
     if (auto key = UserRegistry().CreateKey(settings::kSettingsKey, &disposition)) key->Close();
     return true;

@@ -12,6 +12,7 @@ class WindowBackend;
 class DialogBackend;
 class AudioBackend;
 class PasswordService;
+class Registry;
 
 // The desktop's windows; where the desktop cannot be reached, a backend that makes
 // no window, never a pretend desktop.
@@ -20,5 +21,7 @@ std::unique_ptr<DialogBackend> CreateDefaultDialogBackend();
 std::unique_ptr<AudioBackend> CreateDefaultAudioBackend();
 // The check of the user's password for a locked saver.
 std::unique_ptr<PasswordService> CreateDefaultPasswordService();
+// The user's registry: the store file on Linux, Windows' own registry on Windows.
+std::unique_ptr<Registry> CreateDefaultUserRegistry();
 
 }  // namespace platform

@@ -1,10 +1,11 @@
 // The Linux program's backends: SDL on X11 for windows, GTK for dialogs, SDL's audio
-// output, and the login password through PAM.
+// output, the login password through PAM, and the user's store file for a registry.
 #include "platform/backends.h"
 
 #include "platform/audio/audio.h"
 #include "platform/dialog/dialog.h"
 #include "platform/password/password.h"
+#include "platform/registry/registry_file.h"
 #include "platform/window/window.h"
 
 namespace platform {
@@ -20,6 +21,10 @@ std::unique_ptr<AudioBackend> CreateDefaultAudioBackend() { return CreateSdlAudi
 
 std::unique_ptr<PasswordService> CreateDefaultPasswordService() {
     return CreatePamPasswordService();
+}
+
+std::unique_ptr<Registry> CreateDefaultUserRegistry() {
+    return std::make_unique<FileRegistry>(UserRegistryPath());
 }
 
 }  // namespace platform

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/files/replace_mode.h"
+#include "platform/files/write_file.h"
 #include "platform/registry/registry.h"
 #include "platform/report/report.h"
 #include "settings/store.h"

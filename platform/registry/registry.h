@@ -1,6 +1,7 @@
-// The per-user registry: keys of named, typed byte values, kept in a text file that
-// the Windows registry editor can import and that a Windows export of the same keys
-// (REGEDIT4 or 5.00) can replace. Key and value names compare without regard to case.
+// The per-user registry: keys of named, typed byte values below HKEY_CURRENT_USER.
+// Key and value names compare without regard to case. Its backends: one in memory
+// (here), the user's store file (registry_file.h) and Windows' own registry
+// (registry_win32.cpp).
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,15 @@ public:
     // ("/home/ann/.config/orbsaver/user.reg cannot be parsed (line 3: bad value
     // data)"); empty when it can be read (a store that does not exist can: it is empty).
     virtual std::string ReadProblem() { return {}; }
+    // A store that is there but cannot be read is never written over: this moves it
+    // aside under a free name, told in *keptAs, so that the next key made starts a new
+    // store. True, with *problem empty, when the store can be read; false, with the
+    // reason in *problem, when it cannot and cannot be moved either.
+    virtual bool SetAsideIfUnreadable(std::string* keptAs, std::string* problem) {
+        (void)keptAs;
+        *problem = ReadProblem();
+        return problem->empty();
+    }
 };
 
 // A registry held in memory, for tests and for a run that must not touch the disk.
@@ -59,47 +69,9 @@ public:
     RegDocument document;
 };
 
-// Lines told on stderr, each once however often it comes up.
-struct ToldLines {
-    void Tell(const std::string& line);
-    std::vector<std::string> lines;
-};
-
-// The registry in a REGEDIT4 or 5.00 file. Every open reads the file afresh; closing
-// a key that was changed writes the whole file again, in the form it was read (a new
-// file is REGEDIT4), atomically (temporary file, fsync, rename) with mode 0600,
-// keeping every other key and value it held. A file that cannot be read or parsed
-// counts as a key that cannot be opened. Texts of a 5.00 file are taken in codePage;
-// a value the code page cannot hold reads as absent, told once on stderr when it is
-// asked for (a value nobody asks for is kept as it is and not told).
-class FileRegistry : public Registry {
-public:
-    explicit FileRegistry(std::string path, int codePage = KeyboardCodePage());
-    std::unique_ptr<RegistryKey> CreateKey(std::string_view subKey,
-                                           KeyDisposition* disposition) override;
-    std::unique_ptr<RegistryKey> OpenKey(std::string_view subKey) override;
-    std::string ReadProblem() override;
-
-    const std::string& path() const { return path_; }
-
-private:
-    std::unique_ptr<RegistryKey> Open(std::string_view subKey, bool create,
-                                      KeyDisposition* disposition);
-    std::string path_;
-    int codePage_;
-    std::shared_ptr<ToldLines> told_;  // shared with the keys, which may outlive it
-};
-
-// The user's store: $XDG_CONFIG_HOME/orbsaver/user.reg, or ~/.config/orbsaver/user.reg.
-std::string UserRegistryPath();
+// The user's store: the target's own (platform/backends.h) unless a test set one.
 Registry& UserRegistry();
 // Replaces the process-wide registry (tests); nullptr restores the user's store.
 void SetUserRegistry(Registry* registry);
-
-// Writes bytes to a file atomically: a temporary file beside it, fsync, rename. The
-// file's folder is made first (mode 0700) when asked. A path that is a symbolic link
-// stays one: the file it leads to is the one replaced. On failure errno says why.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode,
-                         bool makeFolder = false);
 
 }  // namespace platform

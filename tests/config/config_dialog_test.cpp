@@ -15,6 +15,7 @@
 #include "config/step_editor.h"
 #include "config_test_util.h"
 #include "platform/data_dir/data_dir.h"
+#include "platform/registry/registry_file.h"
 #include "settings/step_file.h"
 
 using namespace config;

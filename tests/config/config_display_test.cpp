@@ -12,6 +12,7 @@
 
 #include "../support/child_process.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_file.h"
 #include "platform/resources/resources.h"
 #include "platform/rm/image.h"
 #include "platform/rm/png_io.h"

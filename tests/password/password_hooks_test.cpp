@@ -12,6 +12,7 @@
 
 #include "platform/password/password.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_file.h"
 #include "shell/password.h"
 #include "tests/fake_window_backend.h"
 

@@ -12,6 +12,7 @@
 
 #include "../support/utf16_files.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_file.h"
 #include "shell/password.h"
 
 namespace fs = std::filesystem;

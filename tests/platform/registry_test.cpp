@@ -13,7 +13,9 @@
 #include <random>
 #include <sstream>
 
+#include "platform/files/write_file.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_file.h"
 
 using namespace platform;
 
@@ -150,29 +152,6 @@ TEST(Regedit4Write, WritesWhatReadsBackIdentically) {
         EXPECT_EQ(back->keys[0].values[i].data, v[i].data) << v[i].name;
     }
     EXPECT_EQ(WriteRegedit4(*back), text);
-}
-
-TEST(RegistryKeyQuery, FollowsTheBufferRules) {
-    MemoryRegistry r;
-    KeyDisposition d;
-    auto key = r.CreateKey("A", &d);
-    EXPECT_EQ(d, KeyDisposition::kCreatedNew);
-    key->SetValue("v", kRegSz, "hello", 6);
-    char buffer[8] = "zzzzzzz";
-    std::uint32_t size = 4;
-    EXPECT_EQ(key->QueryValue("V", buffer, &size), RegStatus::kMoreData);
-    EXPECT_EQ(size, 6u);
-    EXPECT_STREQ(buffer, "zzzzzzz");
-    size = sizeof buffer;
-    std::uint32_t type = 0;
-    EXPECT_EQ(key->QueryValue("v", buffer, &size, &type), RegStatus::kOk);
-    EXPECT_EQ(size, 6u);
-    EXPECT_EQ(type, kRegSz);
-    EXPECT_STREQ(buffer, "hello");
-    EXPECT_EQ(key->QueryValue("w", buffer, &size), RegStatus::kNotFound);
-    r.CreateKey("a", &d);
-    EXPECT_EQ(d, KeyDisposition::kOpenedExisting);
-    EXPECT_EQ(r.OpenKey("B"), nullptr);
 }
 
 TEST(FileRegistry, CreatesTheFileWithMode0600AndKeepsOtherKeys) {

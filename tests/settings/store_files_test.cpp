@@ -11,6 +11,7 @@
 
 #include "../support/utf16_files.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_file.h"
 #include "settings/store.h"
 
 using namespace settings;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry/registry_file.h"
 #include "settings/store.h"
 #include "shell/entry.h"
 #include "shell/saver_window.h"

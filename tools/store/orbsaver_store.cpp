@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_file.h"
 #include "shell/password.h"
 
 namespace {

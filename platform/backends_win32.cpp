@@ -1,0 +1,11 @@
+// The Windows program's backends: Windows' own services. The services whose Windows
+// backends are not there yet have no entry here, and nothing that needs them is
+// built for Windows (platform/CMakeLists.txt).
+#include "platform/backends.h"
+#include "platform/registry/registry_win32.h"
+
+namespace platform {
+
+std::unique_ptr<Registry> CreateDefaultUserRegistry() { return CreateWin32Registry(); }
+
+}  // namespace platform
