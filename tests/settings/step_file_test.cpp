@@ -2,15 +2,14 @@
 // what the reader does with files that do not follow the format.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "settings/step_file.h"
+#include "tests/support/temp_folder.h"
 
 using namespace settings;
 
@@ -182,9 +181,8 @@ TEST(StepFileRead, EmptyFileChangesNothing) {
 }
 
 TEST(StepFileDisk, SaveThenLoadAndMissingFile) {
-    char dir[] = "/tmp/orbsaver-stepfile-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/" + kStepTableFileName;
+    const TempFolder dir;
+    const std::string path = dir.File(kStepTableFileName);
     StepTable t = BuiltIn();
     t.Row(3, 7).frames = 12345;
     ASSERT_TRUE(SaveStepTableFile(t, path));
@@ -194,11 +192,9 @@ TEST(StepFileDisk, SaveThenLoadAndMissingFile) {
     EXPECT_EQ(back.Row(0, 30).valid, 1);
 
     StepTable untouched = BuiltIn();
-    EXPECT_FALSE(LoadStepTableFile(untouched, std::string(dir) + "/absent.csv"));
+    EXPECT_FALSE(LoadStepTableFile(untouched, dir.File("absent.csv")));
     EXPECT_EQ(untouched.Row(0, 0).cameraZ, -80);
-    EXPECT_FALSE(SaveStepTableFile(t, std::string(dir) + "/no/such/dir/x.csv"));
-    unlink(path.c_str());
-    rmdir(dir);
+    EXPECT_FALSE(SaveStepTableFile(t, dir.File("no/such/dir/x.csv")));
 }
 
 // Every value a row can hold, not only what the dialog makes: the widest row the
@@ -249,28 +245,29 @@ TEST(StepFileRead, ARowOfEightyOneCharactersKeepsItsLookAt) {
 
 // The user made the file read-only: a save must not replace it.
 TEST(StepFileDisk, AReadOnlyFileIsNotReplaced) {
-    char dir[] = "/tmp/orbsaver-stepfile-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/" + kStepTableFileName;
+    const TempFolder dir;
+    const std::string path = dir.File(kStepTableFileName);
     {
         std::ofstream out(path, std::ios::binary);
         out << "kept";
     }
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     std::string error;
     EXPECT_FALSE(SaveStepTableFile(BuiltIn(), path, &error));
     EXPECT_NE(error.find("read-only"), std::string::npos) << error;
-    std::ifstream in(path, std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "kept");
-    struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0444u);
-    // A writable file is replaced as usual, and its mode stays.
-    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-    EXPECT_TRUE(SaveStepTableFile(BuiltIn(), path, &error));
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    unlink(path.c_str());
-    rmdir(dir);
+    {
+        // Closed before the next save: Windows replaces no file that is open.
+        std::ifstream in(path, std::ios::binary);
+        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, "kept");
+    }
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
+    // Made writable again, it is replaced as usual.
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_TRUE(SaveStepTableFile(BuiltIn(), path, &error)) << error;
+    StepTable back{};
+    ASSERT_TRUE(LoadStepTableFile(back, path));
+    EXPECT_EQ(back.Row(0, 30).valid, 1);
 }
