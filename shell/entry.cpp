@@ -74,6 +74,27 @@ bool IsSwitch(const char* arg, char letter) {
     return arg[0] != '\0' && arg[1] == '\0' && Lower(arg[0]) == Lower(letter);
 }
 
+bool IsSwitchWithHandle(const char* arg, char letter, const char** handle) {
+    *handle = nullptr;
+    if (IsSwitch(arg, letter)) return true;
+    if (!arg) return false;
+    const char* colon = std::strchr(arg, ':');
+    if (!colon) return false;
+    const std::string bare(arg, static_cast<std::size_t>(colon - arg));
+    if (!IsSwitch(bare.c_str(), letter)) return false;
+    *handle = colon + 1;
+    return true;
+}
+
+const char* SwitchHandleText(int argc, const char* const* argv) {
+    if (argc < 2) return nullptr;
+    const char* handle = nullptr;
+    for (char letter : {'c', 'p', 'l', 'a'}) {
+        if (IsSwitchWithHandle(argv[1], letter, &handle) && handle) return handle;
+    }
+    return argc > 2 ? argv[2] : nullptr;
+}
+
 std::uint64_t ParseHostWindowId(const char* text) {
     if (!text || !*text) return 0;
     char* end = nullptr;
@@ -105,16 +126,23 @@ HostRequest FindHost(int argc, const char* const* argv, const char* hostWindowEn
 
 ModeChoice DecideMode(int argc, const char* const* argv, const char* hostWindowEnv) {
     const char* first = argc > 1 ? argv[1] : nullptr;
+    // The configuration, the preview and the password change take their window's
+    // handle after a colon too, as Windows' Screen Saver Settings passes it to the
+    // Settings button ("/c:1234"); without that form the button would start nothing.
+    const char* handle = nullptr;
+    const bool config = IsSwitchWithHandle(first, 'c', &handle);
+    const bool password = IsSwitchWithHandle(first, 'a', &handle);
+    const bool preview =
+        IsSwitchWithHandle(first, 'p', &handle) || IsSwitchWithHandle(first, 'l', &handle);
+    const bool saver = IsSwitch(first, 's');
     // A host's switches or window come first: XScreenSaver starts its display modes
     // with them and no switch of ours.
-    const bool ourSwitch = first && (IsSwitch(first, 'c') || IsSwitch(first, 'a') ||
-                                     IsSwitch(first, 'p') || IsSwitch(first, 'l') ||
-                                     IsSwitch(first, 's'));
+    const bool ourSwitch = config || password || preview || saver;
     if (!ourSwitch && FindHost(argc, argv, hostWindowEnv).hosted) return ModeChoice::Hosted;
-    if (!first || IsSwitch(first, 'c')) return ModeChoice::Config;
-    if (IsSwitch(first, 'a')) return ModeChoice::ChangePassword;
-    if (IsSwitch(first, 'p') || IsSwitch(first, 'l')) return ModeChoice::Preview;
-    if (IsSwitch(first, 's')) return ModeChoice::Saver;
+    if (!first || config) return ModeChoice::Config;
+    if (password) return ModeChoice::ChangePassword;
+    if (preview) return ModeChoice::Preview;
+    if (saver) return ModeChoice::Saver;
     const std::string_view f(first);
     if (f == "-h" || f == "--help" || f == "/?") return ModeChoice::Help;
     return ModeChoice::Unknown;
@@ -223,7 +251,8 @@ std::string UsageText() {
            "  /a              change the screen-saver password\n"
            "  -root, -window-id <id>\n"
            "                  as an XScreenSaver display mode (also XSCREENSAVER_WINDOW)\n"
-           "A switch may be written with '-' or '/' or alone, in either case.\n";
+           "A switch may be written with '-' or '/' or alone, in either case; /c, /p and /a\n"
+           "also take their window after a colon (/p:<window id>), as Windows passes them.\n";
 }
 
 std::string WindowsDirectory(int codePage) {
@@ -303,7 +332,7 @@ int RunProgram(int argc, const char* const* argv) {
             }
             shell.ViewWidth = 152;
             shell.ViewHeight = 112;
-            shell.parentWindow = ParseWindowHandle(argc > 2 ? argv[2] : nullptr);
+            shell.parentWindow = ParseWindowHandle(SwitchHandleText(argc, argv));
             shell.preparedShowFrameRate = false;
             break;
         case ModeChoice::Saver:

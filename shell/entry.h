@@ -20,8 +20,13 @@ inline constexpr int kExitFailure = 1;
 // True when arg is the switch letter, written alone or after one '-' or '/', in
 // either case. A missing argument is no switch.
 bool IsSwitch(const char* arg, char letter);
+// The same, or the switch with a window handle joined by a colon ("/c:1234", the form
+// Windows' Screen Saver Settings passes); *handle is then the text after the colon,
+// else null.
+bool IsSwitchWithHandle(const char* arg, char letter, const char** handle);
 
-// What the first argument asks for.
+// What the first argument asks for. The configuration, the preview and the password
+// change may carry their window's handle after a colon.
 enum class ModeChoice { Config, ChangePassword, Preview, Saver, Hosted, Help, Unknown };
 ModeChoice DecideMode(int argc, const char* const* argv, const char* hostWindowEnv = nullptr);
 
@@ -38,6 +43,9 @@ std::uint64_t ParseHostWindowId(const char* text);
 // A window handle written in decimal: leading blanks and one sign allowed, reading
 // stops at the first other character, nothing read gives 0.
 std::uint64_t ParseWindowHandle(const char* text);
+// The handle a switch names: after its colon ("/p:1234") or, without one, in the next
+// argument ("/p 1234"); null when there is none.
+const char* SwitchHandleText(int argc, const char* const* argv);
 
 // Registers the saver window's class and creates the window for the current mode.
 bool CreateSaverWindow();

@@ -39,7 +39,7 @@ TEST(DecideMode, FirstArgumentPicksTheMode) {
     };
     EXPECT_EQ(decide({}), ModeChoice::Config);
     EXPECT_EQ(decide({"/c"}), ModeChoice::Config);
-    EXPECT_EQ(decide({"/c:1234"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({"/c:1234"}), ModeChoice::Config);
     EXPECT_EQ(decide({"-A"}), ModeChoice::ChangePassword);
     EXPECT_EQ(decide({"/p", "42"}), ModeChoice::Preview);
     EXPECT_EQ(decide({"l"}), ModeChoice::Preview);
@@ -47,6 +47,35 @@ TEST(DecideMode, FirstArgumentPicksTheMode) {
     EXPECT_EQ(decide({"/s:5"}), ModeChoice::Unknown);
     EXPECT_EQ(decide({"--help"}), ModeChoice::Help);
     EXPECT_EQ(decide({"-x"}), ModeChoice::Unknown);
+}
+
+// The forms Windows' Screen Saver Settings and Explorer pass: the handle after a colon
+// or as the next argument, for the configuration, the preview and the password change.
+TEST(DecideMode, TheSwitchesWindowsPassesWithTheirHandles) {
+    auto decide = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "orbsaver");
+        return DecideMode(static_cast<int>(args.size()), args.data());
+    };
+    auto handle = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "orbsaver");
+        return ParseWindowHandle(SwitchHandleText(static_cast<int>(args.size()), args.data()));
+    };
+    EXPECT_EQ(decide({"/C:4194311"}), ModeChoice::Config);
+    EXPECT_EQ(decide({"/p:4194311"}), ModeChoice::Preview);
+    EXPECT_EQ(decide({"-l:1"}), ModeChoice::Preview);
+    EXPECT_EQ(decide({"/a", "66"}), ModeChoice::ChangePassword);
+    EXPECT_EQ(decide({"/a:66"}), ModeChoice::ChangePassword);
+    EXPECT_EQ(handle({"/p:4194311"}), 4194311u);
+    EXPECT_EQ(handle({"/p", "4194311"}), 4194311u);
+    EXPECT_EQ(handle({"/P:12", "99"}), 12u) << "the joined handle wins";
+    EXPECT_EQ(handle({"/c:77"}), 77u);
+    EXPECT_EQ(handle({"/c"}), 0u);
+    EXPECT_EQ(handle({"/p:"}), 0u) << "an empty handle names no window";
+    // Only these take a handle, and only after one colon.
+    EXPECT_EQ(decide({"/s:5"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({"/x:5"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({"//c:5"}), ModeChoice::Unknown);
+    EXPECT_EQ(decide({":5"}), ModeChoice::Unknown);
 }
 
 TEST(Host, XScreenSaversSwitchesAndWindowPickTheHostedMode) {
