@@ -69,7 +69,7 @@ int Info(const std::string& path) {
         } else {
             const std::string found = rm::FindBesideModel(slash == std::string::npos ? "." : path.substr(0, slash), name);
             std::printf("texture %zu \"%s\" %s\n", i, name.c_str(),
-                        found.empty() ? "not found" : "not loaded (not a BMP or PPM image)");
+                        found.empty() ? "not found" : "not loaded (not a picture this program reads)");
         }
     }
     return 0;
