@@ -1,4 +1,4 @@
-// Mesh builder: loading an X file with its textures, colour, bounds, wraps.
+// Mesh builder: loading a model file with its textures, colour, bounds, wraps.
 #include "platform/rm/mesh_builder.h"
 
 #include <dirent.h>
@@ -89,28 +89,46 @@ bool MeshBuilder::Load(const std::string& path, std::string* error) {
 
 bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& texture_dir,
                                  std::string* error) {
+    FolderFiles files(texture_dir);
+    return LoadFromMemory(bytes, files, error);
+}
+
+bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, ModelFiles& files, std::string* error) {
     MeshData mesh;
     std::string why;
-    if (!ParseXFile(bytes, mesh, why)) {
+    if (!ParseModel(bytes, files, mesh, why)) {
         SetMesh(MeshData{});
         if (error) *error = why;
         return false;
     }
+    std::vector<Image> images = std::move(mesh.images);
+    mesh.images.clear();
     SetMesh(std::move(mesh));
+    const auto* folder = dynamic_cast<const FolderFiles*>(&files);
     std::unordered_map<std::string, Texture*> loaded;
+    std::vector<Texture*> inside(images.size(), nullptr);
     for (size_t i = 0; i < mesh_.materials.size(); ++i) {
-        const std::string& name = mesh_.materials[i].texture;
-        if (name.empty()) continue;
-        const std::string path = FindBesideModel(texture_dir, name);
-        if (path.empty()) continue;
-        auto it = loaded.find(path);
-        if (it == loaded.end()) it = loaded.emplace(path, Texture::Load(path)).first;
-        if (it->second) {
-            it->second->AddRef();
-            material_textures_[i] = it->second;
+        const XMaterial& m = mesh_.materials[i];
+        Texture* t = nullptr;
+        if (m.image >= 0 && size_t(m.image) < images.size()) {
+            Texture*& made = inside[size_t(m.image)];
+            if (!made && images[size_t(m.image)].width > 0) made = Texture::Create(std::move(images[size_t(m.image)]));
+            t = made;
+        } else if (!m.texture.empty() && folder) {
+            const std::string path = FindBesideModel(folder->Dir(), m.texture);
+            if (path.empty()) continue;
+            auto it = loaded.find(path);
+            if (it == loaded.end()) it = loaded.emplace(path, Texture::Load(path)).first;
+            t = it->second;
+        }
+        if (t) {
+            t->AddRef();
+            material_textures_[i] = t;
         }
     }
     for (auto& [path, t] : loaded)
+        if (t) t->Release();
+    for (Texture* t : inside)
         if (t) t->Release();
     return true;
 }
