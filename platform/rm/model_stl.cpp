@@ -1,7 +1,7 @@
 // STL, binary and ASCII. Every facet gets its own three vertices with the facet's
 // normal (or the one its corners give when the file's is zero). STL is taken as
-// Z up, the axes 3D printers use: (x, y, z) becomes (x, z, y) here, a mirror,
-// so faces are wound the other way round. Binary files may colour their facets in
+// Z up, the axes 3D printers use, and right-handed: (x, y, z) becomes (x, z, y)
+// here, and faces are wound the other way round. Binary files may colour their facets in
 // either of the two common ways; each colour becomes a material.
 #include <charconv>
 #include <cstring>
@@ -30,19 +30,18 @@ uint32_t ReadU32(const uint8_t* p) {
 
 // One facet: three corners as read, its normal from the file.
 void AddFacet(MeshData& m, const Vec3 (&corner)[3], Vec3 normal, uint32_t material) {
-    const uint32_t base = static_cast<uint32_t>(m.positions.size());
-    // The mirror turned the file's counter-clockwise order into clockwise already.
     Vec3 n = normal;
     const float len = Length(n);
-    n = len > 0.0f && std::isfinite(len) ? n * (1.0f / len) : FaceNormal(corner[0], corner[1], corner[2]);
+    n = len > 0.0f && std::isfinite(len) ? n * (1.0f / len) : FaceNormal(corner[0], corner[2], corner[1]);
     for (const Vec3& c : corner) {
         m.positions.push_back(c);
         m.normals.push_back(n);
         m.uv.push_back(0);
         m.uv.push_back(0);
-        m.corners.push_back({static_cast<uint32_t>(m.corners.size()), static_cast<uint32_t>(m.corners.size())});
     }
-    (void)base;
+    // Counter-clockwise in the file, clockwise here.
+    const uint32_t base = static_cast<uint32_t>(m.positions.size() - 3);
+    for (uint32_t k : {0u, 2u, 1u}) m.corners.push_back({base + k, base + k});
     m.face_start.push_back(static_cast<uint32_t>(m.corners.size()));
     m.face_material.push_back(material);
 }
