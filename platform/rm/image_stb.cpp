@@ -63,6 +63,24 @@ bool DecodeStbImage(std::span<const uint8_t> d, Image& out, std::string& error) 
         error = "picture too large (" + std::to_string(w) + " x " + std::to_string(h) + ")";
         return false;
     }
+    // The decoder allocates the whole picture before it reads the data, so a header
+    // that claims far more than the file could hold is refused here: a PNG row takes
+    // its bytes from deflate, which makes at most 1032 bytes of one; no other form
+    // makes more than 1024 pixels of a byte.
+    const uint64_t pixels_allowed = std::max<uint64_t>(uint64_t(d.size()) * 1024, 4096);
+    if (info == stbi__png_info && d.size() >= 26) {
+        static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+        const int depth = d[24], colour = d[25];
+        const int bits = depth * (colour <= 6 ? kChannels[colour] : 4);
+        const uint64_t raw = uint64_t(h) * (1 + (uint64_t(w) * uint64_t(bits) + 7) / 8);
+        if (raw > uint64_t(d.size()) * 1032) {
+            error = "broken PNG picture (too little data for its size)";
+            return false;
+        }
+    } else if (info != stbi__png_info && uint64_t(w) * uint64_t(h) > pixels_allowed) {
+        error = std::string("broken ") + kind + " picture (too little data for its size)";
+        return false;
+    }
     stbi_uc* pixels = stbi_load_from_memory(d.data(), int(d.size()), &w, &h, &channels, 4);
     if (!pixels) {
         const char* why = stbi_failure_reason();

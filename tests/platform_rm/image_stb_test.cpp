@@ -110,6 +110,19 @@ TEST(Pictures, DecompressionBombsAreRefusedBeforeTheyAreDecoded) {
     // 8193 x 8193 is just over the limit of 2^26 pixels.
     EXPECT_EQ("picture too large (8193 x 8193)", Fails(PngHeader(8193, 8193)));
     EXPECT_NE(std::string::npos, Fails(PngHeader(0, 5)).find("broken PNG picture"));
+    // Under the limit, but more than the file could hold: refused before anything is
+    // allocated for it.
+    EXPECT_EQ("broken PNG picture (too little data for its size)", Fails(PngHeader(4000, 4000)));
+    Bytes jpeg;
+    std::vector<uint8_t> grey(64 * 64, 128);
+    ASSERT_TRUE(stbi_write_jpg_to_func(Append, &jpeg, 64, 64, 1, grey.data(), 90));
+    // The frame header's height and width, as big as the limit allows.
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xff && jpeg[i + 1] == 0xc0) {
+            jpeg[i + 5] = 0x1f, jpeg[i + 6] = 0xff, jpeg[i + 7] = 0x1f, jpeg[i + 8] = 0xff;
+            break;
+        }
+    EXPECT_EQ("broken JPEG picture (too little data for its size)", Fails(jpeg));
 }
 
 TEST(Pictures, BrokenOrForeignFilesFailWithAReason) {
