@@ -3,6 +3,7 @@
 // anything is allocated for it.
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <initializer_list>
 #include <cstdlib>
 
@@ -33,6 +34,53 @@
 
 namespace platform::rm {
 
+namespace {
+
+// stb_image trusts two things a hostile file can get wrong, so they are checked
+// first: a PNG chunk's stated length (it grows its buffer to it before reading)
+// and the counts of a JPEG Huffman table (more than 256 codes overrun its table).
+bool PngChunksFit(std::span<const uint8_t> d) {
+    size_t p = 8;
+    while (p + 12 <= d.size()) {
+        const uint64_t length = uint64_t(d[p]) << 24 | uint64_t(d[p + 1]) << 16 | uint64_t(d[p + 2]) << 8 | d[p + 3];
+        if (length > d.size() - p - 12) return false;
+        if (std::memcmp(&d[p + 4], "IEND", 4) == 0) return true;
+        p += size_t(length) + 12;
+    }
+    return p == d.size();
+}
+
+bool JpegTablesFit(std::span<const uint8_t> d) {
+    size_t p = 2;
+    while (p + 4 <= d.size()) {
+        const uint8_t m = d[p + 1];
+        if (d[p] != 0xff || m == 0xff) {  // coded data, or a fill byte
+            ++p;
+            continue;
+        }
+        if (m == 0x00 || m == 0x01 || (m >= 0xd0 && m <= 0xd7)) {
+            p += 2;
+            continue;
+        }
+        if (m == 0xd9) break;
+        const size_t length = size_t(d[p + 2]) << 8 | d[p + 3];
+        if (length < 2 || length > d.size() - p - 2) break;  // the decoder reports it
+        if (m == 0xc4) {
+            for (size_t q = p + 4, end = p + 2 + length; q < end;) {
+                if (q + 17 > end) return false;
+                size_t codes = 0;
+                for (size_t i = 1; i <= 16; ++i) codes += d[q + i];
+                if (codes > 256 || codes > end - q - 17) return false;
+                q += 17 + codes;
+            }
+        }
+        p += 2 + length;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool DecodeStbImage(std::span<const uint8_t> d, Image& out, std::string& error) {
     out = Image{};
     if (d.size() > size_t(INT_MAX)) {
@@ -49,6 +97,10 @@ bool DecodeStbImage(std::span<const uint8_t> d, Image& out, std::string& error) 
     if (magic({0x89, 'P', 'N', 'G'})) kind = "PNG", info = stbi__png_info;
     else if (magic({0xff, 0xd8, 0xff})) kind = "JPEG", info = stbi__jpeg_info;
     else if (magic({'G', 'I', 'F', '8'})) kind = "GIF", info = stbi__gif_info;
+    if ((info == stbi__png_info && !PngChunksFit(d)) || (info == stbi__jpeg_info && !JpegTablesFit(d))) {
+        error = std::string("broken ") + kind + " picture (a part longer than the file)";
+        return false;
+    }
     int w = 0, h = 0, channels = 0;
     stbi__context header;
     stbi__start_mem(&header, d.data(), int(d.size()));

@@ -125,6 +125,22 @@ TEST(Pictures, DecompressionBombsAreRefusedBeforeTheyAreDecoded) {
     EXPECT_EQ("broken JPEG picture (too little data for its size)", Fails(jpeg));
 }
 
+TEST(Pictures, PartsThatClaimMoreThanTheFileHoldsAreRefused) {
+    // A PNG chunk stated 2 GB long.
+    Bytes png = Png(Pixels(), 4, 2);
+    Bytes longer = png;
+    longer[33] = 0x7f;  // the first chunk after IHDR
+    EXPECT_EQ("broken PNG picture (a part longer than the file)", Fails(longer));
+    // A JPEG Huffman table of more than 256 codes.
+    Bytes jpeg;
+    ASSERT_TRUE(stbi_write_jpg_to_func(Append, &jpeg, 8, 8, 3, std::vector<uint8_t>(192, 50).data(), 90));
+    size_t dht = 0;
+    while (dht + 1 < jpeg.size() && !(jpeg[dht] == 0xff && jpeg[dht + 1] == 0xc4)) ++dht;
+    ASSERT_LT(dht + 21, jpeg.size());
+    for (size_t i = 0; i < 16; ++i) jpeg[dht + 5 + i] = 17;
+    EXPECT_EQ("broken JPEG picture (a part longer than the file)", Fails(jpeg));
+}
+
 TEST(Pictures, BrokenOrForeignFilesFailWithAReason) {
     const Bytes good = Png(Pixels(), 4, 2);
     EXPECT_NE(std::string::npos, Fails(Bytes(good.begin(), good.begin() + 40)).find("broken"));
