@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <initializer_list>
 #include <cstdlib>
 
 #include "platform/rm/image.h"
@@ -36,9 +35,10 @@ namespace platform::rm {
 
 namespace {
 
-// stb_image trusts two things a hostile file can get wrong, so they are checked
-// first: a PNG chunk's stated length (it grows its buffer to it before reading)
-// and the counts of a JPEG Huffman table (more than 256 codes overrun its table).
+// stb_image trusts some things a hostile file can get wrong, so they are checked
+// first: a PNG chunk's stated length (it grows its buffer to it before reading),
+// the counts of a JPEG Huffman table (more than 256 codes overrun its table) and
+// that a JPEG scan uses only tables defined before it (others are not initialised).
 bool PngChunksFit(std::span<const uint8_t> d) {
     size_t p = 8;
     while (p + 12 <= d.size()) {
@@ -51,7 +51,12 @@ bool PngChunksFit(std::span<const uint8_t> d) {
 }
 
 bool JpegTablesFit(std::span<const uint8_t> d) {
-    size_t p = 2;
+    // The start marker may follow fill bytes, as the decoder allows.
+    size_t p = 0;
+    while (p < d.size() && d[p] == 0xff) ++p;
+    ++p;
+    bool defined[2][4] = {};  // [DC or AC][table]
+    bool progressive = false;
     while (p + 4 <= d.size()) {
         const uint8_t m = d[p + 1];
         if (d[p] != 0xff || m == 0xff) {  // coded data, or a fill byte
@@ -65,16 +70,32 @@ bool JpegTablesFit(std::span<const uint8_t> d) {
         if (m == 0xd9) break;
         const size_t length = size_t(d[p + 2]) << 8 | d[p + 3];
         if (length < 2 || length > d.size() - p - 2) break;  // the decoder reports it
+        const size_t end = p + 2 + length;
+        if (m == 0xc2) progressive = true;
         if (m == 0xc4) {
-            for (size_t q = p + 4, end = p + 2 + length; q < end;) {
+            for (size_t q = p + 4; q < end;) {
                 if (q + 17 > end) return false;
                 size_t codes = 0;
                 for (size_t i = 1; i <= 16; ++i) codes += d[q + i];
                 if (codes > 256 || codes > end - q - 17) return false;
+                if ((d[q] >> 4) <= 1 && (d[q] & 15) <= 3) defined[d[q] >> 4][d[q] & 15] = true;
                 q += 17 + codes;
             }
+        } else if (m == 0xda) {
+            // A scan may only use tables defined before it: a baseline scan both of
+            // its components', a progressive one the DC table (first DC pass) or the
+            // AC table (AC passes) alone.
+            const size_t components = d[p + 4];
+            if (length < 6 + 2 * components) return false;
+            const uint8_t start = d[p + 5 + 2 * components], high = d[p + 7 + 2 * components] >> 4;
+            const bool dc = !progressive || (start == 0 && high == 0), ac = !progressive || start > 0;
+            for (size_t c = 0; c < components; ++c) {
+                const uint8_t tables = d[p + 6 + 2 * c];
+                if ((tables >> 4) > 3 || (tables & 15) > 3) return false;
+                if ((dc && !defined[0][tables >> 4]) || (ac && !defined[1][tables & 15])) return false;
+            }
         }
-        p += 2 + length;
+        p = end;
     }
     return true;
 }
@@ -87,18 +108,24 @@ bool DecodeStbImage(std::span<const uint8_t> d, Image& out, std::string& error) 
         error = "picture file too large";
         return false;
     }
-    // The header alone, read by the one decoder the first bytes name, so its own
-    // reason is the one reported.
-    const auto magic = [&](std::initializer_list<uint8_t> m) {
-        return d.size() >= m.size() && std::equal(m.begin(), m.end(), d.begin());
+    // The form as the decoder itself will take it: its own tests, in its order. Its
+    // header is then read by that decoder alone, so its own reason is the one shown.
+    stbi__context probe;
+    const auto is = [&](int (*test)(stbi__context*)) {
+        stbi__start_mem(&probe, d.data(), int(d.size()));
+        return test(&probe) != 0;
     };
     const char* kind = "TGA";
     int (*info)(stbi__context*, int*, int*, int*) = stbi__tga_info;
-    if (magic({0x89, 'P', 'N', 'G'})) kind = "PNG", info = stbi__png_info;
-    else if (magic({0xff, 0xd8, 0xff})) kind = "JPEG", info = stbi__jpeg_info;
-    else if (magic({'G', 'I', 'F', '8'})) kind = "GIF", info = stbi__gif_info;
-    if ((info == stbi__png_info && !PngChunksFit(d)) || (info == stbi__jpeg_info && !JpegTablesFit(d))) {
-        error = std::string("broken ") + kind + " picture (a part longer than the file)";
+    if (is(stbi__png_test)) kind = "PNG", info = stbi__png_info;
+    else if (is(stbi__gif_test)) kind = "GIF", info = stbi__gif_info;
+    else if (is(stbi__jpeg_test)) kind = "JPEG", info = stbi__jpeg_info;
+    if (info == stbi__png_info && !PngChunksFit(d)) {
+        error = "broken PNG picture (a part longer than the file)";
+        return false;
+    }
+    if (info == stbi__jpeg_info && !JpegTablesFit(d)) {
+        error = "broken JPEG picture (a bad or missing Huffman table)";
         return false;
     }
     int w = 0, h = 0, channels = 0;
