@@ -69,7 +69,8 @@ bool JpegTablesFit(std::span<const uint8_t> d) {
         }
         if (m == 0xd9) break;
         const size_t length = size_t(d[p + 2]) << 8 | d[p + 3];
-        if (length < 2 || length > d.size() - p - 2) break;  // the decoder reports it
+        // The decoder would read a part the file cuts short on as zeros.
+        if (length < 2 || length > d.size() - p - 2) return false;
         const size_t end = p + 2 + length;
         if (m == 0xc2) progressive = true;
         if (m == 0xc4) {
@@ -125,7 +126,7 @@ bool DecodeStbImage(std::span<const uint8_t> d, Image& out, std::string& error) 
         return false;
     }
     if (info == stbi__jpeg_info && !JpegTablesFit(d)) {
-        error = "broken JPEG picture (a bad or missing Huffman table)";
+        error = "broken JPEG picture (a bad table, or a part longer than the file)";
         return false;
     }
     int w = 0, h = 0, channels = 0;
