@@ -84,7 +84,15 @@ bool MeshBuilder::Load(const std::string& path, std::string* error) {
         return false;
     }
     const size_t slash = path.find_last_of('/');
-    return LoadFromMemory(bytes, slash == std::string::npos ? "." : path.substr(0, slash), error);
+    FolderFiles files(slash == std::string::npos ? "." : path.substr(0, slash));
+    MeshData mesh;
+    if (!ParseModel(std::move(bytes), files, mesh, why)) {
+        SetMesh(MeshData{});
+        if (error) *error = why;
+        return false;
+    }
+    TakeModel(std::move(mesh), files);
+    return true;
 }
 
 bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& texture_dir,
@@ -101,6 +109,11 @@ bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, ModelFiles& fil
         if (error) *error = why;
         return false;
     }
+    TakeModel(std::move(mesh), files);
+    return true;
+}
+
+void MeshBuilder::TakeModel(MeshData mesh, const ModelFiles& files) {
     std::vector<Image> images = std::move(mesh.images);
     mesh.images.clear();
     SetMesh(std::move(mesh));
@@ -130,7 +143,6 @@ bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, ModelFiles& fil
         if (t) t->Release();
     for (Texture* t : inside)
         if (t) t->Release();
-    return true;
 }
 
 void MeshBuilder::SetMesh(MeshData mesh) {

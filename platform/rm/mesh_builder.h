@@ -66,6 +66,8 @@ private:
     MeshBuilder() = default;
     ~MeshBuilder() override;
     void DropTextures();
+    // Takes a model that loaded, with the textures its materials name or carry.
+    void TakeModel(MeshData mesh, const ModelFiles& files);
 
     MeshData mesh_;
     std::vector<Texture*> material_textures_;  // one per material, may be null

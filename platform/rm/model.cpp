@@ -72,6 +72,20 @@ bool FolderFiles::Read(const std::string& name, std::vector<uint8_t>& out, std::
     return true;
 }
 
+bool ParseModel(std::vector<uint8_t>&& data, ModelFiles& files, MeshData& out, std::string& error,
+                ModelInfo* info) {
+    std::vector<uint8_t> bytes = std::move(data);
+    switch (SniffModel(bytes)) {
+    case ModelFormat::kGltf:
+    case ModelFormat::kGlb:
+        return ParseGltf(bytes, files, out, error, info, &bytes);
+    case ModelFormat::kObj:
+        return ParseObj(bytes, files, out, error, info, &bytes);
+    default:
+        return ParseModel(std::span<const uint8_t>(bytes), files, out, error, info);
+    }
+}
+
 bool ParseModel(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error,
                 ModelInfo* info) {
     switch (SniffModel(data)) {

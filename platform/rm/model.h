@@ -59,12 +59,17 @@ struct ModelInfo {
 // Reads any model form into out; false with a one-line reason, out then empty.
 bool ParseModel(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error,
                 ModelInfo* info = nullptr);
+// The same with the file's bytes handed over: they are freed as soon as the reader
+// has taken what it needs, which lowers the peak memory of a large model.
+bool ParseModel(std::vector<uint8_t>&& data, ModelFiles& files, MeshData& out, std::string& error,
+                ModelInfo* info = nullptr);
 
 bool ParseStl(std::span<const uint8_t> data, MeshData& out, std::string& error, ModelInfo* info = nullptr);
+// owner, when given, holds data and is emptied once the reader no longer needs it.
 bool ParseObj(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error,
-              ModelInfo* info = nullptr);
+              ModelInfo* info = nullptr, std::vector<uint8_t>* owner = nullptr);
 bool ParseGltf(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error,
-               ModelInfo* info = nullptr);
+               ModelInfo* info = nullptr, std::vector<uint8_t>* owner = nullptr);
 
 // The largest number of triangles a model may have: far more than a screen saver
 // draws, and small enough that every count derived from it fits in 32 bits.

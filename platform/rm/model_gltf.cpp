@@ -177,6 +177,13 @@ struct Elements {
         }
         }
     }
+    // Element i of a three-component accessor; plain floats are copied as they are.
+    Vec3 Vec(size_t i) const {
+        if (type != TINYGLTF_COMPONENT_TYPE_FLOAT) return {Get(i, 0), Get(i, 1), Get(i, 2)};
+        float f[3];
+        std::memcpy(f, base + i * stride, sizeof f);
+        return {Finite(f[0]), Finite(f[1]), Finite(f[2])};
+    }
     uint32_t Index(size_t i) const {
         const uint8_t* p = base + i * stride;
         if (type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE) return *p;
@@ -190,6 +197,33 @@ struct Elements {
         return v;
     }
 };
+
+// Indexed triangles into corners and face starts already sized for them; false when
+// an index is past the primitive's vertices.
+template <class I>
+bool IndexedTriangles(const Elements& idx, size_t triangles, uint32_t count, uint32_t base, bool mirrored,
+                      FaceCorner* corner, uint32_t* start, uint32_t first) {
+    uint32_t largest = 0;
+    for (size_t t = 0; t < triangles; ++t) {
+        I v[3];
+        for (int k = 0; k < 3; ++k) std::memcpy(&v[k], idx.base + (3 * t + size_t(k)) * idx.stride, sizeof(I));
+        const uint32_t a = v[0], b = mirrored ? v[1] : v[2], c = mirrored ? v[2] : v[1];
+        largest = std::max({largest, a, b, c});
+        corner[0] = {a + base, a + base};
+        corner[1] = {b + base, b + base};
+        corner[2] = {c + base, c + base};
+        corner += 3;
+        start[t] = first + uint32_t(3 * t + 3);
+    }
+    return triangles == 0 || largest < count;
+}
+
+bool IsIdentity(const Mat4& m) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (m.m[i][j] != (i == j ? 1.0f : 0.0f)) return false;
+    return true;
+}
 
 class Converter {
 public:
@@ -222,30 +256,45 @@ public:
             for (size_t i = 0; i < g_.nodes.size(); ++i)
                 if (!child[i]) roots.push_back(int(i));
         }
-        used_.assign(g_.nodes.size(), false);
-        for (int r : roots)
-            if (!Node(r, Mat4{}, 0)) {
-                error = error_;
-                return false;
-            }
+        // Counted first, so every array is made once at its size.
+        for (counting_ = true;; counting_ = false) {
+            used_.assign(g_.nodes.size(), false);
+            for (int r : roots)
+                if (!Node(r, Mat4{}, 0)) {
+                    error = error_;
+                    return false;
+                }
+            if (!counting_) break;
+            out_.positions.reserve(vertices_);
+            out_.normals.reserve(vertices_);
+            out_.uv.reserve(vertices_ * 2);
+            if (any_colour_) out_.vertex_colors.reserve(vertices_);
+            any_colour_ = false;
+            out_.corners.reserve(triangles_ * 3);
+            out_.face_start.reserve(triangles_ + 1);
+            out_.face_material.reserve(triangles_);
+        }
         if (out_.FaceCount() == 0) {
             error = "the scene has no triangles";
             return false;
         }
         // Vertices without a normal from the file get the retained mode's rule: the
         // sum of the unit normals of the faces that use them.
-        if (std::find(needs_normal_.begin(), needs_normal_.end(), true) != needs_normal_.end()) {
+        if (!without_normals_.empty()) {
+            std::vector<bool> needs(out_.positions.size(), false);
+            for (const auto& [from, to] : without_normals_)
+                std::fill(needs.begin() + long(from), needs.begin() + long(to), true);
             for (size_t f = 0; f + 1 < out_.face_start.size(); ++f) {
                 const uint32_t a = out_.face_start[f];
                 const Vec3 p0 = out_.positions[out_.corners[a].vertex];
                 const Vec3 n = FaceNormal(p0, out_.positions[out_.corners[a + 1].vertex],
                                           out_.positions[out_.corners[a + 2].vertex]);
                 for (uint32_t k = a; k < a + 3; ++k)
-                    if (needs_normal_[out_.corners[k].vertex])
+                    if (needs[out_.corners[k].vertex])
                         out_.normals[out_.corners[k].vertex] = out_.normals[out_.corners[k].vertex] + n;
             }
             for (size_t v = 0; v < out_.normals.size(); ++v)
-                if (needs_normal_[v]) {
+                if (needs[v]) {
                     const float len = Length(out_.normals[v]);
                     out_.normals[v] = len > 0.0f ? out_.normals[v] * (1.0f / len) : Vec3{};
                 }
@@ -400,62 +449,115 @@ private:
             if (size_t(p.material) >= out_.materials.size()) return Fail("a material index is out of range");
             material = uint32_t(p.material);
         }
+        if (counting_) {
+            vertices_ += count;
+            triangles_ += corners < 3 ? 0 : p.mode == TINYGLTF_MODE_TRIANGLES || p.mode == -1 ? corners / 3 : corners - 2;
+            if (vertices_ > 0xfffffff0u || triangles_ > kMaxModelTriangles) return Fail("too many triangles");
+            if (a_col >= 0) any_colour_ = true;
+            return true;
+        }
 
-        // Vertices, in world space and then in left-handed axes.
-        const uint32_t base = uint32_t(out_.positions.size());
-        Mat4 normal_matrix = InverseAffine(world);
+        // Vertices, in world space and then in left-handed axes. Arrays were made at
+        // their full size by the counting pass; they are filled in place.
+        const size_t base = out_.positions.size();
+        const bool identity = IsIdentity(world);
+        const Mat4 normal_matrix = InverseAffine(world);
         const bool mirrored = Dot(Cross(world.Row(0), world.Row(1)), world.Row(2)) < 0;
         const float* tint = p.material >= 0 ? out_.materials[size_t(p.material)].face : nullptr;
         if (a_col >= 0 && !any_colour_) {
             any_colour_ = true;
             out_.vertex_colors.assign(out_.positions.size(), Color{255, 255, 255, 255});
         }
+        out_.positions.resize(base + count);
+        out_.normals.resize(base + count);
+        out_.uv.resize((base + count) * 2);
+        Vec3* position = out_.positions.data() + base;
+        Vec3* normal = out_.normals.data() + base;
+        float* coordinate = out_.uv.data() + base * 2;
         for (size_t i = 0; i < count; ++i) {
-            out_.positions.push_back(FromRightHanded(TransformPoint({pos.Get(i, 0), pos.Get(i, 1), pos.Get(i, 2)}, world)));
-            Vec3 n;
-            if (a_nor >= 0) {
-                const Vec3 f{nor.Get(i, 0), nor.Get(i, 1), nor.Get(i, 2)};
-                const Vec3 r{Dot(f, normal_matrix.Row(0)), Dot(f, normal_matrix.Row(1)), Dot(f, normal_matrix.Row(2))};
-                n = FromRightHanded(Normalize(r));
+            const Vec3 v = pos.Vec(i);
+            position[i] = FromRightHanded(identity ? v : TransformPoint(v, world));
+        }
+        if (a_nor >= 0) {
+            for (size_t i = 0; i < count; ++i) {
+                Vec3 n = nor.Vec(i);
+                if (!identity) n = {Dot(n, normal_matrix.Row(0)), Dot(n, normal_matrix.Row(1)), Dot(n, normal_matrix.Row(2))};
+                const float len = Length(n);
+                normal[i] = FromRightHanded(len > 0.0f && std::isfinite(len) ? n * (1.0f / len) : Vec3{1, 0, 0});
             }
-            out_.normals.push_back(n);
-            needs_normal_.push_back(a_nor < 0);
-            out_.uv.push_back(a_uv >= 0 ? uv.Get(i, 0) : 0.0f);
-            out_.uv.push_back(a_uv >= 0 ? uv.Get(i, 1) : 0.0f);
-            if (any_colour_) {
-                float c[4] = {1, 1, 1, 1};
-                if (a_col >= 0)
-                    for (int k = 0; k < col.components; ++k) c[k] = col.Get(i, k);
+        } else {
+            without_normals_.push_back({base, base + count});
+        }
+        if (a_uv >= 0 && uv.type == TINYGLTF_COMPONENT_TYPE_FLOAT) {
+            for (size_t i = 0; i < count; ++i) {
+                float f[2];
+                std::memcpy(f, uv.base + i * uv.stride, sizeof f);
+                coordinate[2 * i] = Finite(f[0]);
+                coordinate[2 * i + 1] = Finite(f[1]);
+            }
+        } else if (a_uv >= 0) {
+            for (size_t i = 0; i < count; ++i) {
+                coordinate[2 * i] = uv.Get(i, 0);
+                coordinate[2 * i + 1] = uv.Get(i, 1);
+            }
+        }
+        if (any_colour_) {
+            std::vector<float> c(count * 4, 1.0f);
+            if (a_col >= 0)
+                for (size_t i = 0; i < count; ++i)
+                    for (int k = 0; k < col.components; ++k) c[i * 4 + size_t(k)] = col.Get(i, k);
+            for (size_t i = 0; i < count; ++i) {
+                float* v = &c[i * 4];
                 if (tint)
-                    for (int k = 0; k < 4; ++k) c[k] *= tint[k];
-                out_.vertex_colors.push_back(ColorFromRGBA(c[0], c[1], c[2], c[3]));
+                    for (int k = 0; k < 4; ++k) v[k] *= tint[k];
+                out_.vertex_colors.push_back(ColorFromRGBA(v[0], v[1], v[2], v[3]));
             }
         }
 
         // Triangles; a mirroring node transform turns them once more.
-        const auto vertex = [&](size_t i, uint32_t& v) {
-            v = p.indices >= 0 ? idx.Index(i) : uint32_t(i);
-            if (v >= count) return Fail("an index is past its vertices");
-            v += base;
+        const auto vertex = [&](size_t i) { return p.indices >= 0 ? idx.Index(i) : uint32_t(i); };
+        const size_t triangles = corners < 3 ? 0
+                                 : p.mode == TINYGLTF_MODE_TRIANGLES || p.mode == -1 ? corners / 3
+                                                                                      : corners - 2;
+        if (out_.face_start.empty()) out_.face_start.push_back(0);
+        if ((p.mode == TINYGLTF_MODE_TRIANGLES || p.mode == -1) && p.indices >= 0) {
+            // The common case, in one tight loop per index size.
+            const size_t corner0 = out_.corners.size(), face0 = out_.face_material.size();
+            out_.corners.resize(corner0 + triangles * 3);
+            out_.face_start.resize(face0 + 1 + triangles);
+            out_.face_material.resize(face0 + triangles, material);
+            bool ok = true;
+            const auto fill = [&]<class I>(I) {
+                ok = IndexedTriangles<I>(idx, triangles, uint32_t(count), uint32_t(base), mirrored,
+                                         out_.corners.data() + corner0, out_.face_start.data() + face0 + 1,
+                                         uint32_t(corner0));
+            };
+            if (idx.type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE) fill(uint8_t{});
+            else if (idx.type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) fill(uint16_t{});
+            else fill(uint32_t{});
+            if (!ok) return Fail("an index is past its vertices");
+            ++primitives_;
             return true;
-        };
-        const auto triangle = [&](uint32_t a, uint32_t b, uint32_t c) {
-            const uint32_t t[3] = {a, mirrored ? c : b, mirrored ? b : c};
-            AddFace(out_, t, material);
-        };
-        uint32_t v0, v1, v2;
-        if (p.mode == TINYGLTF_MODE_TRIANGLE_STRIP || p.mode == TINYGLTF_MODE_TRIANGLE_FAN) {
-            for (size_t i = 2; i < corners; ++i) {
-                if (!vertex(p.mode == TINYGLTF_MODE_TRIANGLE_FAN ? 0 : i - 2, v0) || !vertex(i - 1, v1) || !vertex(i, v2))
-                    return false;
-                if (p.mode == TINYGLTF_MODE_TRIANGLE_STRIP && (i & 1)) std::swap(v0, v1);
-                triangle(v0, v1, v2);
+        }
+        for (size_t t = 0; t < triangles; ++t) {
+            uint32_t a, b, c;
+            if (p.mode == TINYGLTF_MODE_TRIANGLE_STRIP) {
+                a = vertex(t), b = vertex(t + 1), c = vertex(t + 2);
+                if (t & 1) std::swap(a, b);
+            } else if (p.mode == TINYGLTF_MODE_TRIANGLE_FAN) {
+                a = vertex(0), b = vertex(t + 1), c = vertex(t + 2);
+            } else {
+                a = vertex(3 * t), b = vertex(3 * t + 1), c = vertex(3 * t + 2);
             }
-        } else {
-            for (size_t i = 0; i + 2 < corners; i += 3) {
-                if (!vertex(i, v0) || !vertex(i + 1, v1) || !vertex(i + 2, v2)) return false;
-                triangle(v0, v1, v2);
-            }
+            if (a >= count || b >= count || c >= count) return Fail("an index is past its vertices");
+            // Counter-clockwise in the file, clockwise here (and back when mirrored).
+            if (!mirrored) std::swap(b, c);
+            a += uint32_t(base), b += uint32_t(base), c += uint32_t(base);
+            out_.corners.push_back({a, a});
+            out_.corners.push_back({b, b});
+            out_.corners.push_back({c, c});
+            out_.face_start.push_back(uint32_t(out_.corners.size()));
+            out_.face_material.push_back(material);
         }
         ++primitives_;
         return true;
@@ -465,12 +567,15 @@ private:
     MeshData& out_;
     std::string error_;
     std::vector<bool> used_;
-    std::vector<bool> needs_normal_;
+    std::vector<std::pair<size_t, size_t>> without_normals_;  // vertex ranges
     bool any_colour_ = false;
     int primitives_ = 0;
+    bool counting_ = false;
+    uint64_t vertices_ = 0, triangles_ = 0;
 };
 
-bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info) {
+bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
+          std::vector<uint8_t>* owner) {
     if (data.size() > UINT_MAX) {
         error = "file too large";
         return false;
@@ -498,6 +603,8 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
         error = err.empty() ? "not a glTF file" : err.substr(0, eol);
         return false;
     }
+    // The reader has copied what it needs of the file.
+    if (owner) std::vector<uint8_t>().swap(*owner);
     int primitives = 0;
     if (!Converter(model, out).Run(error, primitives)) return false;
     if (info) {
@@ -509,9 +616,10 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
 
 }  // namespace
 
-bool ParseGltf(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info) {
+bool ParseGltf(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
+               std::vector<uint8_t>* owner) {
     out.Clear();
-    if (Read(data, files, out, error, info)) return true;
+    if (Read(data, files, out, error, info, owner)) return true;
     out.Clear();
     return false;
 }

@@ -72,7 +72,8 @@ XMaterial MaterialOf(const tinyobj::material_t& t) {
     return m;
 }
 
-bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info) {
+bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
+          std::vector<uint8_t>* owner) {
     tinyobj::attrib_t attrib;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
@@ -86,6 +87,8 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
             return false;
         }
     }
+    // The reader has taken what it needs of the file.
+    if (owner) std::vector<uint8_t>().swap(*owner);
     if (!libraries.missing.empty()) {
         error = libraries.missing;
         return false;
@@ -221,9 +224,10 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
 
 }  // namespace
 
-bool ParseObj(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info) {
+bool ParseObj(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
+              std::vector<uint8_t>* owner) {
     out.Clear();
-    if (Read(data, files, out, error, info)) return true;
+    if (Read(data, files, out, error, info, owner)) return true;
     out.Clear();
     return false;
 }
