@@ -367,9 +367,14 @@ TEST(Obj, MissingFilesAndBadIndicesFail) {
     EXPECT_NE(std::string::npos, LoadError(FromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1/5 2/1 3/1\n")).find("past"));
     EXPECT_NE(std::string::npos, LoadError(FromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1//9 2//1 3//1\n")).find("past"));
     EXPECT_EQ("the file has no faces", LoadError(FromText("v 0 0 0\nv 1 0 0\nl 1 2\n")));
+    EXPECT_EQ("a bad face corner on line 4", LoadError(FromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 x\n")));
+    EXPECT_EQ("a vertex with fewer than three coordinates on line 1", LoadError(FromText("v 0 0\nf 1 1 1\n")));
+    // A face of 900 corners is one polygon, as written.
     std::string big = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf";
     for (int i = 0; i < 300; ++i) big += " 1 2 3";
-    EXPECT_NE(std::string::npos, LoadError(FromText(big + "\n")).find("255"));
+    const rm::MeshData m = LoadOk(FromText(big + "\n"));
+    ASSERT_EQ(1u, m.FaceCount());
+    EXPECT_EQ(900u, m.face_start[1]);
 }
 
 // ---- STL --------------------------------------------------------------------
