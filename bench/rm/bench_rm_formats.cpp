@@ -19,6 +19,7 @@
 
 #include "platform/rm/mesh_builder.h"
 #include "platform/rm/model.h"
+#include "tests/platform_rm/model_files.h"
 
 namespace rm = platform::rm;
 
@@ -26,15 +27,11 @@ namespace bench_rm {
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using rm_test::Bytes;
 
 float Height(int i, int j) { return float(std::sin(i * 0.1) * std::cos(j * 0.07)); }
 
-template <class T>
-void Put(Bytes& b, T v) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&v);
-    b.insert(b.end(), p, p + sizeof v);
-}
+using rm_test::Put;
 
 // An n x n grid as a .glb: one mesh, positions, normals, texture coordinates and
 // 32-bit indices in the BIN chunk.
@@ -67,17 +64,7 @@ Bytes GlbGrid(int n) {
                        view(normals, uvs - normals) + "," + view(uvs, indices - uvs) + "," +
                        view(indices, bin.size() - indices) + "],\"buffers\":[{\"byteLength\":" +
                        std::to_string(bin.size()) + "}]}";
-    while (json.size() % 4) json += ' ';
-    Bytes b = {'g', 'l', 'T', 'F'};
-    Put(b, uint32_t(2));
-    Put(b, uint32_t(12 + 8 + json.size() + 8 + bin.size()));
-    Put(b, uint32_t(json.size()));
-    Put(b, uint32_t(0x4E4F534A));
-    b.insert(b.end(), json.begin(), json.end());
-    Put(b, uint32_t(bin.size()));
-    Put(b, uint32_t(0x004E4942));
-    b.insert(b.end(), bin.begin(), bin.end());
-    return b;
+    return rm_test::Glb(json, bin);
 }
 
 // The same grid as an OBJ, the way exporters write it: v, vt, vn, then quads.

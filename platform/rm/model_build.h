@@ -35,4 +35,13 @@ inline Vec3 FaceNormal(Vec3 a, Vec3 b, Vec3 c) {
     return len > 0.0f && std::isfinite(len) ? n * (1.0f / len) : Vec3{};
 }
 
+// Runs a reader into out: empty before it, and again when it fails.
+template <class Reader>
+bool ReadInto(MeshData& out, Reader read) {
+    out.Clear();
+    if (read()) return true;
+    out.Clear();
+    return false;
+}
+
 }  // namespace platform::rm

@@ -353,10 +353,7 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
 
 bool ParseObj(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
               std::vector<uint8_t>* owner) {
-    out.Clear();
-    if (Read(data, files, out, error, info, owner)) return true;
-    out.Clear();
-    return false;
+    return ReadInto(out, [&] { return Read(data, files, out, error, info, owner); });
 }
 
 }  // namespace platform::rm

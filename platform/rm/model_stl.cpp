@@ -203,16 +203,12 @@ bool ParseAscii(std::span<const uint8_t> d, MeshData& m, std::string& error, int
 bool LooksLikeBinaryStl(std::span<const uint8_t> d) { return BinaryLayout(d); }
 
 bool ParseStl(std::span<const uint8_t> d, MeshData& out, std::string& error, ModelInfo* info) {
-    out.Clear();
     size_t p = 0;
     while (p < d.size() && d[p] <= ' ') ++p;
     const bool ascii = !BinaryLayout(d) && d.size() - p >= 5 && std::memcmp(d.data() + p, "solid", 5) == 0;
-    int solids = 1;
-    if (ascii) solids = 0;
-    if (!(ascii ? ParseAscii(d, out, error, solids) : ParseBinary(d, out, error))) {
-        out.Clear();
+    int solids = ascii ? 0 : 1;
+    if (!ReadInto(out, [&] { return ascii ? ParseAscii(d, out, error, solids) : ParseBinary(d, out, error); }))
         return false;
-    }
     if (info) {
         info->format = ascii ? "STL ascii" : "STL binary";
         info->meshes = solids;

@@ -1,5 +1,5 @@
-// Model files for the loaders' tests: the files a model names, kept in memory, and
-// small helpers to build glTF and PNG bytes.
+// Model files for the loaders' tests and benchmarks: the files a model names, kept
+// in memory, and small helpers to build glTF bytes.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +50,21 @@ template <class T>
 void Put(Bytes& b, T v) {
     const auto* p = reinterpret_cast<const uint8_t*>(&v);
     b.insert(b.end(), p, p + sizeof v);
+}
+
+// A .glb: the header, the JSON chunk (padded with spaces) and the BIN chunk.
+inline Bytes Glb(std::string json, const Bytes& bin) {
+    while (json.size() % 4) json += ' ';
+    Bytes b = FromText("glTF");
+    Put(b, uint32_t(2));
+    Put(b, uint32_t(12 + 8 + json.size() + 8 + bin.size()));
+    Put(b, uint32_t(json.size()));
+    Put(b, uint32_t(0x4E4F534A));
+    b.insert(b.end(), json.begin(), json.end());
+    Put(b, uint32_t(bin.size()));
+    Put(b, uint32_t(0x004E4942));
+    b.insert(b.end(), bin.begin(), bin.end());
+    return b;
 }
 
 }  // namespace rm_test

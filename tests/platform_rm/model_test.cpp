@@ -110,19 +110,7 @@ struct Gltf {
     Bytes Glb() const {
         Gltf g = *this;
         g.uri = "-";
-        std::string json = g.Json();
-        while (json.size() % 4) json += ' ';
-        const Bytes bin = Data();
-        Bytes b = FromText("glTF");
-        Put(b, uint32_t(2));
-        Put(b, uint32_t(12 + 8 + json.size() + 8 + bin.size()));
-        Put(b, uint32_t(json.size()));
-        Put(b, uint32_t(0x4E4F534A));
-        b.insert(b.end(), json.begin(), json.end());
-        Put(b, uint32_t(bin.size()));
-        Put(b, uint32_t(0x004E4942));
-        b.insert(b.end(), bin.begin(), bin.end());
-        return b;
+        return rm_test::Glb(g.Json(), Data());
     }
 };
 
