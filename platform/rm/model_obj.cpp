@@ -315,7 +315,7 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
     size_t at = 0;
     for (size_t f = 0; f < obj.face_size.size(); ++f) {
         const size_t n = obj.face_size[f];
-        const int32_t* c = &obj.corners[at * 3];
+        const int32_t* c = obj.corners.data() + at * 3;
         at += n;
         if (n < 3) continue;  // points and lines are not drawn
         // Vertices made in the file's order; corners counter-clockwise in the file,
