@@ -1,5 +1,5 @@
 // STL, binary and ASCII. Every facet gets its own three vertices with the facet's
-// normal (or the one its corners give when the file's is zero). STL is taken as
+// normal (or the one its corners give when the file's is zero or reversed). STL is taken as
 // Z up, the axes 3D printers use, and right-handed: (x, y, z) becomes (x, z, y)
 // here, and faces are wound the other way round. Binary files may colour their facets in
 // either of the two common ways; each colour becomes a material.
@@ -30,9 +30,13 @@ uint32_t ReadU32(const uint8_t* p) {
 
 // One facet: three corners as read, its normal from the file.
 void AddFacet(MeshData& m, const Vec3 (&corner)[3], Vec3 normal, uint32_t material) {
-    Vec3 n = normal;
-    const float len = Length(n);
-    n = len > 0.0f && std::isfinite(len) ? n * (1.0f / len) : FaceNormal(corner[0], corner[2], corner[1]);
+    // The file's normal, unless it is zero or points against the corners' order (some
+    // exporters write them reversed): faces are culled by their order, so the normal
+    // that lights them must agree with it.
+    const Vec3 wound = FaceNormal(corner[0], corner[2], corner[1]);
+    const float len = Length(normal);
+    const bool usable = len > 0.0f && std::isfinite(len) && Dot(normal, wound) >= 0;
+    const Vec3 n = usable ? normal * (1.0f / len) : wound;
     for (const Vec3& c : corner) {
         m.positions.push_back(c);
         m.normals.push_back(n);

@@ -419,6 +419,10 @@ TEST(Stl, AsciiSolidsAndBrokenFiles) {
     ASSERT_EQ(2u, m.FaceCount());
     ExpectNear({0, 2, 0}, m.positions[3]);
     ExpectNear({0, 1, 0}, m.normals[3]);  // a zero normal is made from the corners
+    // A normal against the corners' order (as some exporters write) gives way to theirs.
+    std::string reversed = two;
+    reversed.replace(reversed.find("normal 0 0 1"), 12, "normal 0 0 -1");
+    ExpectNear({0, 1, 0}, LoadOk(FromText(reversed)).normals[0]);
 
     Bytes wrong = BinaryStl("", {0, 0});
     wrong[80] = 3;
