@@ -214,12 +214,17 @@ void OnColor(WindowHandle page) {
 // The open-file chooser on a path setting: true when a new path was stored. The
 // desktop's name of the chosen file (UTF-8) goes to *chosen.
 bool ChoosePath(WindowHandle page, char (&path)[settings::kPathBufferSize], const char* title,
-                const char* filterName, const char* filterPattern, std::string* chosen) {
+                const char* filterName, const char* filterPattern, std::string* chosen,
+                bool pictures = false) {
     const int codePage = settings::Settings().keyboardCodePage;
     FileChooser chooser;
     chooser.title = title;
     chooser.filterName = filterName;
     chooser.filterPattern = filterPattern;
+    if (pictures) {
+        chooser.firstFilterName = kPictureFilterName;
+        chooser.firstFilterPattern = kPictureFilterPattern;
+    }
     chooser.initialPath = StoredToPath(path, sizeof path, codePage);
     std::string stored;
     if (!Dialogs().ChooseOpenFile(page, chooser, chosen)) return false;
@@ -250,7 +255,7 @@ void OnTextureButton(WindowHandle page) {
     SceneSettings& s = settings::Settings();
     std::string chosen;
     if (!ChoosePath(page, s.TEX_NM, "Open Texture file", "TEXTURE file (*.bmp, *.ppm)",
-                    "*.bmp;*.ppm", &chosen)) {
+                    "*.bmp;*.ppm", &chosen, true)) {
         return;
     }
     RebuildScene(page);
@@ -260,7 +265,7 @@ void OnImageButton(WindowHandle page) {
     SceneSettings& s = settings::Settings();
     std::string chosen;
     if (!ChoosePath(page, s.IMAGE_NM, "Open Back Image file", "Back Image file (*.bmp)", "*.bmp",
-                    &chosen)) {
+                    &chosen, true)) {
         return;
     }
     engine::Scene& scene = engine::TheScene();

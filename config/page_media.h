@@ -19,6 +19,11 @@ inline constexpr int kUseImage = 1030, kColorButton = 1031, kImageButton = 1032;
 inline constexpr int kSoundOn = 1001, kMidiOn = 1026, kMidiButton = 1022;
 inline constexpr int kOriginal = 1028, kTextureButton = 1027;
 inline constexpr int kFpsOn = 1023, kMakerOn = 1025;
+// The picture choosers' first filter: every form of picture the saver reads.
+inline constexpr const char* kPictureFilterName =
+    "Pictures (*.bmp;*.ppm;*.png;*.jpg;*.jpeg;*.tga;*.gif)";
+inline constexpr const char* kPictureFilterPattern =
+    "*.bmp;*.ppm;*.pgm;*.pbm;*.png;*.jpg;*.jpeg;*.tga;*.gif";
 
 // How a check box's setting changes on a click.
 enum class Toggle {

@@ -296,6 +296,8 @@ void OnModelButton(WindowHandle page) {
     chooser.title = "Open X file";
     chooser.filterName = "X Format file (*.x)";
     chooser.filterPattern = "*.x";
+    chooser.firstFilterName = kModelFilterName;
+    chooser.firstFilterPattern = kModelFilterPattern;
     chooser.initialPath = StoredToPath(s.X_NM, sizeof s.X_NM, s.keyboardCodePage);
     std::string chosen, stored;
     if (!Dialogs().ChooseOpenFile(page, chooser, &chosen)) return;

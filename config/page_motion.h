@@ -18,6 +18,9 @@ inline constexpr int kDirectionX = 1035, kDirectionY = 1036, kDirectionZ = 1037;
 inline constexpr int kUpX = 1038, kUpY = 1039, kUpZ = 1042;
 inline constexpr int kLookAtCheck = 1041;
 inline constexpr int kModelButton = 1040;
+// The model chooser's first filter: every form of model file the saver reads.
+inline constexpr const char* kModelFilterName = "3D models (*.x;*.gltf;*.glb;*.obj;*.stl)";
+inline constexpr const char* kModelFilterPattern = "*.x;*.gltf;*.glb;*.obj;*.stl";
 inline constexpr int kFontButton = 1052;
 inline constexpr int kMessageEdit = 1053;
 inline constexpr int kMessageSpin = 1055;

@@ -3,6 +3,8 @@
 //    importer on the same files: generated text and binary files of about 2 MB,
 //    and the shared real files when they are present; MB/s for both and the ratio.
 //  - Peak memory while loading a generated 10 MB text X file.
+//  - glTF (.glb) and OBJ files of about 10 MB against Assimp, and their peak memory
+//    (bench_rm_formats.cpp).
 //  - One 800 x 600 off-screen frame of a textured, Gouraud-lit 10,000-triangle
 //    model against an empty frame (clear and finish), and the heap allocations a
 //    steady frame makes (counted by replacing operator new); and the same frame
@@ -39,6 +41,7 @@
 #include "platform/rm/mesh_builder.h"
 #include "platform/rm/offscreen.h"
 #include "platform/rm/xfile.h"
+#include "bench/rm/bench_rm_formats.h"
 
 namespace rm = platform::rm;
 
@@ -542,11 +545,13 @@ void PeakMemory() {
 
 int main(int argc, char** argv) {
     PeakMemory();
+    bench_rm::PrintFormatPeakMemory();
     LoadInputs();
     for (const Input& in : Inputs()) {
         benchmark::RegisterBenchmark(("load/ours/" + in.name).c_str(), BM_LoadOurs, &in)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("load/assimp/" + in.name).c_str(), BM_LoadAssimp, &in)->Unit(benchmark::kMillisecond);
     }
+    bench_rm::RegisterFormatBenchmarks();
     RenderScene render;
     g_render = &render;
     benchmark::RegisterBenchmark("render/empty_800x600", BM_EmptyFrame)->Unit(benchmark::kMillisecond);
@@ -567,6 +572,7 @@ int main(int argc, char** argv) {
         std::printf("  %-28s %6.2f MB  ours %8.1f MB/s  assimp %8.1f MB/s  ratio %5.2f\n", in.name.c_str(), mb,
                     mb / ours->second, mb / theirs->second, theirs->second / ours->second);
     }
+    bench_rm::PrintFormatSummary(collector.seconds);
     const auto empty = collector.seconds.find("render/empty_800x600");
     const auto model = collector.seconds.find("render/model_10k_textured_800x600");
     const auto bare = collector.seconds.find("render/bare_10k_textured_800x600");

@@ -98,11 +98,14 @@ enum class ControlKind {
 // A radio button with this style starts a new group; the group runs to the next one.
 inline constexpr std::uint32_t kStyleGroup = 0x00020000;
 
-// The open-file chooser: title, one filter, the file offered, the file must exist.
+// The open-file chooser: title, a filter (and another offered before it when set),
+// the file offered, the file must exist.
 struct FileChooser {
     std::string title;
     std::string filterName;     // "X Format file (*.x)"
     std::string filterPattern;  // "*.x", or several joined by ';'
+    std::string firstFilterName;     // offered first when not empty: "3D models (...)"
+    std::string firstFilterPattern;  // "*.x;*.gltf;..."
     std::string initialPath;    // UTF-8; offered when it names a file or a folder
 };
 

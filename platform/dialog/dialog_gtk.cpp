@@ -1185,18 +1185,22 @@ public:
         GtkWidget* dialog = gtk_file_chooser_dialog_new(
             chooser.title.c_str(), DialogToplevel(owner), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
             GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
-        GtkFileFilter* filter = gtk_file_filter_new();
-        gtk_file_filter_set_name(filter, chooser.filterName.c_str());
-        std::size_t start = 0;
-        while (start <= chooser.filterPattern.size()) {
-            const std::size_t end = chooser.filterPattern.find(';', start);
-            const std::string pattern = chooser.filterPattern.substr(
-                start, end == std::string::npos ? std::string::npos : end - start);
-            if (!pattern.empty()) AddCaseFreePattern(filter, pattern);
-            if (end == std::string::npos) break;
-            start = end + 1;
-        }
-        gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
+        const auto addFilter = [&](const std::string& name, const std::string& patterns) {
+            GtkFileFilter* filter = gtk_file_filter_new();
+            gtk_file_filter_set_name(filter, name.c_str());
+            std::size_t start = 0;
+            while (start <= patterns.size()) {
+                const std::size_t end = patterns.find(';', start);
+                const std::string pattern =
+                    patterns.substr(start, end == std::string::npos ? std::string::npos : end - start);
+                if (!pattern.empty()) AddCaseFreePattern(filter, pattern);
+                if (end == std::string::npos) break;
+                start = end + 1;
+            }
+            gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
+        };
+        if (!chooser.firstFilterName.empty()) addFilter(chooser.firstFilterName, chooser.firstFilterPattern);
+        addFilter(chooser.filterName, chooser.filterPattern);
         if (!chooser.initialPath.empty()) {
             if (g_file_test(chooser.initialPath.c_str(), G_FILE_TEST_IS_REGULAR)) {
                 gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialog), chooser.initialPath.c_str());

@@ -1,5 +1,5 @@
 // Decoders for the texture formats: Windows BMP and the netpbm family (PPM, PGM,
-// PBM). They take the file's bytes and return 8-bit RGBA pixels, rows top to
+// PBM) by our own code; PNG, JPEG, TGA and GIF (first frame) by stb_image. They take the file's bytes and return 8-bit RGBA pixels, rows top to
 // bottom, or a one-line reason. No GL, no globals: hostile input fails cleanly.
 #pragma once
 
@@ -21,6 +21,8 @@ inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 26;
 
 bool DecodeBmp(std::span<const uint8_t> data, Image& out, std::string& error);
 bool DecodePnm(std::span<const uint8_t> data, Image& out, std::string& error);
+// PNG, JPEG, TGA, GIF: pixels with the file's alpha (opaque where it has none).
+bool DecodeStbImage(std::span<const uint8_t> data, Image& out, std::string& error);
 // Chooses the decoder by the file's first bytes; other formats fail with a reason.
 bool DecodeImage(std::span<const uint8_t> data, Image& out, std::string& error);
 

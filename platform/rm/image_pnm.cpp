@@ -131,9 +131,12 @@ bool DecodePnm(std::span<const uint8_t> d, Image& out, std::string& error) {
 bool DecodeImage(std::span<const uint8_t> d, Image& out, std::string& error) {
     if (d.size() >= 2 && d[0] == 'B' && d[1] == 'M') return DecodeBmp(d, out, error);
     if (d.size() >= 2 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6') return DecodePnm(d, out, error);
-    out = Image{};
-    error = d.empty() ? "empty file" : "not a BMP or PPM image";
-    return false;
+    if (d.empty()) {
+        out = Image{};
+        error = "empty file";
+        return false;
+    }
+    return DecodeStbImage(d, out, error);
 }
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, std::string& error) {

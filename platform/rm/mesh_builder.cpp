@@ -1,4 +1,4 @@
-// Mesh builder: loading an X file with its textures, colour, bounds, wraps.
+// Mesh builder: loading a model file with its textures, colour, bounds, wraps.
 #include "platform/rm/mesh_builder.h"
 
 #include <dirent.h>
@@ -84,45 +84,65 @@ bool MeshBuilder::Load(const std::string& path, std::string* error) {
         return false;
     }
     const size_t slash = path.find_last_of('/');
+    FolderFiles files(slash == std::string::npos ? "." : path.substr(0, slash));
     MeshData mesh;
-    // The file's bytes are given back as they are read.
-    const bool parsed = ParseXFileConsuming(bytes, mesh, why);
-    return TakeParsed(parsed, std::move(mesh), slash == std::string::npos ? "." : path.substr(0, slash), why,
-                      error);
-}
-
-bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& texture_dir,
-                                 std::string* error) {
-    MeshData mesh;
-    std::string why;
-    const bool parsed = ParseXFile(bytes, mesh, why);
-    return TakeParsed(parsed, std::move(mesh), texture_dir, why, error);
-}
-
-bool MeshBuilder::TakeParsed(bool parsed, MeshData mesh, const std::string& texture_dir, const std::string& why,
-                             std::string* error) {
-    if (!parsed) {
+    if (!ParseModel(std::move(bytes), files, mesh, why)) {
         SetMesh(MeshData{});
         if (error) *error = why;
         return false;
     }
+    TakeModel(std::move(mesh), files);
+    return true;
+}
+
+bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& texture_dir,
+                                 std::string* error) {
+    FolderFiles files(texture_dir);
+    return LoadFromMemory(bytes, files, error);
+}
+
+bool MeshBuilder::LoadFromMemory(std::span<const uint8_t> bytes, ModelFiles& files, std::string* error) {
+    MeshData mesh;
+    std::string why;
+    if (!ParseModel(bytes, files, mesh, why)) {
+        SetMesh(MeshData{});
+        if (error) *error = why;
+        return false;
+    }
+    TakeModel(std::move(mesh), files);
+    return true;
+}
+
+void MeshBuilder::TakeModel(MeshData mesh, const ModelFiles& files) {
+    std::vector<Image> images = std::move(mesh.images);
+    mesh.images.clear();
     SetMesh(std::move(mesh));
+    const auto* folder = dynamic_cast<const FolderFiles*>(&files);
     std::unordered_map<std::string, Texture*> loaded;
+    std::vector<Texture*> inside(images.size(), nullptr);
     for (size_t i = 0; i < mesh_.materials.size(); ++i) {
-        const std::string& name = mesh_.materials[i].texture;
-        if (name.empty()) continue;
-        const std::string path = FindBesideModel(texture_dir, name);
-        if (path.empty()) continue;
-        auto it = loaded.find(path);
-        if (it == loaded.end()) it = loaded.emplace(path, Texture::Load(path)).first;
-        if (it->second) {
-            it->second->AddRef();
-            material_textures_[i] = it->second;
+        const XMaterial& m = mesh_.materials[i];
+        Texture* t = nullptr;
+        if (m.image >= 0 && size_t(m.image) < images.size()) {
+            Texture*& made = inside[size_t(m.image)];
+            if (!made && images[size_t(m.image)].width > 0) made = Texture::Create(std::move(images[size_t(m.image)]));
+            t = made;
+        } else if (!m.texture.empty() && folder) {
+            const std::string path = FindBesideModel(folder->Dir(), m.texture);
+            if (path.empty()) continue;
+            auto it = loaded.find(path);
+            if (it == loaded.end()) it = loaded.emplace(path, Texture::Load(path)).first;
+            t = it->second;
+        }
+        if (t) {
+            t->AddRef();
+            material_textures_[i] = t;
         }
     }
     for (auto& [path, t] : loaded)
         if (t) t->Release();
-    return true;
+    for (Texture* t : inside)
+        if (t) t->Release();
 }
 
 void MeshBuilder::SetMesh(MeshData mesh) {

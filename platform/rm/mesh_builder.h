@@ -10,6 +10,7 @@
 
 #include "platform/rm/object.h"
 #include "platform/rm/texture.h"
+#include "platform/rm/model.h"
 #include "platform/rm/xfile.h"
 
 namespace platform::rm {
@@ -28,13 +29,16 @@ class MeshBuilder : public Object {
 public:
     static MeshBuilder* Create() { return new MeshBuilder(); }
 
-    // Replaces the content with the model of an X file. Textures the file names are
-    // looked for beside it; one that is missing or unreadable leaves its faces
-    // untextured. On failure the builder is left empty.
+    // Replaces the content with the model of a file: X, glTF, OBJ or STL, told apart
+    // by content. Files the model names are looked for beside it; a texture that is
+    // missing or unreadable leaves its faces untextured. On failure the builder is
+    // left empty.
     bool Load(const std::string& path, std::string* error = nullptr);
     // The same from bytes already read; textures are looked for in texture_dir.
     bool LoadFromMemory(std::span<const uint8_t> bytes, const std::string& texture_dir,
                         std::string* error = nullptr);
+    // The same with the files it names read through files.
+    bool LoadFromMemory(std::span<const uint8_t> bytes, ModelFiles& files, std::string* error = nullptr);
     // Takes a mesh built in code.
     void SetMesh(MeshData mesh);
 
@@ -62,10 +66,8 @@ private:
     MeshBuilder() = default;
     ~MeshBuilder() override;
     void DropTextures();
-    // Takes a parsed mesh, or empties the builder when parsing failed, and loads the
-    // textures its materials name from texture_dir.
-    bool TakeParsed(bool parsed, MeshData mesh, const std::string& texture_dir, const std::string& why,
-                    std::string* error);
+    // Takes a model that loaded, with the textures its materials name or carry.
+    void TakeModel(MeshData mesh, const ModelFiles& files);
 
     MeshData mesh_;
     std::vector<Texture*> material_textures_;  // one per material, may be null

@@ -1,4 +1,4 @@
-// orbsaver-model: shows what the loader takes from a model file, renders a model as
+// orbsaver-model: shows what the loader takes from a model file (X, glTF, OBJ, STL), renders a model as
 // the saver shows it by default, or checks that an image loads as a texture.
 //   orbsaver-model info FILE
 //   orbsaver-model render FILE OUT.png [WIDTHxHEIGHT]
@@ -37,20 +37,25 @@ int Info(const std::string& path) {
     std::vector<uint8_t> bytes;
     std::string error;
     if (!rm::ReadFileBytes(path, bytes, error)) return Fail(error);
-    rm::MeshData probe;
-    rm::XFileInfo xinfo;
-    if (!rm::ParseXFile(bytes, probe, error, &xinfo)) return Fail(path + ": " + error);
-    rm::Ref<rm::MeshBuilder> b = rm::Ref<rm::MeshBuilder>::Adopt(rm::MeshBuilder::Create());
     const size_t slash = path.find_last_of('/');
-    if (!b->LoadFromMemory(bytes, slash == std::string::npos ? "." : path.substr(0, slash), &error))
-        return Fail(path + ": " + error);
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    rm::MeshData probe;
+    rm::ModelInfo minfo;
+    rm::FolderFiles files(dir);
+    if (!rm::ParseModel(bytes, files, probe, error, &minfo)) return Fail(path + ": " + error);
+    probe.Clear();
+    rm::Ref<rm::MeshBuilder> b = rm::Ref<rm::MeshBuilder>::Adopt(rm::MeshBuilder::Create());
+    if (!b->LoadFromMemory(bytes, files, &error)) return Fail(path + ": " + error);
     const rm::MeshData& m = b->Mesh();
     std::printf("vertices %zu faces %zu\n", m.positions.size(), m.FaceCount());
     rm::Box box;
     b->GetBox(&box);
     std::printf("box min %g %g %g max %g %g %g\n", box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z);
-    std::printf("file %s %d-bit floats, %d mesh%s, normals %s, %zu normal%s, vertex colours %s\n",
-                xinfo.format.c_str(), xinfo.float_bits, xinfo.meshes, xinfo.meshes == 1 ? "" : "es",
+    const bool x = minfo.format.rfind("X ", 0) == 0;
+    std::printf("file %s%s, %d mesh%s, normals %s, %zu normal%s, vertex colours %s\n",
+                x ? minfo.format.substr(2).c_str() : minfo.format.c_str(),
+                x ? (" " + std::to_string(minfo.float_bits) + "-bit floats").c_str() : "", minfo.meshes,
+                minfo.meshes == 1 ? "" : "es",
                 m.normals_generated ? "generated" : "from the file", m.normals.size(),
                 m.normals.size() == 1 ? "" : "s", m.vertex_colors.empty() ? "no" : "yes");
     std::printf("materials %zu\n", m.materials.size());
@@ -62,14 +67,17 @@ int Info(const std::string& path) {
     }
     for (size_t i = 0; i < m.materials.size(); ++i) {
         const std::string& name = m.materials[i].texture;
-        if (name.empty()) continue;
         const rm::Texture* t = b->TextureFor(uint32_t(i));
+        if (name.empty()) {
+            if (t) std::printf("texture %zu in the file %dx%d\n", i, t->Pixels().width, t->Pixels().height);
+            continue;
+        }
         if (t) {
             std::printf("texture %zu \"%s\" loaded %dx%d\n", i, name.c_str(), t->Pixels().width, t->Pixels().height);
         } else {
-            const std::string found = rm::FindBesideModel(slash == std::string::npos ? "." : path.substr(0, slash), name);
+            const std::string found = rm::FindBesideModel(dir, name);
             std::printf("texture %zu \"%s\" %s\n", i, name.c_str(),
-                        found.empty() ? "not found" : "not loaded (not a BMP or PPM image)");
+                        found.empty() ? "not found" : "not loaded (not a picture this program reads)");
         }
     }
     return 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/rm/color.h"
+#include "platform/rm/image.h"
 #include "platform/rm/math.h"
 
 namespace platform::rm {
@@ -20,6 +21,7 @@ struct XMaterial {
     Vec3 specular;
     Vec3 emissive;
     std::string texture;  // TextureFilename as written in the file, empty when none
+    int32_t image = -1;   // or a picture inside the model file: index into MeshData::images
 };
 
 struct FaceCorner {
@@ -39,6 +41,7 @@ struct MeshData {
     std::vector<Color> vertex_colors;    // empty, or one per position
     std::vector<XMaterial> materials;
     std::vector<uint32_t> face_material; // one per face: index into materials or kNoMaterial
+    std::vector<Image> images;           // pictures the model file carries (glTF)
     bool normals_generated = false;
 
     size_t FaceCount() const { return face_start.empty() ? 0 : face_start.size() - 1; }

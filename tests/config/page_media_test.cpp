@@ -87,13 +87,18 @@ protected:
     }
     engine::Scene& Scene() { return engine::TheScene(); }
     // The one file chooser shown so far: its title, its filter and the file offered.
+    // Pictures are offered first with a filter for every form the saver reads.
     void ExpectAsked(const char* title, const char* filterName, const char* pattern,
-                     const std::string& offered) {
+                     const std::string& offered, bool pictures = false) {
         ASSERT_EQ(ui->filesAsked.size(), 1u) << title;
         const FileChooser& asked = ui->filesAsked[0];
         EXPECT_EQ(asked.title, title);
         EXPECT_EQ(asked.filterName, filterName);
         EXPECT_EQ(asked.filterPattern, pattern);
+        EXPECT_EQ(asked.firstFilterName,
+                  pictures ? "Pictures (*.bmp;*.ppm;*.png;*.jpg;*.jpeg;*.tga;*.gif)" : "");
+        EXPECT_EQ(asked.firstFilterPattern,
+                  pictures ? "*.bmp;*.ppm;*.pgm;*.pbm;*.png;*.jpg;*.jpeg;*.tga;*.gif" : "");
         EXPECT_EQ(asked.initialPath, offered) << title;
     }
     bool Checked(int id) { return ui->GetCheck(page2, id) == 1; }
@@ -397,7 +402,7 @@ TEST_F(MediaPage, TheImageChooserOffersTheCurrentPictureAndShowsTheNewOneAtOnce)
 
     // Cancel changes nothing.
     Click(page2, kImageButton);
-    ExpectAsked("Open Back Image file", "Back Image file (*.bmp)", "*.bmp", first);
+    ExpectAsked("Open Back Image file", "Back Image file (*.bmp)", "*.bmp", first, true);
     EXPECT_STREQ(s.IMAGE_NM, first.c_str());
     EXPECT_EQ(Scene().BackgroundTexture->Pixels().width, 62);
 
@@ -441,7 +446,7 @@ TEST_F(MediaPage, OriginalAndTheTextureChooserMakeTheSceneAgain) {
     ui->fileAnswers.push_back(std::nullopt);
     ui->fileAnswers.push_back(other);
     Click(page2, kTextureButton);
-    ExpectAsked("Open Texture file", "TEXTURE file (*.bmp, *.ppm)", "*.bmp;*.ppm", texture);
+    ExpectAsked("Open Texture file", "TEXTURE file (*.bmp, *.ppm)", "*.bmp;*.ppm", texture, true);
     EXPECT_EQ(Scene().ModelTexture->Pixels().width, 82) << "cancelled: nothing changes";
     ui->ClearLog();
     Click(page2, kTextureButton);

@@ -167,6 +167,9 @@ TEST_F(MotionPage, TheModelChooserOffersThePathAndRebuildsOnlyOnAChoice) {
     EXPECT_EQ(ui->filesAsked[0].title, "Open X file");
     EXPECT_EQ(ui->filesAsked[0].filterName, "X Format file (*.x)");
     EXPECT_EQ(ui->filesAsked[0].filterPattern, "*.x");
+    // Offered before it: every form of model the saver reads.
+    EXPECT_EQ(ui->filesAsked[0].firstFilterName, "3D models (*.x;*.gltf;*.glb;*.obj;*.stl)");
+    EXPECT_EQ(ui->filesAsked[0].firstFilterPattern, "*.x;*.gltf;*.glb;*.obj;*.stl");
     EXPECT_EQ(ui->filesAsked[0].initialPath, "/data/multi.x");
     EXPECT_TRUE(ui->Lines("WaitCursor").empty());
     EXPECT_EQ(S().X_NM, before);

@@ -2,6 +2,7 @@
 // model, wrap and background.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -218,5 +219,48 @@ TEST(BuildScene, PathsInTheCodePageFindTheirFiles) {
     settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/\x96\xCD\x8C\x5E.x");
     BuildSceneObjects(scene);
     EXPECT_EQ(scene.ModelBuilder->Mesh().positions.size(), 8u);
+    ReleaseScene(scene);
+}
+
+// Models of the other forms are built the same way: the model's own look, or the
+// user's texture wrapped round it; a broken one leaves the background alone and
+// says why in one line.
+TEST(BuildScene, AnStlOrObjModelIsWrappedLikeAnXFileAndABrokenGlbSaysWhy) {
+    TempFolder dir;
+    // A tetrahedron as an ASCII STL (z up), and a quad as an OBJ with a red material.
+    dir.Write("tetra.stl",
+              "solid t\n"
+              "facet normal 0 0 -1\nouter loop\nvertex 0 0 0\nvertex 0 1 0\nvertex 1 0 0\nendloop\nendfacet\n"
+              "facet normal 0 0 1\nouter loop\nvertex 0 0 2\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
+              "endsolid t\n");
+    dir.Write("quad.obj", "mtllib quad.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nusemtl red\nf 1 2 3 4\n");
+    dir.Write("quad.mtl", "newmtl red\nKd 1 0 0\n");
+    Defaults();
+    settings::SceneSettings& s = settings::Settings();
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/quad.obj");
+    Scene scene;
+    BuildSceneObjects(scene);
+    ASSERT_EQ(scene.ModelBuilder->Mesh().materials.size(), 1u);
+    EXPECT_EQ(scene.ModelBuilder->Mesh().materials[0].face[1], 0.0f);  // its own red
+    ReleaseScene(scene);
+
+    s.ORIG = 0;
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/tetra.stl");
+    BuildSceneObjects(scene);
+    EXPECT_NE(scene.ModelWrap, nullptr);
+    EXPECT_NE(scene.ModelTexture, nullptr);
+    // Two units high (z in the file is y here): v runs over that height.
+    ExpectVFromTheBottom(*scene.ModelBuilder, 1e-6f);
+    ReleaseScene(scene);
+
+    dir.Write("broken.glb", std::string("glTF\x02\0\0\0\xff\xff\xff\x7f\x10\0\0\0JSON{}", 22));
+    settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/broken.glb");
+    ::testing::internal::CaptureStderr();
+    BuildSceneObjects(scene);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("orbsaver: cannot load the model " + dir.path + "/broken.glb: ", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    rm::Box box;
+    EXPECT_FALSE(scene.ModelBuilder->GetBox(&box));
     ReleaseScene(scene);
 }

@@ -274,7 +274,7 @@ TEST(PnmDecode, MalformedFilesFailCleanly) {
     ExpectFails(Text("P3 1 1 10\n1 2 11"), "exceeds maxval");
     ExpectFails(Text("P5 1 1 10\n\x0b"), "exceeds maxval");
     ExpectFails(Text("P3 2\x01 1 255\n"), "width or height");
-    ExpectFails(Text("P7\nWIDTH 1\n"), "not a BMP or PPM");
+    ExpectFails(Text("P7\nWIDTH 1\n"), "not a BMP, PPM, PNG, JPEG, TGA or GIF image");
     ExpectFails({}, "empty");
 }
 

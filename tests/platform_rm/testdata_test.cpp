@@ -118,9 +118,9 @@ TEST(SharedModels, TexturesAreFoundBesideTheModelWhereTheyCanBeRead) {
         {"gen_tiger_ppmtex.x", {256}},      // a PPM texture
         {"room.x", {256, 256, 256}},        // "misc\\name.bmp" in a sub-folder
         {"spotlight.x", {256}},
-        {"kwxport_test_cubewithvcolors.x", {0, 0, 0}},  // absolute Windows paths to TGA files
+        {"kwxport_test_cubewithvcolors.x", {256, 256, 256}},  // absolute Windows paths to TGA files
         {"ball.x", {0}},                    // DDS files that are not there
-        {"test.x", {0}},                    // ".\\test.png": found, not a format we read
+        {"test.x", {512}},                  // ".\\test.png"
     };
     for (const Case& c : cases) {
         rm::Ref<rm::MeshBuilder> b = rm::Ref<rm::MeshBuilder>::Adopt(rm::MeshBuilder::Create());

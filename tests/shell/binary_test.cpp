@@ -13,10 +13,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/rm/png_io.h"
 
 extern char** environ;
 
@@ -414,4 +417,93 @@ TEST_F(RealBinary, OverlaysShowTheBannerTheCounterAndTheMessage) {
     EXPECT_LT(lit(0, 0, 800, 150), 10);      // nothing above it (the model is far away)
     std::system((kXtool + " close 'D3DRM Example'").c_str());
     EXPECT_EQ(WaitFor(saver, 10), 0);
+}
+
+namespace {
+
+const std::string kPublicModels = "/usr/share/assimp/models";
+
+// The mean colour and the number of distinct colours of a rectangle of a picture.
+struct Patch {
+    double r = 0, g = 0, b = 0;
+    size_t colours = 0;
+};
+
+Patch Measure(const platform::rm::Image& img, int x0, int y0, int w, int h) {
+    Patch p;
+    std::set<uint32_t> seen;
+    size_t n = 0;
+    for (int y = std::max(0, y0); y < std::min(img.height, y0 + h); ++y)
+        for (int x = std::max(0, x0); x < std::min(img.width, x0 + w); ++x) {
+            const uint8_t* q = &img.rgba[(size_t(y) * img.width + x) * 4];
+            p.r += q[0], p.g += q[1], p.b += q[2];
+            seen.insert(uint32_t(q[0]) << 16 | uint32_t(q[1]) << 8 | q[2]);
+            ++n;
+        }
+    if (n) p.r /= n, p.g /= n, p.b /= n;
+    p.colours = seen.size();
+    return p;
+}
+
+double Distance(const Patch& a, const Patch& b) {
+    return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+}
+
+}  // namespace
+
+// A glTF model with its own texture (Original on), then with the user's texture
+// wrapped round it (Original off); a PNG and then a JPEG picture behind it. The
+// screenshots are kept in the build folder to be looked at.
+TEST_F(RealBinary, AGltfModelShowsItsOwnTextureOrTheUsersInFrontOfAPngOrJpegPicture) {
+    const std::string box = kPublicModels + "/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+    const std::string png = kPublicModels + "/glTF2/BoxTextured-glTF/CesiumLogoFlat.png";
+    const std::string jpeg = kPublicModels + "/OBJ/SpiderTex.jpg", wood = kPublicModels + "/OBJ/wal67ar_small.jpg";
+    for (const std::string& f : {box, png, jpeg, wood})
+        if (!std::ifstream(f)) GTEST_SKIP() << f << " not found (tools/bootstrap installs it)";
+    const std::string shots = std::string(ORBSAVER_BINARY_DIR) + "/screenshots";
+    std::system(("mkdir -p '" + shots + "' '" + home_ + "/orbsaver'").c_str());
+
+    const auto show = [&](int original, const std::string& background, const std::string& shot) {
+        // Still, close up: the box is one unit wide and the camera 1.8 units away.
+        std::ofstream(Store(), std::ios::binary)
+            << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n"
+            << "\"ROT_X\"=\"     0\"\r\n\"ROT_Y\"=\"     0\"\r\n\"ROT_Z\"=\"     0\"\r\n"
+            << "\"CM_X\"=\"     0\"\r\n\"CM_Y\"=\"     2\"\r\n\"CM_Z\"=\"    -3\"\r\n"
+            << "\"ORIG\"=\"     " << original << "\"\r\n\"USE_I\"=\"     1\"\r\n"
+            << "\"X_NM\"=\"" << box << "\"\r\n\"TEX_NM\"=\"" << wood << "\"\r\n\"IMAGE_NM\"=\"" << background
+            << "\"\r\n";
+        Process saver;
+        const unsigned long id = StartSaverWindow(saver, config_);
+        EXPECT_NE(id, 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::system((kXtool + " shot " + shot + " " + std::to_string(id)).c_str());
+        std::system((kXtool + " close 'D3DRM Example'").c_str());
+        EXPECT_EQ(WaitFor(saver, 10), 0);
+        platform::rm::Image img;
+        EXPECT_TRUE(platform::rm::ReadPng(shot, img)) << shot;
+        return img;
+    };
+    const platform::rm::Image own = show(1, png, shots + "/gltf_own_texture_png_background.png");
+    const platform::rm::Image wrapped = show(0, jpeg, shots + "/gltf_user_texture_jpeg_background.png");
+    ASSERT_GT(own.width, 0);
+    ASSERT_EQ(own.width, wrapped.width);
+
+    // The frame is scaled onto the screen with its proportions kept and centred.
+    const double scale = std::min(own.width / 800.0, own.height / 600.0);
+    const int left = int((own.width - 800 * scale) / 2), top = int((own.height - 600 * scale) / 2);
+    const auto at = [&](const platform::rm::Image& img, int x, int y, int w, int h) {
+        return Measure(img, left + int(x * scale), top + int(y * scale), int(w * scale), int(h * scale));
+    };
+    // The box fills the middle with a texture (many colours), and looks different
+    // with the user's texture than with its own.
+    const Patch ownBox = at(own, 150, 60, 500, 480), wrappedBox = at(wrapped, 150, 60, 500, 480);
+    EXPECT_GT(ownBox.colours, 20u);
+    EXPECT_GT(wrappedBox.colours, 20u);
+    EXPECT_GT(Distance(ownBox, wrappedBox), 30) << ownBox.r << " " << ownBox.g << " " << ownBox.b << " / "
+                                                << wrappedBox.r << " " << wrappedBox.g << " " << wrappedBox.b;
+    // The pictures behind: the PNG is mostly white, the JPEG darker; neither black.
+    const Patch ownBack = at(own, 20, 20, 120, 120), wrappedBack = at(wrapped, 20, 20, 120, 120);
+    EXPECT_GT(ownBack.r + ownBack.g + ownBack.b, 300);
+    EXPECT_GT(wrappedBack.r + wrappedBack.g + wrappedBack.b, 30);
+    EXPECT_GT(Distance(ownBack, wrappedBack), 60);
 }

@@ -1,0 +1,30 @@
+// Fuzzes the glTF (JSON and .glb), OBJ and STL loaders through the one entry that
+// tells them apart by content. Files the model names are looked up in a folder
+// that has none, so only the input itself is read.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/rm/model.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    namespace rm = platform::rm;
+    rm::MeshData mesh;
+    std::string error;
+    rm::NoFiles files;
+    if (rm::ParseModel(std::span(data, size), files, mesh, error)) {
+        // Whatever loads must be consistent: every index inside its array.
+        for (const rm::FaceCorner& c : mesh.corners)
+            if (c.vertex >= mesh.positions.size() || c.normal >= mesh.normals.size()) __builtin_trap();
+        if (mesh.uv.size() != mesh.positions.size() * 2) __builtin_trap();
+        if (!mesh.vertex_colors.empty() && mesh.vertex_colors.size() != mesh.positions.size()) __builtin_trap();
+        if (mesh.face_material.size() != mesh.FaceCount() || mesh.FaceCount() == 0) __builtin_trap();
+        for (uint32_t m : mesh.face_material)
+            if (m != rm::kNoMaterial && m >= mesh.materials.size()) __builtin_trap();
+        for (const rm::XMaterial& m : mesh.materials)
+            if (m.image >= 0 && size_t(m.image) >= mesh.images.size()) __builtin_trap();
+    } else if (error.empty() || !mesh.positions.empty()) {
+        __builtin_trap();
+    }
+    return 0;
+}
