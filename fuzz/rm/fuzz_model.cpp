@@ -1,17 +1,33 @@
 // Fuzzes the glTF (JSON and .glb), OBJ and STL loaders through the one entry that
-// tells them apart by content. Files the model names are looked up in a folder
-// that has none, so only the input itself is read.
+// tells them apart by content. Every file the model names (an MTL, a .bin, a
+// picture) is the input itself, so those readers see fuzzed bytes too.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "platform/rm/model.h"
 
+namespace {
+
+class SelfFiles : public platform::rm::ModelFiles {
+public:
+    explicit SelfFiles(std::span<const uint8_t> self) : self_(self) {}
+    bool Read(const std::string&, std::vector<uint8_t>& out, std::string&) override {
+        out.assign(self_.begin(), self_.end());
+        return true;
+    }
+
+private:
+    std::span<const uint8_t> self_;
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace rm = platform::rm;
     rm::MeshData mesh;
     std::string error;
-    rm::NoFiles files;
+    SelfFiles files(std::span(data, size));
     if (rm::ParseModel(std::span(data, size), files, mesh, error)) {
         // Whatever loads must be consistent: every index inside its array.
         for (const rm::FaceCorner& c : mesh.corners)
