@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/dialog/dialog.h"
+#include "platform/dialog/dialog_gtk_parts.h"
 #include "platform/dialog/gtk_common.h"
 #include "platform/dialog/picture_dialog.h"
 #include "platform/report/report.h"
@@ -25,63 +26,15 @@
 
 namespace platform {
 
+namespace gtk_dialog {
+
 namespace {
-
-struct Pane;
-
-struct GtkControl {
-    Pane* dialog = nullptr;
-    int id = 0;
-    ControlKind kind = ControlKind::kButton;
-    Rect rect;
-    std::uint32_t style = 0;
-    int order = 0;  // the order in which the dialog made its controls
-    GtkWidget* widget = nullptr;
-    bool enabled = true;
-    int check = 0;
-    int minimum = 0, maximum = 100, position = 0;
-    int tickFrequency = 0, extraTick = 0x7FFFFFFF;
-    int tabCount = 0, tabWidth = 0, tabHeight = 0;
-    bool pressed = false;    // a button shows its pressed face
-    bool mouseDown = false;  // the first button went down on it and is still held
-    int pressedHalf = 0;     // up-down: +1 the upper arrow, -1 the lower
-    bool dragging = false;   // slider: the thumb follows the pointer
-    guint repeat = 0;        // the auto-repeat of a held up-down arrow
-    bool programmatic = false;
-    std::function<bool(std::string_view)> filter;
-    GtkCssProvider* css = nullptr;
-};
-
-struct Pane {
-    WindowHandle handle = 0;
-    WindowHandle parent = 0;
-    GtkWidget* window = nullptr;  // top-level dialogs only
-    GtkWidget* fixed = nullptr;
-    Rect rect;
-    cairo_surface_t* picture = nullptr;
-    bool invalid = true;
-    bool inPaint = false;
-    GMainLoop* loop = nullptr;
-    std::map<int, GtkControl*> controls;
-};
-
-struct Target {
-    cairo_t* cr = nullptr;
-    Pane* dialog = nullptr;  // set for paints and device contexts of a dialog
-    bool owned = false;
-};
-
-struct PumpSource {
-    GSource source;
-    void (*pump)();
-    std::uint32_t last;  // when it last ran
-};
-
 std::map<WindowHandle, Pane*> g_dialogs;
 std::map<DrawTarget, Target> g_targets;
 DrawTarget g_nextTarget = 1;
 PumpSource* g_pump = nullptr;
 int g_modalDepth = 0;
+}  // namespace
 
 Pane* FindDialog(WindowHandle h) {
     auto it = g_dialogs.find(h);
@@ -106,9 +59,6 @@ void FillBox(cairo_t* cr, double x, double y, double w, double h, std::uint32_t 
     cairo_fill(cr);
 }
 
-// The Windows 95 palette of three-dimensional controls.
-constexpr std::uint32_t kFace = 0xC0C0C0, kShadow = 0x808080, kDarkShadow = 0x000000,
-                        kHighlight = 0xFFFFFF, kText = 0x000000, kGreyText = 0x808080;
 
 // A raised (or, pressed, sunken) two-pixel edge around a box, as buttons have.
 void Edge(cairo_t* cr, double x, double y, double w, double h, bool sunken) {
@@ -241,428 +191,6 @@ void Clicked(GtkControl* c) {
 
 bool Inside(GtkControl* c, double x, double y) {
     return x >= 0 && y >= 0 && x < c->rect.width && y < c->rect.height;
-}
-
-// ---- owner-drawn buttons ----------------------------------------------------------
-
-gboolean OnButtonDraw(GtkWidget* w, cairo_t* cr, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    DrawItem item;
-    item.ctlType = ODT_BUTTON;
-    item.ctlId = c->id;
-    item.itemState = (c->pressed ? ODS_SELECTED : 0) | (c->enabled ? 0 : ODS_DISABLED) |
-                     (gtk_widget_has_focus(w) ? ODS_FOCUS : 0);
-    item.item = Rect{0, 0, c->rect.width, c->rect.height};
-    PaintUnder(c, cr);
-    item.target = AddTarget(cr, c->dialog, false);
-    SendToOwner(c, WM_DRAWITEM, static_cast<WPARAM>(c->id), reinterpret_cast<LPARAM>(&item));
-    DropTarget(item.target);
-    return TRUE;
-}
-
-void SetPressed(GtkControl* c, bool pressed) {
-    if (c->pressed == pressed) return;
-    c->pressed = pressed;
-    gtk_widget_queue_draw(c->widget);
-}
-
-gboolean OnButtonPress(GtkWidget* w, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button != 1 || e->type != GDK_BUTTON_PRESS) return TRUE;
-    gtk_widget_grab_focus(w);
-    c->mouseDown = true;
-    if (c->kind == ControlKind::kButton) SetPressed(c, true);
-    return TRUE;
-}
-
-gboolean OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button != 1 || !c->mouseDown) return TRUE;
-    c->mouseDown = false;
-    const bool inside = Inside(c, e->x, e->y);
-    if (c->kind == ControlKind::kButton) SetPressed(c, false);
-    if (!inside || !c->enabled) return TRUE;
-    if (c->kind == ControlKind::kCheckBox) {
-        c->check = c->check ? 0 : 1;
-        gtk_widget_queue_draw(c->widget);
-    } else if (c->kind == ControlKind::kRadioButton) {
-        Dialogs().SetCheck(c->dialog->handle, c->id, 1);
-    }
-    Clicked(c);
-    return TRUE;
-}
-
-gboolean OnButtonMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (c->mouseDown && c->kind == ControlKind::kButton) SetPressed(c, Inside(c, e->x, e->y));
-    return TRUE;
-}
-
-gboolean OnButtonKey(GtkWidget*, GdkEventKey* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    const bool press = e->type == GDK_KEY_PRESS;
-    if (e->keyval == GDK_KEY_space) {
-        if (press) {
-            if (c->kind == ControlKind::kButton) SetPressed(c, true);
-        } else if (c->kind != ControlKind::kButton || c->pressed) {
-            if (c->kind == ControlKind::kButton) SetPressed(c, false);
-            if (c->kind == ControlKind::kCheckBox) {
-                c->check = c->check ? 0 : 1;
-                gtk_widget_queue_draw(c->widget);
-            } else if (c->kind == ControlKind::kRadioButton) {
-                Dialogs().SetCheck(c->dialog->handle, c->id, 1);
-            }
-            Clicked(c);
-        }
-        return TRUE;
-    }
-    if (press && c->kind == ControlKind::kButton &&
-        (e->keyval == GDK_KEY_Return || e->keyval == GDK_KEY_KP_Enter)) {
-        Clicked(c);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-// ---- check boxes and radio buttons -----------------------------------------------
-
-gboolean OnCheckDraw(GtkWidget* w, cairo_t* cr, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    PaintUnder(c, cr);
-    const double size = std::min(13, std::min(c->rect.width, c->rect.height));
-    const double x = std::floor((c->rect.width - size) / 2), y = std::floor((c->rect.height - size) / 2);
-    const std::uint32_t ground = c->enabled ? 0xFFFFFF : kFace;
-    const std::uint32_t mark = c->enabled ? kText : kGreyText;
-    if (c->kind == ControlKind::kCheckBox) {
-        FillBox(cr, x, y, size, size, ground);
-        Edge(cr, x, y, size, size, true);
-        if (c->check) {
-            SetColour(cr, mark);
-            cairo_set_line_width(cr, 2);
-            cairo_move_to(cr, x + 3, y + size / 2);
-            cairo_line_to(cr, x + size / 2 - 0.5, y + size - 4);
-            cairo_line_to(cr, x + size - 3, y + 3);
-            cairo_stroke(cr);
-        }
-    } else {
-        const double cx = x + size / 2, cy = y + size / 2, r = size / 2;
-        cairo_arc(cr, cx, cy, r - 0.5, 0, 2 * M_PI);
-        SetColour(cr, ground);
-        cairo_fill_preserve(cr);
-        cairo_set_line_width(cr, 1);
-        SetColour(cr, kShadow);
-        cairo_stroke(cr);
-        if (c->check) {
-            cairo_arc(cr, cx, cy, r / 2.6, 0, 2 * M_PI);
-            SetColour(cr, mark);
-            cairo_fill(cr);
-        }
-    }
-    if (gtk_widget_has_focus(w)) {
-        const double dash = 1;
-        cairo_set_dash(cr, &dash, 1, 0);
-        cairo_set_line_width(cr, 1);
-        SetColour(cr, kText);
-        cairo_rectangle(cr, 0.5, 0.5, c->rect.width - 1, c->rect.height - 1);
-        cairo_stroke(cr);
-    }
-    return TRUE;
-}
-
-// ---- sliders -----------------------------------------------------------------------
-
-constexpr int kThumbHalf = 5;
-
-double SliderLeft(GtkControl*) { return kThumbHalf + 3; }
-double SliderRight(GtkControl* c) { return c->rect.width - kThumbHalf - 3; }
-
-double SliderX(GtkControl* c, int position) {
-    const int span = c->maximum - c->minimum;
-    if (span <= 0) return SliderLeft(c);
-    return SliderLeft(c) + (SliderRight(c) - SliderLeft(c)) * (position - c->minimum) / span;
-}
-
-int SliderPosition(GtkControl* c, double x) {
-    const double width = SliderRight(c) - SliderLeft(c);
-    if (width <= 0) return c->minimum;
-    const double t = std::clamp((x - SliderLeft(c)) / width, 0.0, 1.0);
-    return c->minimum + static_cast<int>(std::lround(t * (c->maximum - c->minimum)));
-}
-
-gboolean OnSliderDraw(GtkWidget* w, cairo_t* cr, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    PaintUnder(c, cr);
-    const double top = 4;       // the ticks stand above the channel
-    const double channel = 16;  // the channel's top
-    // Ticks: at the ends, every tickFrequency positions, and the extra one.
-    SetColour(cr, kText);
-    auto tick = [&](int p) { FillBox(cr, std::round(SliderX(c, p)), top, 1, 4, kText); };
-    tick(c->minimum);
-    tick(c->maximum);
-    if (c->tickFrequency > 0) {
-        for (int p = c->minimum; p <= c->maximum; p += c->tickFrequency) tick(p);
-    }
-    if (c->extraTick >= c->minimum && c->extraTick <= c->maximum) tick(c->extraTick);
-    // The sunken channel.
-    const double left = SliderLeft(c) - 3, width = SliderRight(c) - SliderLeft(c) + 6;
-    FillBox(cr, left, channel, width, 4, 0xFFFFFF);
-    FillBox(cr, left, channel, width, 1, kShadow);
-    FillBox(cr, left, channel, 1, 4, kShadow);
-    FillBox(cr, left + 1, channel + 1, width - 2, 1, kDarkShadow);
-    // The thumb, pointing up at the ticks.
-    const double x = std::round(SliderX(c, c->position)) - kThumbHalf;
-    const double tw = 2 * kThumbHalf + 1, ty = 10, th = 18;
-    cairo_move_to(cr, x, ty + kThumbHalf);
-    cairo_line_to(cr, x + kThumbHalf + 0.5, ty);
-    cairo_line_to(cr, x + tw, ty + kThumbHalf);
-    cairo_line_to(cr, x + tw, ty + th);
-    cairo_line_to(cr, x, ty + th);
-    cairo_close_path(cr);
-    SetColour(cr, c->enabled ? kFace : 0xD8D8D8);
-    cairo_fill_preserve(cr);
-    cairo_set_line_width(cr, 1);
-    SetColour(cr, c->enabled ? kDarkShadow : kShadow);
-    cairo_stroke(cr);
-    FillBox(cr, x + 1, ty + kThumbHalf, 1, th - kThumbHalf - 1, kHighlight);
-    if (gtk_widget_has_focus(w)) {
-        const double dash = 1;
-        cairo_set_dash(cr, &dash, 1, 0);
-        SetColour(cr, kText);
-        cairo_rectangle(cr, 0.5, 0.5, c->rect.width - 1, c->rect.height - 1);
-        cairo_stroke(cr);
-    }
-    return TRUE;
-}
-
-void SliderMoveTo(GtkControl* c, int position) {
-    position = std::clamp(position, c->minimum, c->maximum);
-    if (position == c->position) return;
-    c->position = position;
-    gtk_widget_queue_draw(c->widget);
-    SendToOwner(c, WM_HSCROLL, MakeWParam(TB_THUMBTRACK, position), c->id);
-}
-
-gboolean OnSliderPress(GtkWidget* w, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button != 1 || e->type != GDK_BUTTON_PRESS || !c->enabled) return TRUE;
-    gtk_widget_grab_focus(w);
-    const double thumb = SliderX(c, c->position);
-    if (std::fabs(e->x - thumb) <= kThumbHalf + 1) {
-        c->dragging = true;
-    } else {
-        // A click beside the thumb moves it a page toward the pointer.
-        const int page = std::max(1, (c->maximum - c->minimum) / 5);
-        SliderMoveTo(c, c->position + (e->x < thumb ? -page : page));
-        SendToOwner(c, WM_HSCROLL, MakeWParam(TB_ENDTRACK, 0), c->id);
-    }
-    return TRUE;
-}
-
-gboolean OnSliderMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (c->dragging) SliderMoveTo(c, SliderPosition(c, e->x));
-    return TRUE;
-}
-
-gboolean OnSliderRelease(GtkWidget*, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button == 1 && c->dragging) {
-        c->dragging = false;
-        SendToOwner(c, WM_HSCROLL, MakeWParam(TB_ENDTRACK, 0), c->id);
-    }
-    return TRUE;
-}
-
-gboolean OnSliderKey(GtkWidget*, GdkEventKey* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (!c->enabled) return FALSE;
-    const int page = std::max(1, (c->maximum - c->minimum) / 5);
-    int target = c->position;
-    switch (e->keyval) {
-        case GDK_KEY_Left: case GDK_KEY_Up: target -= 1; break;
-        case GDK_KEY_Right: case GDK_KEY_Down: target += 1; break;
-        case GDK_KEY_Page_Up: target -= page; break;
-        case GDK_KEY_Page_Down: target += page; break;
-        case GDK_KEY_Home: target = c->minimum; break;
-        case GDK_KEY_End: target = c->maximum; break;
-        default: return FALSE;
-    }
-    SliderMoveTo(c, target);
-    SendToOwner(c, WM_HSCROLL, MakeWParam(TB_ENDTRACK, 0), c->id);
-    return TRUE;
-}
-
-// ---- up-down controls --------------------------------------------------------------
-
-void StepUpDown(GtkControl* c, int delta) {
-    // The upper arrow goes toward the range's second end, as Windows' does.
-    const int direction = c->maximum >= c->minimum ? 1 : -1;
-    const int low = std::min(c->minimum, c->maximum), high = std::max(c->minimum, c->maximum);
-    const int target = std::clamp(c->position + delta * direction, low, high);
-    if (target == c->position) return;
-    c->position = target;
-    SendToOwner(c, WM_VSCROLL, MakeWParam(SB_THUMBPOSITION, target), c->id);
-}
-
-gboolean RepeatUpDown(gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (!c->pressedHalf || !c->enabled) {
-        c->repeat = 0;
-        return G_SOURCE_REMOVE;
-    }
-    StepUpDown(c, c->pressedHalf);
-    return G_SOURCE_CONTINUE;
-}
-
-gboolean StartUpDownRepeat(gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    c->repeat = c->pressedHalf ? g_timeout_add(50, RepeatUpDown, c) : 0;
-    return G_SOURCE_REMOVE;
-}
-
-void StopUpDownRepeat(GtkControl* c) {
-    if (c->repeat) g_source_remove(c->repeat);
-    c->repeat = 0;
-}
-
-gboolean OnUpDownDraw(GtkWidget* w, cairo_t* cr, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    const double width = c->rect.width, half = c->rect.height / 2.0;
-    for (int part = 0; part < 2; ++part) {
-        const double y = part == 0 ? 0 : std::floor(half);
-        const double h = part == 0 ? std::floor(half) : c->rect.height - std::floor(half);
-        const bool sunk = c->pressedHalf == (part == 0 ? 1 : -1);
-        FillBox(cr, 0, y, width, h, kFace);
-        Edge(cr, 0, y, width, h, sunk);
-        const double cx = width / 2 + (sunk ? 0.5 : 0), cy = y + h / 2 + (sunk ? 0.5 : 0);
-        const double a = std::min(3.0, std::floor(std::min(width, h) / 4));
-        if (part == 0) {
-            cairo_move_to(cr, cx - a - 0.5, cy + a / 2 + 0.5);
-            cairo_line_to(cr, cx + a + 0.5, cy + a / 2 + 0.5);
-            cairo_line_to(cr, cx, cy - a / 2 - 0.5);
-        } else {
-            cairo_move_to(cr, cx - a - 0.5, cy - a / 2 - 0.5);
-            cairo_line_to(cr, cx + a + 0.5, cy - a / 2 - 0.5);
-            cairo_line_to(cr, cx, cy + a / 2 + 0.5);
-        }
-        cairo_close_path(cr);
-        SetColour(cr, c->enabled ? kText : kGreyText);
-        cairo_fill(cr);
-    }
-    if (gtk_widget_has_focus(w)) {
-        const double dash = 1;
-        cairo_set_dash(cr, &dash, 1, 0);
-        cairo_set_line_width(cr, 1);
-        SetColour(cr, kText);
-        cairo_rectangle(cr, 2.5, 2.5, width - 5, c->rect.height - 5);
-        cairo_stroke(cr);
-    }
-    return TRUE;
-}
-
-gboolean OnUpDownPress(GtkWidget* w, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button != 1 || e->type != GDK_BUTTON_PRESS || !c->enabled) return TRUE;
-    gtk_widget_grab_focus(w);
-    c->pressedHalf = e->y < c->rect.height / 2.0 ? 1 : -1;
-    gtk_widget_queue_draw(w);
-    StepUpDown(c, c->pressedHalf);
-    StopUpDownRepeat(c);
-    c->repeat = g_timeout_add(400, StartUpDownRepeat, c);
-    return TRUE;
-}
-
-gboolean OnUpDownRelease(GtkWidget* w, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button != 1) return TRUE;
-    c->pressedHalf = 0;
-    StopUpDownRepeat(c);
-    gtk_widget_queue_draw(w);
-    return TRUE;
-}
-
-gboolean OnUpDownKey(GtkWidget*, GdkEventKey* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (!c->enabled) return FALSE;
-    if (e->keyval == GDK_KEY_Up) StepUpDown(c, 1);
-    else if (e->keyval == GDK_KEY_Down) StepUpDown(c, -1);
-    else return FALSE;
-    return TRUE;
-}
-
-// ---- tabs --------------------------------------------------------------------------
-
-gboolean OnTabsDraw(GtkWidget*, cairo_t* cr, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    PaintUnder(c, cr);
-    for (int i = 0; i < c->tabCount; ++i) {
-        DrawItem item;
-        item.ctlType = ODT_TAB;
-        item.ctlId = c->id;
-        item.itemId = i;
-        item.itemState = i == c->position ? ODS_SELECTED : 0;
-        item.item = Rect{i * c->tabWidth, 0, c->tabWidth, c->tabHeight};
-        item.target = AddTarget(cr, c->dialog, false);
-        SendToOwner(c, WM_DRAWITEM, static_cast<WPARAM>(c->id), reinterpret_cast<LPARAM>(&item));
-        DropTarget(item.target);
-    }
-    return TRUE;
-}
-
-void SelectTab(GtkControl* c, int tab) {
-    if (tab < 0 || tab >= c->tabCount || tab == c->position) return;
-    c->position = tab;
-    gtk_widget_queue_draw(c->widget);
-    NotifyHeader header{c->dialog->handle, c->id, TCN_SELCHANGE};
-    SendToOwner(c, WM_NOTIFY, static_cast<WPARAM>(c->id), reinterpret_cast<LPARAM>(&header));
-}
-
-gboolean OnTabsPress(GtkWidget* w, GdkEventButton* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->button != 1 || e->type != GDK_BUTTON_PRESS || c->tabWidth <= 0) return TRUE;
-    gtk_widget_grab_focus(w);
-    if (e->y < c->tabHeight) SelectTab(c, static_cast<int>(e->x) / c->tabWidth);
-    return TRUE;
-}
-
-gboolean OnTabsKey(GtkWidget*, GdkEventKey* e, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (e->keyval == GDK_KEY_Left) SelectTab(c, c->position - 1);
-    else if (e->keyval == GDK_KEY_Right) SelectTab(c, c->position + 1);
-    else return FALSE;
-    return TRUE;
-}
-
-// ---- edit controls -----------------------------------------------------------------
-
-void OnEditInsert(GtkEditable* editable, const gchar* text, gint length, gint*, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (!c->filter || c->programmatic) return;
-    const std::string_view utf8(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
-    if (!c->filter(utf8)) {
-        g_signal_stop_emission_by_name(editable, "insert-text");
-        gdk_display_beep(gdk_display_get_default());
-    }
-}
-
-void OnEditChanged(GtkEditable*, gpointer data) {
-    GtkControl* c = static_cast<GtkControl*>(data);
-    if (!c->programmatic) SendToOwner(c, WM_COMMAND, MakeWParam(c->id, EN_CHANGE), c->id);
-}
-
-void ApplyCss(GtkControl* c, const std::string& css) {
-    if (!c->css) {
-        c->css = gtk_css_provider_new();
-        gtk_style_context_add_provider(gtk_widget_get_style_context(c->widget),
-                                       GTK_STYLE_PROVIDER(c->css),
-                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    }
-    gtk_css_provider_load_from_data(c->css, css.c_str(), -1, nullptr);
-}
-
-// An edit box fits its rectangle: the theme's padding and least height give way.
-std::string EditCss(const std::string& font) {
-    return "entry { min-height: 0; padding: 0 3px; border-radius: 0; " + font + "}";
 }
 
 // ---- the pump ----------------------------------------------------------------------
@@ -1229,8 +757,12 @@ public:
         return chosen;
     }
 
-    bool ChooseFont(WindowHandle owner, FontChoice& choice) override;
-    bool ChooseColor(WindowHandle owner, ColorChoice& choice) override;
+    bool ChooseFont(WindowHandle owner, FontChoice& choice) override {
+        return RunFontChooser(owner, choice);
+    }
+    bool ChooseColor(WindowHandle owner, ColorChoice& choice) override {
+        return RunColorChooser(owner, choice);
+    }
 
     void ShowMessage(WindowHandle owner, const std::string& title, const std::string& text,
                      MessageKind kind) override {
@@ -1322,146 +854,18 @@ private:
     }
 };
 
-// ---- the font and colour choosers ---------------------------------------------------
-
-// Sizes in GTK's font chooser are points at the screen's resolution; the stored
-// heights are pixels.
-double ScreenDpi() {
-    GdkScreen* screen = gdk_screen_get_default();
-    const double dpi = screen ? gdk_screen_get_resolution(screen) : -1;
-    return dpi > 0 ? dpi : 96.0;
-}
-
-PangoFontDescription* ToPango(const FontDescription& f) {
-    PangoFontDescription* p = pango_font_description_new();
-    pango_font_description_set_family(p, f.face.empty() ? "Sans" : f.face.c_str());
-    const int pixels = f.height < 0 ? -f.height : (f.height > 0 ? f.height * 4 / 5 : 16);
-    pango_font_description_set_size(
-        p, static_cast<gint>(std::lround(pixels * 72.0 / ScreenDpi() * PANGO_SCALE)));
-    const int weight = f.weight > 0 ? std::clamp(f.weight, 100, 1000) : 400;
-    pango_font_description_set_weight(p, static_cast<PangoWeight>(weight));
-    pango_font_description_set_style(p, f.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-    return p;
-}
-
-void FromPango(const PangoFontDescription* p, FontDescription& f) {
-    if (const char* family = pango_font_description_get_family(p)) f.face = family;
-    const double size = pango_font_description_get_size(p) / static_cast<double>(PANGO_SCALE);
-    const double pixels = pango_font_description_get_size_is_absolute(p) ? size
-                                                                         : size * ScreenDpi() / 72.0;
-    f.height = -std::max(1, static_cast<int>(std::lround(pixels)));
-    f.weight = pango_font_description_get_weight(p);
-    const PangoStyle style = pango_font_description_get_style(p);
-    f.italic = style == PANGO_STYLE_ITALIC || style == PANGO_STYLE_OBLIQUE;
-}
-
-GdkRGBA ToRgba(std::uint32_t c) {
-    return GdkRGBA{(c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0, 1.0};
-}
-
-std::uint32_t FromRgba(const GdkRGBA& c) {
-    auto byte = [](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
-    return byte(c.red) | (byte(c.green) << 8) | (byte(c.blue) << 16);
-}
-
-bool GtkDialogBackend::ChooseFont(WindowHandle owner, FontChoice& choice) {
-    if (!EnsureGtk()) return false;
-    // GTK's font chooser, with the colour and the effects of the Windows font dialog.
-    GtkWidget* dialog = gtk_dialog_new_with_buttons("Font", DialogToplevel(owner), GTK_DIALOG_MODAL,
-                                                    "_Cancel", GTK_RESPONSE_CANCEL, "_OK",
-                                                    GTK_RESPONSE_OK, nullptr);
-    GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
-    GtkWidget* chooser = gtk_font_chooser_widget_new();
-    if (choice.offerFont) {
-        PangoFontDescription* p = ToPango(choice.font);
-        gtk_font_chooser_set_font_desc(GTK_FONT_CHOOSER(chooser), p);
-        pango_font_description_free(p);
-    }
-    gtk_box_pack_start(GTK_BOX(box), chooser, TRUE, TRUE, 0);
-    GtkWidget* effects = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
-    GtkWidget* strike = gtk_check_button_new_with_mnemonic("Stri_keout");
-    GtkWidget* underline = gtk_check_button_new_with_mnemonic("_Underline");
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(strike), choice.font.strikeOut);
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(underline), choice.font.underline);
-    const GdkRGBA rgba = ToRgba(choice.color);
-    GtkWidget* colour = gtk_color_button_new_with_rgba(&rgba);
-    gtk_box_pack_start(GTK_BOX(effects), strike, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(effects), underline, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(effects), gtk_label_new_with_mnemonic("_Colour:"), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(effects), colour, FALSE, FALSE, 0);
-    gtk_container_set_border_width(GTK_CONTAINER(effects), 6);
-    gtk_box_pack_start(GTK_BOX(box), effects, FALSE, FALSE, 0);
-    gtk_window_set_default_size(GTK_WINDOW(dialog), 480, 520);
-    gtk_widget_show_all(dialog);
-    bool chosen = false;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
-        if (PangoFontDescription* p = gtk_font_chooser_get_font_desc(GTK_FONT_CHOOSER(chooser))) {
-            FromPango(p, choice.font);
-            pango_font_description_free(p);
-            choice.font.strikeOut = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(strike));
-            choice.font.underline = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(underline));
-            GdkRGBA picked;
-            gtk_color_chooser_get_rgba(GTK_COLOR_CHOOSER(colour), &picked);
-            choice.color = FromRgba(picked);
-            chosen = true;
-        }
-    }
-    gtk_widget_destroy(dialog);
-    Settle();
-    return chosen;
-}
-
-bool GtkDialogBackend::ChooseColor(WindowHandle owner, ColorChoice& choice) {
-    if (!EnsureGtk()) return false;
-    // The basic colours of the Windows colour dialog, then the user's custom ones.
-    static const std::uint32_t kBasic[48] = {
-        0x8080FF, 0x80FFFF, 0x80FF80, 0x80FF00, 0xFFFF80, 0xFF8000, 0xC080FF, 0xFF80FF,
-        0x0000FF, 0x00FFFF, 0x00FF80, 0x40FF00, 0xFFFF00, 0xC08000, 0xC08080, 0xFF00FF,
-        0x404080, 0x4080FF, 0x00FF00, 0x808000, 0x804000, 0xFF8080, 0x400080, 0x8000FF,
-        0x000080, 0x0080FF, 0x008000, 0x408000, 0xFF0000, 0xA00000, 0x800080, 0xFF0080,
-        0x000040, 0x004080, 0x004000, 0x404000, 0x800000, 0x400000, 0x400040, 0x800040,
-        0x000000, 0x008080, 0x408080, 0x808080, 0x808040, 0xC0C0C0, 0x400040, 0xFFFFFF};
-    GtkWidget* dialog = gtk_color_chooser_dialog_new("Color", DialogToplevel(owner));
-    GdkRGBA basic[48], custom[16];
-    for (int i = 0; i < 48; ++i) basic[i] = ToRgba(kBasic[i]);
-    for (int i = 0; i < 16; ++i) custom[i] = ToRgba(choice.custom[i]);
-    gtk_color_chooser_add_palette(GTK_COLOR_CHOOSER(dialog), GTK_ORIENTATION_HORIZONTAL, 8, 48, basic);
-    gtk_color_chooser_add_palette(GTK_COLOR_CHOOSER(dialog), GTK_ORIENTATION_HORIZONTAL, 8, 16, custom);
-    const GdkRGBA initial = ToRgba(choice.color);
-    gtk_color_chooser_set_rgba(GTK_COLOR_CHOOSER(dialog), &initial);
-    gtk_color_chooser_set_use_alpha(GTK_COLOR_CHOOSER(dialog), FALSE);
-    bool chosen = false;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
-        GdkRGBA picked;
-        gtk_color_chooser_get_rgba(GTK_COLOR_CHOOSER(dialog), &picked);
-        choice.color = FromRgba(picked);
-        // A colour of the user's own (not among the offered ones) joins the custom
-        // colours at their front, as adding it to them does on Windows.
-        bool offered = false;
-        for (std::uint32_t b : kBasic) offered = offered || b == choice.color;
-        for (std::uint32_t c : choice.custom) offered = offered || c == choice.color;
-        if (!offered) {
-            for (int i = 15; i > 0; --i) choice.custom[i] = choice.custom[i - 1];
-            choice.custom[0] = choice.color;
-        }
-        chosen = true;
-    }
-    gtk_widget_destroy(dialog);
-    Settle();
-    return chosen;
-}
-
-}  // namespace
+}  // namespace gtk_dialog
 
 GtkWindow* DialogToplevel(WindowHandle dialog) {
-    for (Pane* d = FindDialog(dialog); d; d = FindDialog(d->parent)) {
+    using gtk_dialog::FindDialog;
+    for (gtk_dialog::Pane* d = FindDialog(dialog); d; d = FindDialog(d->parent)) {
         if (d->window) return GTK_WINDOW(d->window);
     }
     return nullptr;
 }
 
 std::unique_ptr<DialogBackend> CreateGtkDialogBackend() {
-    return std::make_unique<GtkDialogBackend>();
+    return std::make_unique<gtk_dialog::GtkDialogBackend>();
 }
 
 }  // namespace platform
