@@ -6,7 +6,10 @@
 // preview). After it, each program runs on for a while and its resident memory is
 // read. The configuration dialog's first preview frame is the saver's own account.
 //
-//   bench_start [ROUNDS]
+//   bench_start [ROUNDS [EARLIER-ORBSAVER]]
+//
+// With an earlier build's program, its full-screen start runs in the same rounds and
+// its steps stand beside this build's.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -181,8 +184,11 @@ int main(int argc, char** argv) {
     Measure(d, {saver, "/s"}, env, root, cx, cy, 200, 200);
     if (!gears.empty()) Measure(d, {gears, "-root"}, {}, root, cx, cy, 200, 200);
 
-    std::vector<Run> saverRuns, gearsRuns, previewRuns, dialogRuns;
+    const std::string earlier = argc > 2 ? argv[2] : "";
+    if (!earlier.empty()) Measure(d, {earlier, "/s"}, env, root, cx, cy, 200, 200);
+    std::vector<Run> saverRuns, gearsRuns, previewRuns, dialogRuns, earlierRuns;
     for (int r = 0; r < rounds; ++r) {
+        if (!earlier.empty()) earlierRuns.push_back(Measure(d, {earlier, "/s"}, env, root, cx, cy, 200, 200));
         if (!gears.empty()) gearsRuns.push_back(Measure(d, {gears, "-root"}, {}, root, cx, cy, 200, 200));
         saverRuns.push_back(Measure(d, {saver, "/s"}, env, root, cx, cy, 200, 200));
         previewRuns.push_back(
@@ -210,15 +216,20 @@ int main(int argc, char** argv) {
     };
 
     std::printf("start on one %dx%d Xvfb, median of %d interleaved runs (ms from exec)\n", kWidth, kHeight, rounds);
-    std::printf("  %-16s %10s %10s\n", "step ends", "/s", "/p");
-    double before = 0, beforeP = 0;
+    std::printf("  %-16s %10s %10s %10s   %s\n", "step ends", "/s", "/p", earlier.empty() ? "" : "earlier /s",
+                "(each step's own time: /s, /p, earlier /s)");
+    double before = 0, beforeP = 0, beforeE = 0;
     for (const char* step : kSteps) {
-        const double s = column(saverRuns, step), p = column(previewRuns, step);
-        std::printf("  %-16s %10.1f %10.1f   (step %.1f / %.1f)\n", step, s, p, s >= 0 ? s - before : -1,
-                    p >= 0 ? p - beforeP : -1);
+        const double s = column(saverRuns, step), p = column(previewRuns, step), e = column(earlierRuns, step);
+        std::printf("  %-16s %10.1f %10.1f %10.1f   (%.1f, %.1f, %.1f)\n", step, s, p, e, s >= 0 ? s - before : -1,
+                    p >= 0 ? p - beforeP : -1, e >= 0 ? e - beforeE : -1);
         if (s >= 0) before = s;
         if (p >= 0) beforeP = p;
+        if (e >= 0) beforeE = e;
     }
+    if (!earlier.empty())
+        std::printf("earlier /s: first frame on the screen %.1f ms, resident memory %.1f MB\n", first(earlierRuns),
+                    resident(earlierRuns));
     const double saverFirst = first(saverRuns), gearsFirst = gears.empty() ? -1 : first(gearsRuns);
     std::printf("first frame on the screen: /s %.1f ms, /p %.1f ms, the dialog's preview %.1f ms (its own account)\n",
                 saverFirst, first(previewRuns), first(dialogRuns));

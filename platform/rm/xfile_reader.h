@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -30,7 +31,13 @@ enum : uint16_t {
 };
 
 inline bool NameChar(uint8_t c) {
-    return c > 0x20 && c < 0x7f && !std::strchr("{}<>;,\"'()[]", c);
+    static constexpr auto kTable = [] {
+        std::array<bool, 256> t{};
+        for (int i = 0x21; i < 0x7f; ++i) t[i] = true;
+        for (char x : std::string_view("{}<>;,\"'()[]")) t[uint8_t(x)] = false;
+        return t;
+    }();
+    return kTable[c];
 }
 
 // Gives the whole pages between from and to back to the system; reading them again
@@ -386,6 +393,19 @@ private:
         }
         if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.') {
             const size_t start = p_;
+            // Numbers skipped with an object (animations, skin weights) are most of
+            // some files: a plain one is only scanned, not converted.
+            size_t p = p_ + (c == '-');
+            uint64_t ignored = 0;
+            int digits = ReadDigits(p, 15, ignored);
+            if (p < d_.size() && d_[p] == '.') {
+                ++p;
+                digits += ReadDigits(p, 15 - digits, ignored);
+            }
+            if (digits > 0 && (p == d_.size() || EndsNumber(d_[p]))) {
+                p_ = p;
+                return {Tok::Number, {base + start, p_ - start}};
+            }
             double v;
             if (TextNumber(v, false)) return {Tok::Number, {base + start, p_ - start}};
             ++p_;  // a lone '.', as in a template's "[...]"

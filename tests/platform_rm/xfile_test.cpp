@@ -542,3 +542,56 @@ TEST(XFileText, NumbersOfEveryLengthReadAsStrtod) {
     }
     EXPECT_EQ(2u, m.corners[2].vertex);
 }
+
+// A file given back page by page as it is read (as MeshBuilder::Load does) gives the
+// same mesh as the same bytes read whole, in both encodings and across many pages.
+TEST(XFileConsuming, GivesTheSameMeshAsTheBytesKept) {
+    const int n = 400;  // 160,000 vertices: megabytes of numbers in either encoding
+    std::string text = "xof 0303txt 0032\nMesh Grid {\n" + std::to_string(n * n) + ";\n";
+    Bin bin("xof 0303bin 0032");
+    bin.Name("Mesh").Name("Grid").Open().Ints({uint32_t(n * n)});
+    std::vector<uint32_t> faces = {uint32_t((n - 1) * (n - 1))};
+    char buf[96];
+    std::vector<float> coords;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const float p[3] = {i * 0.01f, float(std::sin(i * 0.1) * std::cos(j * 0.07)), j * 0.01f};
+            std::snprintf(buf, sizeof buf, "%.6f;%.6f;%.6f;%s\n", p[0], p[1], p[2], i == n - 1 && j == n - 1 ? ";" : ",");
+            text += buf;
+            coords.insert(coords.end(), p, p + 3);
+        }
+    bin.Tok(7).U32(uint32_t(coords.size()));
+    for (float f : coords) {
+        uint32_t u;
+        std::memcpy(&u, &f, 4);
+        bin.U32(u);
+    }
+    text += std::to_string((n - 1) * (n - 1)) + ";\n";
+    for (int i = 0; i + 1 < n; ++i)
+        for (int j = 0; j + 1 < n; ++j) {
+            const uint32_t a = uint32_t(i * n + j);
+            std::snprintf(buf, sizeof buf, "3;%u,%u,%u;%s\n", a, a + 1, a + uint32_t(n), i == n - 2 && j == n - 2 ? ";" : ",");
+            text += buf;
+            faces.insert(faces.end(), {3u, a, a + 1, a + uint32_t(n)});
+        }
+    text += "}\n";
+    bin.Tok(6).U32(uint32_t(faces.size()));
+    for (uint32_t v : faces) bin.U32(v);
+    bin.Close();
+    for (const Bytes& file : {Bytes(text.begin(), text.end()), bin.b}) {
+        ASSERT_GT(file.size(), 3u << 20);
+        rm::MeshData kept, consumed;
+        std::string err;
+        ASSERT_TRUE(rm::ParseXFile(file, kept, err)) << err;
+        Bytes copy = file;
+        ASSERT_TRUE(rm::ParseXFileConsuming(copy, consumed, err)) << err;
+        EXPECT_TRUE(copy.empty());
+        ASSERT_EQ(kept.positions.size(), consumed.positions.size());
+        EXPECT_EQ(0, std::memcmp(kept.positions.data(), consumed.positions.data(),
+                                 kept.positions.size() * sizeof(rm::Vec3)));
+        ASSERT_EQ(kept.corners.size(), consumed.corners.size());
+        for (size_t i = 0; i < kept.corners.size(); ++i) ASSERT_EQ(kept.corners[i].vertex, consumed.corners[i].vertex) << i;
+        EXPECT_EQ(kept.face_start, consumed.face_start);
+        ExpectVec(consumed.positions.back(), {(n - 1) * 0.01f, consumed.positions.back().y, (n - 1) * 0.01f});
+    }
+}
