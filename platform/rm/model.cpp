@@ -72,6 +72,20 @@ bool FolderFiles::Read(const std::string& name, std::vector<uint8_t>& out, std::
     return true;
 }
 
+namespace {
+
+// An X file's account in the model's terms, once it has loaded.
+bool TellX(bool loaded, const XFileInfo& x, ModelInfo* info) {
+    if (loaded && info) {
+        info->format = "X " + x.format;
+        info->meshes = x.meshes;
+        info->float_bits = x.float_bits;
+    }
+    return loaded;
+}
+
+}  // namespace
+
 bool ParseModel(std::vector<uint8_t>&& data, ModelFiles& files, MeshData& out, std::string& error,
                 ModelInfo* info) {
     std::vector<uint8_t> bytes = std::move(data);
@@ -79,13 +93,7 @@ bool ParseModel(std::vector<uint8_t>&& data, ModelFiles& files, MeshData& out, s
     case ModelFormat::kX: {
         // The file's bytes are given back as they are read.
         XFileInfo x;
-        if (!ParseXFileConsuming(bytes, out, error, &x)) return false;
-        if (info) {
-            info->format = "X " + x.format;
-            info->meshes = x.meshes;
-            info->float_bits = x.float_bits;
-        }
-        return true;
+        return TellX(ParseXFileConsuming(bytes, out, error, &x), x, info);
     }
     case ModelFormat::kGltf:
     case ModelFormat::kGlb:
@@ -102,13 +110,7 @@ bool ParseModel(std::span<const uint8_t> data, ModelFiles& files, MeshData& out,
     switch (SniffModel(data)) {
     case ModelFormat::kX: {
         XFileInfo x;
-        if (!ParseXFile(data, out, error, &x)) return false;
-        if (info) {
-            info->format = "X " + x.format;
-            info->meshes = x.meshes;
-            info->float_bits = x.float_bits;
-        }
-        return true;
+        return TellX(ParseXFile(data, out, error, &x), x, info);
     }
     case ModelFormat::kGltf:
     case ModelFormat::kGlb:
