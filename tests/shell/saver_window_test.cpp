@@ -171,14 +171,32 @@ TEST_F(SaverInput, ARefusedPasswordPausesMovementButNotKeys) {
 }
 
 TEST_F(SaverInput, ThePauseTimerFiresAfter300Milliseconds) {
+    using Clock = std::chrono::steady_clock;
     g_password = false;
+    const auto start = Clock::now();
     Send(WM_KEYDOWN, 'Q');
     Msg m;
-    EXPECT_FALSE(PeekMessage(&m, true));  // not yet
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(PeekMessage(&m, true));
-    std::this_thread::sleep_for(std::chrono::milliseconds(130));
-    ASSERT_TRUE(PeekMessage(&m, true));
+    // A look that ends before 300 ms have passed must find nothing; on a busy machine
+    // the test may sleep longer than it asks, and a later look proves nothing.
+    auto nothingYet = [&] {
+        const bool found = PeekMessage(&m, true);
+        if (Clock::now() - start < std::chrono::milliseconds(300)) {
+            EXPECT_FALSE(found) << "the pause ended before 300 ms";
+        }
+        return found;
+    };
+    bool found = nothingYet();
+    if (!found) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(200));
+        found = nothingYet();
+    }
+    // Then it comes: 330 ms are enough on a quiet machine; a busy one gets a second.
+    if (!found) std::this_thread::sleep_until(start + std::chrono::milliseconds(330));
+    while (!found && Clock::now() - start < std::chrono::milliseconds(1300)) {
+        found = PeekMessage(&m, true);
+        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(found);
     EXPECT_EQ(m.message, WM_TIMER);
     EXPECT_EQ(m.wParam, kPauseTimer);
     DispatchMessage(m);
