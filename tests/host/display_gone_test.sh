@@ -15,7 +15,11 @@ server=$!
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 DISPLAY=":$display" XDG_CONFIG_HOME=$home "$build/orbsaver" /s 2>"$home/err" &
 saver=$!
-sleep 2
+# The display goes once the saver is running on it: its window is there and it has
+# drawn a while. (Gone earlier, a library still starting may say its own words.)
+DISPLAY=":$display" "$build/orbsaver-xtool" wait "D3DRM Example" 20 \
+  || { echo "FAIL: no saver window"; cat "$home/err"; exit 1; }
+sleep 1
 kill "$server"; wait "$server" 2>/dev/null; server=0
 for _ in $(seq 30); do kill -0 "$saver" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$saver" 2>/dev/null; then

@@ -34,7 +34,7 @@ fi
 home=$(mktemp -d)
 XDG_CONFIG_HOME=$home ORBSAVER_DATA_DIR= "$prefix/bin/orbsaver" /s 2>"$home/err" &
 saver=$!
-"$build/orbsaver-xtool" wait "D3DRM Example" 10 || { echo "FAIL: no window"; exit 1; }
+"$build/orbsaver-xtool" wait "D3DRM Example" 30 || { echo "FAIL: no window"; exit 1; }
 id=$("$build/orbsaver-xtool" find "D3DRM Example" | head -n1 | cut -d' ' -f1)
 lit=0
 for _ in $(seq 30); do
