@@ -2,7 +2,8 @@
 # tools/deb-check makes its clean system from the mirror this machine's apt uses:
 # the first deb line of sources.list (its options skipped), else the URIs of the
 # first deb entry in sources.list.d/*.sources; the entry for bookworm itself is
-# preferred to bookworm-security or -updates.
+# preferred to bookworm-security or -updates. The fixtures name local mirrors by file:
+# URIs, as apt takes them; the reading is the same for any scheme.
 set -u
 check=$(cd "$(dirname "$0")/../.." && pwd)/tools/deb-check
 etc=$(mktemp -d)
@@ -23,14 +24,14 @@ expect "no sources at all" none
 
 cat >"$etc/sources.list" <<'L'
 # a comment
-deb-src http://127.0.0.1:3142/src bookworm main
-  deb [arch=amd64 signed-by=/usr/share/keyrings/k.gpg] http://127.0.0.1:3142/security bookworm-security main
-deb [ trusted=yes ] http://127.0.0.1:3142/debian bookworm main contrib
-deb http://127.0.0.1:3142/other bookworm main
+deb-src file:/srv/mirror/src bookworm main
+  deb [arch=amd64 signed-by=/usr/share/keyrings/k.gpg] file:/srv/mirror/security bookworm-security main
+deb [ trusted=yes ] file:/srv/mirror/debian bookworm main contrib
+deb file:/srv/mirror/other bookworm main
 L
 printf 'Types: deb\nURIs: file:/srv/ignored\nSuites: bookworm\n' >"$etc/sources.list.d/a.sources"
 expect "sources.list: the bookworm line, options skipped, before sources.list.d" \
-  http://127.0.0.1:3142/debian
+  file:/srv/mirror/debian
 
 printf 'deb file:/srv/mirror/security bookworm-security main\n' >"$etc/sources.list"
 expect "sources.list without bookworm itself: its first deb line" file:/srv/mirror/security
@@ -38,31 +39,31 @@ expect "sources.list without bookworm itself: its first deb line" file:/srv/mirr
 reset
 cat >"$etc/sources.list.d/debian.sources" <<'S'
 Types: deb-src
-URIs: http://127.0.0.1:3142/src
+URIs: file:/srv/mirror/src
 Suites: bookworm
 Components: main
 
 # disabled
 Types: deb
-URIs: http://127.0.0.1:3142/off
+URIs: file:/srv/mirror/off
 Suites: bookworm
 Enabled: no
 
 Types: deb
 # a comment inside the entry
-URIs: http://127.0.0.1:3142/security
+URIs: file:/srv/mirror/security
 Suites: bookworm-security
 Components: main
 
 types: deb deb-src
-uris: http://127.0.0.1:3142/debian http://127.0.0.1:3142/second
+uris: file:/srv/mirror/debian file:/srv/mirror/second
 suites: bookworm bookworm-updates
 components: main
 S
 expect "sources.list.d: the enabled deb entry for bookworm, its first URI" \
-  http://127.0.0.1:3142/debian
+  file:/srv/mirror/debian
 
-printf 'Types: deb-src\nURIs: http://127.0.0.1:3142/src\nSuites: bookworm\n' \
+printf 'Types: deb-src\nURIs: file:/srv/mirror/src\nSuites: bookworm\n' \
   >"$etc/sources.list.d/debian.sources"
 expect "only deb-src entries" none
 exit $fail
