@@ -11,4 +11,8 @@ namespace platform {
 // lock goes when the process ends, however it ends.
 bool HoldSessionLock(const std::string& name);
 
+// The target's own lock (session_lock_posix.cpp, session_lock_win32.cpp): taken for
+// the rest of the process's life, or false when another process holds it.
+bool TakeSessionLock(const std::string& name);
+
 }  // namespace platform

@@ -5,18 +5,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <mutex>
-#include <set>
-
 #include "platform/files/session_lock.h"
 
 namespace platform {
 
-bool HoldSessionLock(const std::string& name) {
-    static std::mutex mutex;
-    static std::set<std::string> held;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (held.count(name)) return true;
+bool TakeSessionLock(const std::string& name) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string path = std::string(runtime && runtime[0] == '/' ? runtime : "/tmp") + "/" +
                              name + "-" + std::to_string(getuid()) + ".lock";
@@ -26,8 +19,7 @@ bool HoldSessionLock(const std::string& name) {
         close(f);
         return false;
     }
-    held.insert(name);  // the descriptor stays open until the process ends
-    return true;
+    return true;  // the descriptor stays open until the process ends
 }
 
 }  // namespace platform
