@@ -16,4 +16,11 @@ struct TableRow {
 // Ends with a row whose type is null.
 extern const TableRow kTable[];
 
+// Where the system keeps the bytes (Windows' own resources), only the names are listed.
+struct NameRow {
+    const char* type;
+    const char* name;
+};
+extern const NameRow kNames[];
+
 }  // namespace platform::embedded
