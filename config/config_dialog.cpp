@@ -11,6 +11,7 @@
 #include "config/dialog_text.h"
 #include "config/page_media.h"
 #include "config/page_motion.h"
+#include "platform/dialog/message_box.h"
 #include "config/step_editor.h"
 #include "engine/device.h"
 #include "engine/scene.h"
@@ -331,8 +332,14 @@ void PumpProgramMessages() {
 
 int RunConfigDialog() {
     if (!Dialogs().Available()) {
-        platform::Report("orbsaver: the configuration dialog needs a display, and none can be opened");
-        return 1;
+        const std::string reason = Dialogs().UnavailableReason();
+        if (Dialogs().UnavailableIsFailure()) {
+            platform::Report("orbsaver: " + reason);
+            return 1;
+        }
+        // A known absence is no failure: the user is told in a box, and the run ends well.
+        platform::ShowMessageBox("orbsaver", reason, platform::MessageBoxKind::kInformation);
+        return 0;
     }
     const WindowHandle dialog =
         CreateDialogWindow(ConfigDialogProc, 0, Rect{0, 0, kDialogWidth, kDialogHeight});

@@ -2,9 +2,24 @@
 // backends are not there yet have no entry here, and nothing that needs them is
 // built for Windows (platform/CMakeLists.txt).
 #include "platform/backends.h"
+
+#include "platform/dialog/dialog_unavailable.h"
+#include "platform/password/password.h"
 #include "platform/registry/registry_win32.h"
 
 namespace platform {
+
+// The configuration dialog's Windows controls are still to come: until then the
+// configuration mode says so and ends.
+std::unique_ptr<DialogBackend> CreateDefaultDialogBackend() {
+    return CreateUnavailableDialogBackend(
+        "The settings dialog is not available on Windows yet. The saver runs with the "
+        "settings stored in the registry.");
+}
+
+// Windows keeps the saver's password itself (system_password.h): the saver has no
+// service of its own to ask.
+std::unique_ptr<PasswordService> CreateDefaultPasswordService() { return nullptr; }
 
 std::unique_ptr<Registry> CreateDefaultUserRegistry() { return CreateWin32Registry(); }
 

@@ -159,6 +159,9 @@ bool TakeScreenLock(platform::WindowHandle window, platform::Registry& store,
                     std::uint32_t patienceMilliseconds) {
     Input().locked = false;
     if (ReadPasswordRequest(store) == 0) return true;
+    // Where the system asks for the saver's password itself, it also keeps the
+    // session (Windows locks it when the saver ends): the saver holds nothing.
+    if (platform::UsesSystemPassword()) return true;
     if (const std::string problem = store.ReadProblem(); !problem.empty()) {
         platform::Report("orbsaver: the settings store " + problem + "; the password is asked for");
     }
@@ -302,12 +305,14 @@ int RunProgram(int argc, const char* const* argv) {
         case ModeChoice::Unknown:
             return kExitFailure;  // answered before the settings were touched
         case ModeChoice::ChangePassword:
-            // The saver asks for the user's login password; there is no password of
-            // its own to change.
+            // Where the system keeps the saver's password, its dialog changes it;
+            // elsewhere the saver asks for the user's login password, and there is no
+            // password of its own to change.
             shell.mode = settings::SaverMode::ChangePassword;
-            ChangeSaverPassword();
-            platform::Report("orbsaver: the saver uses your login password; there is no separate "
-                             "password to change");
+            if (!ChangeSaverPassword()) {
+                platform::Report("orbsaver: the saver uses your login password; there is no "
+                                 "separate password to change");
+            }
             settings::DeleteFonts(shell.fonts);
             return kExitOk;
         case ModeChoice::Config: {

@@ -80,7 +80,9 @@ std::chrono::milliseconds TimeFromEnvironment(const char* name, std::chrono::mil
 
 }  // namespace
 
-PasswordHooks& SaverPasswordHooks() {
+namespace {
+
+PasswordHooks& OwnPasswordHooks() {
     static std::unique_ptr<platform::PasswordService> service =
         platform::CreateDefaultPasswordService();
     // The music keeps repeating while the prompt holds the program.
@@ -98,6 +100,29 @@ PasswordHooks& SaverPasswordHooks() {
     return hooks;
 }
 
+// Where the dialog of the system's check is about to be shown: the pause and the
+// pointer's place, as for the saver's own prompt.
+settings::ViewState* dialogView = nullptr;
+InputState* dialogInput = nullptr;
+
+void BeforeSystemDialog() {
+    if (!dialogView || !dialogInput) return;
+    dialogInput->passwordPause = true;
+    int x = dialogView->ViewWidth / 2 + 120, y = dialogView->ViewHeight / 2;
+    engine::ViewPointToScreen(&x, &y);
+    platform::SetCursorPos(x, y);
+}
+
+}  // namespace
+
+PasswordHooks& SaverPasswordHooks() {
+    if (platform::UsesSystemPassword()) {
+        static PasswordHooks system{nullptr, &platform::CheckSystemPassword};
+        return system;
+    }
+    return OwnPasswordHooks();
+}
+
 void SetSaverPasswordPainter(platform::PromptPainter* painter) {
     Painter().painter = painter;
 }
@@ -110,7 +135,16 @@ bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& regis
                         const PasswordHooks& hooks, settings::ViewState& shell, InputState& input) {
     const std::uint32_t secure = ReadPasswordRequest(registry);
     bool result = true;
-    if (hooks.check && secure != 0) {
+    if (hooks.systemCheck) {
+        dialogView = &shell;
+        dialogInput = &input;
+        const platform::SystemPasswordCheck answer =
+            hooks.systemCheck(window, secure != 0, &BeforeSystemDialog);
+        dialogView = nullptr;
+        dialogInput = nullptr;
+        result = answer != platform::SystemPasswordCheck::kNoFunction &&
+                 answer != platform::SystemPasswordCheck::kRefused;
+    } else if (hooks.check && secure != 0) {
         if (!hooks.check->HasPrompt()) {
             result = false;
         } else {
@@ -130,7 +164,11 @@ bool CheckSaverPassword(platform::WindowHandle window) {
                               Input());
 }
 
-void ChangeSaverPassword() {}
+bool ChangeSaverPassword() {
+    if (!platform::UsesSystemPassword()) return false;
+    platform::ChangeSystemPassword();
+    return true;
+}
 
 void DropImeContext(platform::WindowHandle) {
     platform::EndTextInput();

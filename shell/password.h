@@ -7,6 +7,7 @@
 
 #include "platform/password/password.h"
 #include "platform/password/prompt.h"
+#include "platform/password/system_password.h"
 #include "platform/registry/registry.h"
 #include "platform/window/window.h"
 #include "shell/shell_state.h"
@@ -34,13 +35,17 @@ inline constexpr const char* kRefusalDelayVariable = "ORBSAVER_TEST_REFUSAL_DELA
 inline constexpr const char* kPromptTimeoutVariable = "ORBSAVER_TEST_PROMPT_TIMEOUT_MS";
 
 // The password service of the system, as the check finds it: nothing stands for a
-// service that is not there, and the check then lets the saver end.
+// service that is not there, and the check then lets the saver end. Where the system
+// keeps the saver's password itself (Windows), systemCheck asks it in the system's
+// own dialog instead of the saver's prompt.
 struct PasswordHooks {
     platform::SaverPasswordCheck* check = nullptr;
+    platform::SystemPasswordCheck (*systemCheck)(platform::WindowHandle window, bool secure,
+                                                 void (*beforeDialog)()) = nullptr;
 };
 
-// The process-wide hooks: the login password through PAM, asked for by the modal
-// prompt in the saver window. What the prompt looks like is drawn by the painter set
+// The process-wide hooks: the system's own check where it has one (Windows); else the
+// login password through PAM, asked for by the modal prompt in the saver window. What the prompt looks like is drawn by the painter set
 // with SetSaverPasswordPainter; until one is set the prompt takes the typing unseen.
 // SetSaverPasswordPrompt replaces the prompt as a whole (nullptr: none, so a password
 // cannot be asked and input never ends the saver).
@@ -50,13 +55,17 @@ void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt);
 
 // True when the saver may end. With a password asked for and a service that can ask,
 // the pointer first goes 120 pixels right of the view's centre and passwordPause is
-// set; the answer is the service's. DropImeContext runs whatever the result.
+// set; the answer is the service's. The system's check answers true where the system
+// has no password library (it locks the session itself), and false where the library
+// cannot check. DropImeContext runs whatever the result.
 bool CheckSaverPassword(platform::WindowHandle window, platform::Registry& registry,
                         const PasswordHooks& hooks, settings::ViewState& shell, InputState& input);
 bool CheckSaverPassword(platform::WindowHandle window);
 
-// There is no password of the saver's own to change: returns at once.
-void ChangeSaverPassword();
+// Shows the system's dialog for changing the saver's password where the system keeps
+// one; true then. False where the saver uses the login password, which is not its
+// own to change.
+bool ChangeSaverPassword();
 
 // Ends any text input the window holds.
 void DropImeContext(platform::WindowHandle window);

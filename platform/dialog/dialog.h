@@ -130,6 +130,12 @@ public:
 
     // Whether dialogs can be shown at all (a desktop is there).
     virtual bool Available() = 0;
+    // Why they cannot, in one line, when Available() is false; and whether that is a
+    // failure of the run (no display could be opened) rather than a known absence.
+    virtual std::string UnavailableReason() {
+        return "the configuration dialog needs a display, and none can be opened";
+    }
+    virtual bool UnavailableIsFailure() { return true; }
     // The primary monitor's size in the dialog's pixels.
     virtual bool ScreenSize(int* width, int* height) = 0;
     // The screen's pixels per dialog pixel: 1, or 2 where the desktop scales twice,

@@ -15,6 +15,9 @@
 #include "config/step_editor.h"
 #include "config_test_util.h"
 #include "platform/data_dir/data_dir.h"
+#include "platform/dialog/dialog_null.h"
+#include "platform/dialog/dialog_unavailable.h"
+#include "platform/report/report.h"
 #include "platform/registry/registry_file.h"
 #include "settings/step_file.h"
 
@@ -401,4 +404,39 @@ TEST_F(DialogTest, DestructionTakesThePagesWithIt) {
     EXPECT_FALSE(IsWindow(page1));
     EXPECT_FALSE(IsWindow(page2));
     EXPECT_EQ(TheConfigDialog().dialog, 0u);
+}
+
+namespace {
+
+std::vector<std::string>* reportedLines = nullptr;
+void KeepReportedLine(std::string_view line) { reportedLines->emplace_back(line); }
+
+}  // namespace
+
+// Where the system has no dialogs (yet), the configuration mode tells the user so in a
+// box and ends well; where a display cannot be opened, it fails with its reason.
+TEST(ConfigDialogAbsent, AKnownAbsenceIsToldAndIsNoFailureAMissingDisplayIsOne) {
+    std::vector<std::string> lines;
+    reportedLines = &lines;
+    const platform::ReportSink before = platform::SetReportSink(KeepReportedLine);
+    setenv("ORBSAVER_NO_MESSAGE_BOXES", "1", 1);
+
+    platform::SetDialogBackend(platform::CreateUnavailableDialogBackend("no dialogs on this system"));
+    EXPECT_EQ(config::RunConfigDialog(), 0);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "orbsaver: no dialogs on this system");
+
+    class NoDisplay : public platform::NullDialogBackend {
+        bool Available() override { return false; }
+    };
+    lines.clear();
+    platform::SetDialogBackend(std::make_unique<NoDisplay>());
+    EXPECT_EQ(config::RunConfigDialog(), 1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "orbsaver: the configuration dialog needs a display, and none can be opened");
+
+    platform::SetDialogBackend(std::make_unique<platform::NullDialogBackend>());
+    unsetenv("ORBSAVER_NO_MESSAGE_BOXES");
+    platform::SetReportSink(before);
+    reportedLines = nullptr;
 }

@@ -415,3 +415,67 @@ TEST_F(PasswordCheck, AStoreThatCannotBeParsedMakesTheCheckAsk) {
     EXPECT_TRUE(Check(store));
     std::filesystem::remove(path);
 }
+
+namespace {
+
+// The system's check as a test sets it up: what it answers, whether it was told of a
+// password asked for, and whether it showed its dialog.
+struct FakeSystemCheck {
+    SystemPasswordCheck answer = SystemPasswordCheck::kAccepted;
+    bool sawSecure = false;
+    bool dialogShown = false;
+    bool pauseBeforeDialog = false;
+};
+FakeSystemCheck* fakeSystem = nullptr;
+shell::InputState* fakeSystemInput = nullptr;
+
+SystemPasswordCheck FakeCheck(WindowHandle, bool secure, void (*beforeDialog)()) {
+    fakeSystem->sawSecure = secure;
+    const bool shows = secure && (fakeSystem->answer == SystemPasswordCheck::kAccepted ||
+                                  fakeSystem->answer == SystemPasswordCheck::kRefused);
+    if (shows) {
+        beforeDialog();
+        fakeSystem->dialogShown = true;
+        fakeSystem->pauseBeforeDialog = fakeSystemInput->passwordPause;
+    }
+    return fakeSystem->answer;
+}
+
+}  // namespace
+
+TEST_F(PasswordCheck, TheSystemsOwnCheckDecidesWhereTheSystemKeepsThePassword) {
+    struct Case {
+        const char* what;
+        std::uint32_t secure;
+        SystemPasswordCheck answer;
+        bool ends;
+        bool dialog;
+    };
+    const std::vector<Case> cases = {
+        {"no library: the system locks the session itself", 1, SystemPasswordCheck::kNoLibrary,
+         true, false},
+        {"no password asked for", 0, SystemPasswordCheck::kNoPassword, true, false},
+        {"a library that cannot check", 1, SystemPasswordCheck::kNoFunction, false, false},
+        {"the right password", 1, SystemPasswordCheck::kAccepted, true, true},
+        {"a wrong password", 1, SystemPasswordCheck::kRefused, false, true},
+    };
+    for (const Case& c : cases) {
+        FakeSystemCheck fake;
+        fake.answer = c.answer;
+        fakeSystem = &fake;
+        fakeSystemInput = &input;
+        input.passwordPause = false;
+        desktop->pointerX = desktop->pointerY = -1;
+        shell::PasswordHooks system{nullptr, &FakeCheck};
+        MemoryRegistry r = Desktop({Dword("ScreenSaveUsePassword", c.secure)});
+        EXPECT_EQ(shell::CheckSaverPassword(7, r, system, shell, input), c.ends) << c.what;
+        EXPECT_EQ(fake.sawSecure, c.secure != 0) << c.what;
+        EXPECT_EQ(fake.dialogShown, c.dialog) << c.what;
+        // The pause and the pointer beside the view's middle come only with the dialog.
+        EXPECT_EQ(input.passwordPause, c.dialog) << c.what;
+        EXPECT_EQ(fake.pauseBeforeDialog, c.dialog) << c.what;
+        EXPECT_EQ(desktop->pointerX != -1, c.dialog) << c.what;
+        EXPECT_EQ(prompt.shown, 0) << "the saver's own prompt is not used: " << c.what;
+    }
+    fakeSystem = nullptr;
+}

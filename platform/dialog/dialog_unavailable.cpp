@@ -1,0 +1,29 @@
+// Dialogs that cannot be shown on this system: every request is kept as the null
+// backend keeps it, but Available() is false, with the reason given.
+#include "platform/dialog/dialog_unavailable.h"
+
+#include <utility>
+
+#include "platform/dialog/dialog_null.h"
+
+namespace platform {
+namespace {
+
+class UnavailableDialogBackend : public NullDialogBackend {
+public:
+    explicit UnavailableDialogBackend(std::string reason) : reason_(std::move(reason)) {}
+    bool Available() override { return false; }
+    std::string UnavailableReason() override { return reason_; }
+    bool UnavailableIsFailure() override { return false; }
+
+private:
+    std::string reason_;
+};
+
+}  // namespace
+
+std::unique_ptr<DialogBackend> CreateUnavailableDialogBackend(std::string reason) {
+    return std::make_unique<UnavailableDialogBackend>(std::move(reason));
+}
+
+}  // namespace platform
