@@ -1,0 +1,250 @@
+// The Win32 window backend with real windows: what Windows sends a window arrives as
+// our message with the same number and parameters, a preview inside another
+// program's window fills it and goes with it, and the monitors.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/monitors/monitors_win32.h"
+#include "platform/window/window.h"
+#include "platform/window/window_win32.h"
+#include "platform/win32_api.h"
+
+using platform::Msg;
+using platform::WindowHandle;
+
+namespace {
+
+std::vector<Msg> g_got;
+
+platform::LRESULT KeepingProc(WindowHandle w, std::uint32_t m, platform::WPARAM wp,
+                              platform::LPARAM lp) {
+    g_got.push_back(Msg{w, m, wp, lp});
+    return platform::DefWindowProc(w, m, wp, lp);
+}
+
+class Win32Windows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ResetWindowSystem();
+        platform::SetWindowBackend(platform::CreateWin32WindowBackend());
+        g_got.clear();
+        ASSERT_TRUE(platform::RegisterWindowClass("Win32 test", KeepingProc));
+    }
+    void TearDown() override {
+        platform::ResetWindowSystem();
+        platform::SetWindowBackend(platform::CreateNullWindowBackend());
+    }
+
+    // Takes in and dispatches everything there is now.
+    void Drain() {
+        Msg m;
+        for (int i = 0; i < 1000 && platform::PeekMessage(&m, true); ++i) {
+            if (m.message != WM_QUIT) platform::DispatchMessage(m);
+        }
+    }
+
+    // The messages of that number the window procedure got.
+    std::vector<Msg> Got(std::uint32_t message) {
+        std::vector<Msg> found;
+        for (const Msg& m : g_got) {
+            if (m.message == message) found.push_back(m);
+        }
+        return found;
+    }
+
+    WindowHandle Popup(int width = 320, int height = 240) {
+        return platform::CreateWindow("Win32 test", WS_POPUP | WS_VISIBLE, 0, 0, width, height, 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(Win32Windows, WhatWindowsSendsArrivesWithItsNumberAndParameters) {
+    const WindowHandle w = Popup();
+    ASSERT_NE(w, 0u);
+    HWND hwnd = platform::Win32WindowOf(w);
+    ASSERT_NE(hwnd, nullptr);
+    Drain();
+    g_got.clear();
+    const LPARAM keyBits = 1 | (0x1E << 16);
+    PostMessageW(hwnd, WM_KEYDOWN, 'A', keyBits);
+    PostMessageW(hwnd, WM_SYSKEYUP, VK_F10, keyBits | (3 << 30));
+    PostMessageW(hwnd, WM_RBUTTONDOWN, MK_RBUTTON | MK_SHIFT, MAKELPARAM(12, 34));
+    PostMessageW(hwnd, MM_MCINOTIFY, 1, 77);
+    SendMessageW(hwnd, WM_ACTIVATEAPP, 5, 1234);  // any non-zero is "active"
+    Drain();
+    ASSERT_EQ(Got(WM_KEYDOWN).size(), 1u);
+    EXPECT_EQ(Got(WM_KEYDOWN)[0].wParam, 'A');
+    EXPECT_EQ(Got(WM_KEYDOWN)[0].lParam, keyBits);
+    EXPECT_EQ(Got(WM_KEYDOWN)[0].window, w);
+    ASSERT_EQ(Got(WM_SYSKEYUP).size(), 1u);
+    EXPECT_EQ(Got(WM_SYSKEYUP)[0].wParam, VK_F10);
+    ASSERT_EQ(Got(WM_RBUTTONDOWN).size(), 1u);
+    EXPECT_EQ(Got(WM_RBUTTONDOWN)[0].wParam, static_cast<WPARAM>(MK_RBUTTON | MK_SHIFT));
+    EXPECT_EQ(platform::PointX(Got(WM_RBUTTONDOWN)[0].lParam), 12);
+    EXPECT_EQ(platform::PointY(Got(WM_RBUTTONDOWN)[0].lParam), 34);
+    ASSERT_EQ(Got(MM_MCINOTIFY).size(), 1u);
+    EXPECT_EQ(Got(MM_MCINOTIFY)[0].wParam, 1u);
+    EXPECT_EQ(Got(MM_MCINOTIFY)[0].lParam, 77);
+    ASSERT_FALSE(Got(WM_ACTIVATEAPP).empty());
+    EXPECT_EQ(Got(WM_ACTIVATEAPP).back().wParam, 1u);
+    // Keys typed become WM_CHAR with their code point, a UTF-16 pair as one; the key
+    // above was translated into one too.
+    ASSERT_EQ(Got(WM_CHAR).size(), 1u);
+    EXPECT_EQ(Got(WM_CHAR)[0].wParam, static_cast<WPARAM>('a'));
+    g_got.clear();
+    PostMessageW(hwnd, WM_CHAR, 0xE9, 1);
+    PostMessageW(hwnd, WM_CHAR, 0xD83D, 1);
+    PostMessageW(hwnd, WM_CHAR, 0xDE00, 1);
+    PostMessageW(hwnd, WM_CHAR, 0xDE00, 1);  // half a pair alone is nothing
+    Drain();
+    ASSERT_EQ(Got(WM_CHAR).size(), 2u);
+    EXPECT_EQ(Got(WM_CHAR)[0].wParam, 0xE9u);
+    EXPECT_EQ(Got(WM_CHAR)[1].wParam, 0x1F600u);
+    EXPECT_TRUE(platform::IsWindow(w)) << "nothing so far closes the window";
+}
+
+TEST_F(Win32Windows, AKeySentToTheDesktopReachesTheFocusedWindow) {
+    const WindowHandle w = Popup();
+    ASSERT_NE(w, 0u);
+    platform::FocusWindow(w);
+    Drain();
+    if (GetForegroundWindow() != platform::Win32WindowOf(w))
+        GTEST_SKIP() << "the desktop gives this window no focus";
+    g_got.clear();
+    INPUT keys[2]{};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = 'Q';
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (Got(WM_KEYUP).empty() && std::chrono::steady_clock::now() < until) {
+        platform::WaitMessage(20);
+        Drain();
+    }
+    ASSERT_EQ(Got(WM_KEYDOWN).size(), 1u);
+    EXPECT_EQ(Got(WM_KEYDOWN)[0].wParam, 'Q');
+    ASSERT_EQ(Got(WM_KEYUP).size(), 1u);
+    EXPECT_NE(Got(WM_KEYUP)[0].lParam & (LPARAM{1} << 31), 0) << "the transition bit of a release";
+}
+
+// Closing is the program's: Windows' close, its close command and the session's end
+// reach the window procedure, and the window goes only through our default handling.
+TEST_F(Win32Windows, ClosesAreThePrograms) {
+    const WindowHandle w = Popup();
+    ASSERT_NE(w, 0u);
+    HWND hwnd = platform::Win32WindowOf(w);
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+    EXPECT_TRUE(::IsWindow(hwnd)) << "Windows' own handling did not close it";
+    Msg m;
+    std::vector<std::uint32_t> commands;
+    while (platform::PeekMessage(&m, true)) {
+        if (m.message == WM_SYSCOMMAND) commands.push_back(static_cast<std::uint32_t>(m.wParam));
+    }
+    EXPECT_EQ(commands, (std::vector<std::uint32_t>{SC_CLOSE, SC_SCREENSAVE}));
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(::IsWindow(hwnd));
+    Drain();
+    EXPECT_FALSE(platform::IsWindow(w));
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(Got(WM_CLOSE).size(), 1u);
+    EXPECT_EQ(Got(WM_DESTROY).size(), 1u);
+}
+
+TEST_F(Win32Windows, TheSingleInstanceTestFindsWindowsByClass) {
+    EXPECT_FALSE(platform::WindowClassExists("Win32 test"));
+    const WindowHandle w = Popup();
+    ASSERT_NE(w, 0u);
+    EXPECT_TRUE(platform::WindowClassExists("Win32 test"));
+    EXPECT_FALSE(platform::WindowClassExists("WindowsScreenSaverClass"));
+    EXPECT_FALSE(platform::WindowClassExists(""));
+    platform::DestroyWindow(w);
+    EXPECT_FALSE(platform::WindowClassExists("Win32 test"));
+}
+
+TEST_F(Win32Windows, TheDesktopAndItsPrimaryMonitor) {
+    EXPECT_EQ(platform::GetDesktopWindowId(), reinterpret_cast<std::uintptr_t>(GetDesktopWindow()));
+    int x = -1, y = -1, width = 0, height = 0;
+    ASSERT_TRUE(platform::GetPrimaryMonitor(&x, &y, &width, &height));
+    EXPECT_EQ(x, 0) << "the primary monitor stands at the origin";
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(width, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(height, GetSystemMetrics(SM_CYSCREEN));
+    const std::vector<platform::Monitor> monitors = platform::ReadWin32Monitors();
+    ASSERT_FALSE(monitors.empty());
+    int primaries = 0;
+    for (const platform::Monitor& m : monitors) primaries += m.primary ? 1 : 0;
+    EXPECT_EQ(primaries, 1);
+
+    // Full screen covers every other monitor; a child covers nothing.
+    const WindowHandle w = Popup(width, height);
+    ASSERT_NE(w, 0u);
+    EXPECT_TRUE(platform::CoverEveryMonitor(w));
+    EXPECT_EQ(platform::MonitorCoverCount(), platform::CurrentWin32MonitorLayout().black.size());
+    EXPECT_EQ(GetWindowLongW(platform::Win32WindowOf(w), GWL_EXSTYLE) & WS_EX_TOPMOST,
+              WS_EX_TOPMOST);
+    platform::DestroyWindow(w);
+    EXPECT_EQ(platform::MonitorCoverCount(), 0u) << "the black windows go with the window";
+}
+
+// Windows' /p: the preview is a child of another program's window, fills its client
+// area, and goes with it.
+TEST_F(Win32Windows, APreviewInsideAnotherProgramsWindowGoesWithIt) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    wchar_t command[] = L"notepad.exe";
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        GTEST_SKIP() << "no other program to host the preview (notepad.exe)";
+    WaitForInputIdle(pi.hProcess, 5000);
+    HWND host = nullptr;
+    for (int i = 0; i < 100 && !host; ++i) {
+        host = FindWindowW(L"Notepad", nullptr);
+        if (!host) Sleep(50);
+    }
+    if (!host) {
+        TerminateProcess(pi.hProcess, 0);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        GTEST_SKIP() << "notepad showed no window";
+    }
+    DWORD hostProcess = 0;
+    GetWindowThreadProcessId(host, &hostProcess);
+    EXPECT_NE(hostProcess, GetCurrentProcessId());
+    RECT area{};
+    GetClientRect(host, &area);
+    const WindowHandle w = platform::CreateWindow(
+        "Win32 test", WS_CHILD | WS_VISIBLE, 0, 0, 152, 112, reinterpret_cast<std::uintptr_t>(host));
+    ASSERT_NE(w, 0u);
+    int width = 0, height = 0;
+    ASSERT_TRUE(platform::GetClientSize(w, &width, &height));
+    EXPECT_EQ(width, area.right - area.left);
+    EXPECT_EQ(height, area.bottom - area.top);
+    EXPECT_EQ(GetParent(platform::Win32WindowOf(w)), host);
+    EXPECT_TRUE(platform::IsWindowAlive(w));
+
+    PostMessageW(host, WM_CLOSE, 0, 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (platform::IsWindow(w) && std::chrono::steady_clock::now() < until) {
+        platform::WaitMessage(20);
+        Drain();
+    }
+    EXPECT_FALSE(platform::IsWindow(w)) << "the preview outlived its parent";
+    EXPECT_FALSE(platform::IsWindowAlive(w));
+    EXPECT_EQ(Got(WM_DESTROY).size(), 1u);
+    if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+TEST_F(Win32Windows, AParentThatIsNoWindowGetsNoChild) {
+    EXPECT_EQ(platform::CreateWindow("Win32 test", WS_CHILD, 0, 0, 10, 10, 0x7FFFFFF0u), 0u);
+    int width = 0, height = 0;
+    EXPECT_FALSE(platform::GetForeignWindowSize(0x7FFFFFF0u, &width, &height));
+    EXPECT_TRUE(g_got.empty()) << "no WM_CREATE for a window that was not made";
+}
