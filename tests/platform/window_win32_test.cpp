@@ -1,6 +1,6 @@
 // The Win32 window backend with real windows: what Windows sends a window arrives as
 // our message with the same number and parameters, a preview inside another
-// program's window fills it and goes with it, and the monitors.
+// program's window fills it and goes with it, the monitors, and the WGL surface.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/gl_surface/gl_surface.h"
 #include "platform/monitors/monitors_win32.h"
 #include "platform/window/window.h"
 #include "platform/window/window_win32.h"
 #include "platform/win32_api.h"
+
+#include <GL/gl.h>
 
 using platform::Msg;
 using platform::WindowHandle;
@@ -247,4 +250,37 @@ TEST_F(Win32Windows, AParentThatIsNoWindowGetsNoChild) {
     int width = 0, height = 0;
     EXPECT_FALSE(platform::GetForeignWindowSize(0x7FFFFFF0u, &width, &height));
     EXPECT_TRUE(g_got.empty()) << "no WM_CREATE for a window that was not made";
+}
+
+TEST_F(Win32Windows, AGlSurfaceIsThreeThreeCore) {
+    const WindowHandle w = Popup(320, 240);
+    ASSERT_NE(w, 0u);
+    Drain();
+    auto surface = platform::GlSurface::Create(w);
+    if (!surface) GTEST_SKIP() << "this desktop's OpenGL has no 3.3 core context";
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    ASSERT_NE(version, nullptr);
+    EXPECT_GE(version[0], '3') << version;
+    GLint profile = 0;
+    glGetIntegerv(0x9126 /* GL_CONTEXT_PROFILE_MASK */, &profile);
+    EXPECT_EQ(profile & 1, 1) << "a core profile";
+    int width = 0, height = 0;
+    surface->DrawableSize(&width, &height);
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    surface->BindWindowFramebuffer();
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    surface->ClearToBlack();
+    unsigned char pixel[4] = {9, 9, 9, 9};
+    glReadPixels(5, 5, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[0], 0) << "black, not the red before";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(surface->SwapBuffers());
+    EXPECT_GE(platform::DisplayRefreshRate(w), 0);
+    const int depth = platform::DesktopBitsPerPixel();
+    EXPECT_TRUE(depth == 16 || depth == 24 || depth == 32) << depth;
+    // A second surface on the same window keeps the window's pixel format.
+    surface.reset();
+    EXPECT_NE(platform::GlSurface::Create(w), nullptr);
 }
