@@ -290,8 +290,13 @@ public:
             case WM_QUERYENDSESSION:
                 return TRUE;
             case WM_ENDSESSION:
-                // The session ends: the window closes as for any other close.
-                if (wParam) Post(h, WM_CLOSE, 0, 0);
+                // The session ends: the process may be ended as soon as this returns,
+                // so the desktop's mode comes back now; the window closes as for any
+                // other close, should there be time.
+                if (wParam) {
+                    RestoreDesktopMode();
+                    Post(h, WM_CLOSE, 0, 0);
+                }
                 return 0;
             case WM_SYSCOMMAND:
                 // Every system command (the close, the screen saver's own start, the

@@ -3,6 +3,7 @@
 // program's window fills it and goes with it, the monitors, and the WGL surface.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -188,7 +189,14 @@ TEST_F(Win32Windows, TheDesktopAndItsPrimaryMonitor) {
     const WindowHandle w = Popup(width, height);
     ASSERT_NE(w, 0u);
     EXPECT_TRUE(platform::CoverEveryMonitor(w));
-    EXPECT_EQ(platform::MonitorCoverCount(), platform::CurrentWin32MonitorLayout().black.size());
+    // One black window for each place a monitor other than the primary shows.
+    std::vector<platform::ScreenRect> others;
+    for (const platform::Monitor& m : monitors) {
+        const platform::ScreenRect primary{x, y, width, height};
+        if (m.rect != primary && std::find(others.begin(), others.end(), m.rect) == others.end())
+            others.push_back(m.rect);
+    }
+    EXPECT_EQ(platform::MonitorCoverCount(), others.size());
     EXPECT_EQ(GetWindowLongW(platform::Win32WindowOf(w), GWL_EXSTYLE) & WS_EX_TOPMOST,
               WS_EX_TOPMOST);
     platform::DestroyWindow(w);
@@ -283,4 +291,58 @@ TEST_F(Win32Windows, AGlSurfaceIsThreeThreeCore) {
     // A second surface on the same window keeps the window's pixel format.
     surface.reset();
     EXPECT_NE(platform::GlSurface::Create(w), nullptr);
+}
+
+TEST_F(Win32Windows, FullScreenStandsOnThePrimaryAndGivesTheModeBack) {
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(platform::GetPrimaryMonitor(&x, &y, &width, &height));
+    const WindowHandle w = Popup(320, 240);
+    ASSERT_NE(w, 0u);
+    HWND hwnd = platform::Win32WindowOf(w);
+    // A mode the monitor does not offer changes nothing.
+    EXPECT_FALSE(platform::EnterFullScreen(w, 123, 45, 32));
+    EXPECT_FALSE(platform::PrimaryModeSwitched());
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.right - r.left, 320);
+    // At the desktop's own mode the window covers the primary monitor.
+    ASSERT_TRUE(platform::EnterDesktopFullScreen(w));
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.left, x);
+    EXPECT_EQ(r.top, y);
+    EXPECT_EQ(r.right - r.left, width);
+    EXPECT_EQ(r.bottom - r.top, height);
+    platform::LeaveFullScreen(w);
+    EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "a dialog can go over it";
+
+    // A mode of another size where the monitor offers one: set, then given back.
+    DEVMODEW other{};
+    bool found = false;
+    DWORD modes = 0;
+    for (; !found; ++modes) {
+        other = DEVMODEW{};
+        other.dmSize = sizeof other;
+        if (!EnumDisplaySettingsW(nullptr, modes, &other)) break;
+        found = static_cast<int>(other.dmPelsWidth) < width && other.dmBitsPerPel == 32;
+    }
+    if (!found) GTEST_SKIP() << "the monitor offers no smaller mode to switch to, of " << modes;
+    const int modeWidth = static_cast<int>(other.dmPelsWidth);
+    const int modeHeight = static_cast<int>(other.dmPelsHeight);
+    ASSERT_TRUE(platform::EnterFullScreen(w, modeWidth, modeHeight, 32));
+    EXPECT_TRUE(platform::PrimaryModeSwitched());
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), modeWidth);
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.right - r.left, modeWidth);
+    EXPECT_EQ(r.bottom - r.top, modeHeight);
+    platform::LeaveFullScreen(w);
+    EXPECT_FALSE(platform::PrimaryModeSwitched());
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), width);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), height);
+
+    // The session's end gives the mode back before the window procedure returns, as
+    // the process may be ended right after.
+    ASSERT_TRUE(platform::EnterFullScreen(w, modeWidth, modeHeight, 32));
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(platform::PrimaryModeSwitched());
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), width);
 }
