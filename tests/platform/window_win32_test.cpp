@@ -161,14 +161,17 @@ TEST_F(Win32Windows, ClosesAreThePrograms) {
 }
 
 TEST_F(Win32Windows, TheSingleInstanceTestFindsWindowsByClass) {
-    EXPECT_FALSE(platform::WindowClassExists("Win32 test"));
-    const WindowHandle w = Popup();
+    // A class of this process alone: tests run side by side on one desktop.
+    const std::string name = "Single " + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(platform::RegisterWindowClass(name, KeepingProc));
+    EXPECT_FALSE(platform::WindowClassExists(name));
+    const WindowHandle w = platform::CreateWindow(name, WS_POPUP, 0, 0, 10, 10, 0);
     ASSERT_NE(w, 0u);
-    EXPECT_TRUE(platform::WindowClassExists("Win32 test"));
+    EXPECT_TRUE(platform::WindowClassExists(name)) << "a hidden window counts too";
     EXPECT_FALSE(platform::WindowClassExists("WindowsScreenSaverClass"));
     EXPECT_FALSE(platform::WindowClassExists(""));
     platform::DestroyWindow(w);
-    EXPECT_FALSE(platform::WindowClassExists("Win32 test"));
+    EXPECT_FALSE(platform::WindowClassExists(name));
 }
 
 TEST_F(Win32Windows, TheDesktopAndItsPrimaryMonitor) {
