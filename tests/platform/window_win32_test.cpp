@@ -200,6 +200,23 @@ TEST_F(Win32Windows, TheDesktopAndItsPrimaryMonitor) {
             others.push_back(m.rect);
     }
     EXPECT_EQ(platform::MonitorCoverCount(), others.size());
+    // A click on a black window is the saver window's, where it is relative to it.
+    if (HWND cover = FindWindowW(L"orbsaver monitor cover", nullptr)) {
+        RECT coverRect{}, sceneRect{};
+        GetWindowRect(cover, &coverRect);
+        GetWindowRect(platform::Win32WindowOf(w), &sceneRect);
+        Drain();
+        g_got.clear();
+        PostMessageW(cover, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6));
+        PostMessageW(cover, WM_KEYDOWN, VK_SPACE, 1);
+        Drain();
+        ASSERT_EQ(Got(WM_LBUTTONDOWN).size(), 1u);
+        EXPECT_EQ(Got(WM_LBUTTONDOWN)[0].window, w);
+        EXPECT_EQ(platform::PointX(Got(WM_LBUTTONDOWN)[0].lParam), coverRect.left + 5 - sceneRect.left);
+        EXPECT_EQ(platform::PointY(Got(WM_LBUTTONDOWN)[0].lParam), coverRect.top + 6 - sceneRect.top);
+        ASSERT_EQ(Got(WM_KEYDOWN).size(), 1u);
+        EXPECT_EQ(Got(WM_KEYDOWN)[0].wParam, static_cast<WPARAM>(VK_SPACE));
+    }
     EXPECT_EQ(GetWindowLongW(platform::Win32WindowOf(w), GWL_EXSTYLE) & WS_EX_TOPMOST,
               WS_EX_TOPMOST);
     platform::DestroyWindow(w);
