@@ -144,7 +144,7 @@ public:
             monitorsChanged_ = false;
             UpdateCovers();
         }
-        // Handing on may destroy windows, whose messages then leave the list.
+        // Handing on may destroy a window; the queue drops what is left for it.
         std::vector<Msg> taken;
         taken.swap(pending_);
         for (const Msg& m : taken) post(m);
@@ -163,11 +163,13 @@ public:
 
     void SetCursorVisible(bool visible) override {
         cursorVisible_ = visible;
-        // Windows counts shows and hides; the cursor shows while the count is not
-        // negative. Bounded, as another part of the program may count too.
+        // Windows counts shows and hides, and shows the cursor while the count is not
+        // negative. The count is brought to 0 or -1 exactly, so that however often
+        // either is asked (every pointer motion asks), the other undoes it at once.
+        const int wanted = visible ? 0 : -1;
         int count = ::ShowCursor(visible ? TRUE : FALSE);
-        for (int i = 0; i < 64 && (visible ? count < 0 : count >= 0); ++i) {
-            count = ::ShowCursor(visible ? TRUE : FALSE);
+        for (int i = 0; i < 1024 && count != wanted; ++i) {
+            count = ::ShowCursor(count < wanted ? TRUE : FALSE);
         }
         ::SetCursor(visible ? LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)) : nullptr);
     }

@@ -160,6 +160,22 @@ TEST_F(Win32Windows, ClosesAreThePrograms) {
     EXPECT_EQ(Got(WM_DESTROY).size(), 1u);
 }
 
+// Every pointer motion over the saver asks to hide the cursor; one show must still
+// bring it back, and one hide take it away after many shows.
+TEST_F(Win32Windows, OneShowUndoesManyHidesAndOneHideManyShows) {
+    for (int i = 0; i < 10; ++i) platform::ShowCursor(false);
+    EXPECT_EQ(::ShowCursor(TRUE), 0) << "hidden once, not ten times";
+    ::ShowCursor(FALSE);
+    platform::ShowCursor(true);
+    EXPECT_EQ(::ShowCursor(FALSE), -1) << "shown";
+    ::ShowCursor(TRUE);
+    for (int i = 0; i < 10; ++i) platform::ShowCursor(true);
+    platform::ShowCursor(false);
+    EXPECT_EQ(::ShowCursor(TRUE), 0) << "hidden after ten shows";
+    ::ShowCursor(FALSE);
+    platform::ShowCursor(true);
+}
+
 TEST_F(Win32Windows, TheSingleInstanceTestFindsWindowsByClass) {
     // A class of this process alone: tests run side by side on one desktop.
     const std::string name = "Single " + std::to_string(GetCurrentProcessId());
