@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gl_surface/gl_surface.h"
@@ -58,6 +59,25 @@ protected:
             if (m.message == message) found.push_back(m);
         }
         return found;
+    }
+
+    // Where this thread's black windows stand.
+    static std::vector<platform::ScreenRect> CoverRects() {
+        std::vector<platform::ScreenRect> rects;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND hwnd, LPARAM data) -> BOOL {
+                wchar_t name[64] = {};
+                GetClassNameW(hwnd, name, 64);
+                RECT r{};
+                if (std::wstring(name) == L"orbsaver monitor cover" && GetWindowRect(hwnd, &r)) {
+                    reinterpret_cast<std::vector<platform::ScreenRect>*>(data)->push_back(
+                        platform::ScreenRect{r.left, r.top, r.right - r.left, r.bottom - r.top});
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&rects));
+        return rects;
     }
 
     WindowHandle Popup(int width = 320, int height = 240) {
@@ -352,24 +372,44 @@ TEST_F(Win32Windows, FullScreenStandsOnThePrimaryAndGivesTheModeBack) {
     EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "a dialog can go over it";
 
     // A mode of another size where the monitor offers one: set, then given back.
-    DEVMODEW other{};
-    bool found = false;
+    // The saver's 800 x 600 where it is offered, else the first smaller one.
+    int modeWidth = 0, modeHeight = 0;
     DWORD modes = 0;
-    for (; !found; ++modes) {
-        other = DEVMODEW{};
+    for (;; ++modes) {
+        DEVMODEW other{};
         other.dmSize = sizeof other;
         if (!EnumDisplaySettingsW(nullptr, modes, &other)) break;
-        found = static_cast<int>(other.dmPelsWidth) < width && other.dmBitsPerPel == 32;
+        const int w2 = static_cast<int>(other.dmPelsWidth), h2 = static_cast<int>(other.dmPelsHeight);
+        if (w2 >= width || other.dmBitsPerPel != 32) continue;
+        if (modeWidth == 0 || (w2 == 800 && h2 == 600)) {
+            modeWidth = w2;
+            modeHeight = h2;
+        }
     }
-    if (!found) GTEST_SKIP() << "the monitor offers no smaller mode to switch to, of " << modes;
-    const int modeWidth = static_cast<int>(other.dmPelsWidth);
-    const int modeHeight = static_cast<int>(other.dmPelsHeight);
+    if (modeWidth == 0) GTEST_SKIP() << "the monitor offers no smaller mode to switch to, of " << modes;
+    ASSERT_TRUE(platform::CoverEveryMonitor(w));
     ASSERT_TRUE(platform::EnterFullScreen(w, modeWidth, modeHeight, 32));
     EXPECT_TRUE(platform::PrimaryModeSwitched());
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), modeWidth);
     GetWindowRect(hwnd, &r);
     EXPECT_EQ(r.right - r.left, modeWidth);
     EXPECT_EQ(r.bottom - r.top, modeHeight);
+    // The black windows follow the monitors once Windows says the display changed.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    std::vector<platform::ScreenRect> wanted = platform::CurrentWin32MonitorLayout().black;
+    std::vector<platform::ScreenRect> covers = CoverRects();
+    auto byPlace = [](const platform::ScreenRect& a, const platform::ScreenRect& b) {
+        return std::tie(a.x, a.y, a.width, a.height) < std::tie(b.x, b.y, b.width, b.height);
+    };
+    std::sort(wanted.begin(), wanted.end(), byPlace);
+    while (std::chrono::steady_clock::now() < until) {
+        Drain();
+        covers = CoverRects();
+        std::sort(covers.begin(), covers.end(), byPlace);
+        if (covers == wanted) break;
+        platform::WaitMessage(20);
+    }
+    EXPECT_EQ(covers, wanted);
     platform::LeaveFullScreen(w);
     EXPECT_FALSE(platform::PrimaryModeSwitched());
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), width);
