@@ -294,6 +294,22 @@ TEST_F(Win32Windows, APreviewInsideAnotherProgramsWindowGoesWithIt) {
     EXPECT_EQ(height, area.bottom - area.top);
     EXPECT_EQ(GetParent(platform::Win32WindowOf(w)), host);
     EXPECT_TRUE(platform::IsWindowAlive(w));
+    // The preview draws there with the same GL as a window of its own would.
+    const WindowHandle probe =
+        platform::CreateWindow("Win32 test", WS_POPUP, 0, 0, 16, 16, 0);
+    const bool glThere = platform::GlSurface::Create(probe) != nullptr;
+    platform::DestroyWindow(probe);
+    g_got.clear();
+    if (auto surface = platform::GlSurface::Create(w)) {
+        surface->ClearToBlack();
+        EXPECT_TRUE(surface->SwapBuffers());
+        int drawableWidth = 0, drawableHeight = 0;
+        surface->DrawableSize(&drawableWidth, &drawableHeight);
+        EXPECT_EQ(drawableWidth, width);
+        EXPECT_EQ(drawableHeight, height);
+    } else {
+        EXPECT_FALSE(glThere) << "GL 3.3 core on a window of our own, but not in the preview";
+    }
 
     PostMessageW(host, WM_CLOSE, 0, 0);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
