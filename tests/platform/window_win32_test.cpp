@@ -259,70 +259,99 @@ TEST_F(Win32Windows, TheDesktopAndItsPrimaryMonitor) {
     EXPECT_EQ(platform::MonitorCoverCount(), 0u) << "the black windows go with the window";
 }
 
-// Windows' /p: the preview is a child of another program's window, fills its client
-// area, and goes with it.
-TEST_F(Win32Windows, APreviewInsideAnotherProgramsWindowGoesWithIt) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    wchar_t command[] = L"notepad.exe";
-    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        GTEST_SKIP() << "no other program to host the preview (notepad.exe)";
-    WaitForInputIdle(pi.hProcess, 5000);
-    HWND host = nullptr;
-    for (int i = 0; i < 100 && !host; ++i) {
-        host = FindWindowW(L"Notepad", nullptr);
-        if (!host) Sleep(50);
-    }
-    if (!host) {
-        TerminateProcess(pi.hProcess, 0);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        GTEST_SKIP() << "notepad showed no window";
-    }
-    DWORD hostProcess = 0;
-    GetWindowThreadProcessId(host, &hostProcess);
-    EXPECT_NE(hostProcess, GetCurrentProcessId());
-    RECT area{};
-    GetClientRect(host, &area);
-    const WindowHandle w = platform::CreateWindow(
-        "Win32 test", WS_CHILD | WS_VISIBLE, 0, 0, 152, 112, reinterpret_cast<std::uintptr_t>(host));
-    ASSERT_NE(w, 0u);
-    int width = 0, height = 0;
-    ASSERT_TRUE(platform::GetClientSize(w, &width, &height));
-    EXPECT_EQ(width, area.right - area.left);
-    EXPECT_EQ(height, area.bottom - area.top);
-    EXPECT_EQ(GetParent(platform::Win32WindowOf(w)), host);
-    EXPECT_TRUE(platform::IsWindowAlive(w));
-    // The preview draws there with the same GL as a window of its own would.
-    const WindowHandle probe =
-        platform::CreateWindow("Win32 test", WS_POPUP, 0, 0, 16, 16, 0);
-    const bool glThere = platform::GlSurface::Create(probe) != nullptr;
-    platform::DestroyWindow(probe);
-    g_got.clear();
-    if (auto surface = platform::GlSurface::Create(w)) {
-        surface->ClearToBlack();
-        EXPECT_TRUE(surface->SwapBuffers());
-        int drawableWidth = 0, drawableHeight = 0;
-        surface->DrawableSize(&drawableWidth, &drawableHeight);
-        EXPECT_EQ(drawableWidth, width);
-        EXPECT_EQ(drawableHeight, height);
-    } else {
-        EXPECT_FALSE(glThere) << "GL 3.3 core on a window of our own, but not in the preview";
-    }
+namespace {
 
-    PostMessageW(host, WM_CLOSE, 0, 0);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (platform::IsWindow(w) && std::chrono::steady_clock::now() < until) {
-        platform::WaitMessage(20);
-        Drain();
+// Another program with a window of its own: Wine's (or Windows') notepad.
+struct OtherProgram {
+    OtherProgram() {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        wchar_t command[] = L"notepad.exe";
+        if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                            &process))
+            return;
+        WaitForInputIdle(process.hProcess, 5000);
+        for (int i = 0; i < 100 && !window; ++i) {
+            // Its own window, not one of an earlier notepad's.
+            EnumWindows(
+                [](HWND hwnd, LPARAM data) -> BOOL {
+                    auto* self = reinterpret_cast<OtherProgram*>(data);
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(hwnd, &owner);
+                    if (owner != self->process.dwProcessId || !IsWindowVisible(hwnd)) return TRUE;
+                    self->window = hwnd;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(this));
+            if (!window) Sleep(50);
+        }
     }
-    EXPECT_FALSE(platform::IsWindow(w)) << "the preview outlived its parent";
-    EXPECT_FALSE(platform::IsWindowAlive(w));
-    EXPECT_EQ(Got(WM_DESTROY).size(), 1u);
-    if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 0);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    ~OtherProgram() {
+        if (!process.hProcess) return;
+        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 0);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    PROCESS_INFORMATION process{};
+    HWND window = nullptr;
+};
+
+}  // namespace
+
+// Windows' /p: the preview is a child of another program's window, fills its client
+// area, draws there, and goes with it, whether the program closes its window or is
+// ended.
+TEST_F(Win32Windows, APreviewInsideAnotherProgramsWindowGoesWithIt) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "the program is ended" : "the program closes its window");
+        g_got.clear();
+        OtherProgram other;
+        if (!other.window) GTEST_SKIP() << "no other program to host the preview (notepad.exe)";
+        HWND host = other.window;
+        RECT area{};
+        GetClientRect(host, &area);
+        const WindowHandle w = platform::CreateWindow("Win32 test", WS_CHILD | WS_VISIBLE, 0, 0, 152,
+                                                      112, reinterpret_cast<std::uintptr_t>(host));
+        ASSERT_NE(w, 0u);
+        int width = 0, height = 0;
+        ASSERT_TRUE(platform::GetClientSize(w, &width, &height));
+        EXPECT_EQ(width, area.right - area.left);
+        EXPECT_EQ(height, area.bottom - area.top);
+        EXPECT_EQ(GetParent(platform::Win32WindowOf(w)), host);
+        EXPECT_TRUE(platform::IsWindowAlive(w));
+        // The preview draws there with the same GL as a window of its own would.
+        const WindowHandle probe = platform::CreateWindow("Win32 test", WS_POPUP, 0, 0, 16, 16, 0);
+        const bool glThere = platform::GlSurface::Create(probe) != nullptr;
+        platform::DestroyWindow(probe);
+        g_got.clear();
+        if (auto surface = platform::GlSurface::Create(w)) {
+            surface->ClearToBlack();
+            EXPECT_TRUE(surface->SwapBuffers());
+            int drawableWidth = 0, drawableHeight = 0;
+            surface->DrawableSize(&drawableWidth, &drawableHeight);
+            EXPECT_EQ(drawableWidth, width);
+            EXPECT_EQ(drawableHeight, height);
+        } else {
+            EXPECT_FALSE(glThere) << "GL 3.3 core on a window of our own, but not in the preview";
+        }
+
+        if (killed) {
+            TerminateProcess(other.process.hProcess, 0);
+        } else {
+            PostMessageW(host, WM_CLOSE, 0, 0);
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (platform::IsWindow(w) && std::chrono::steady_clock::now() < until) {
+            platform::WaitMessage(20);
+            Drain();
+        }
+        EXPECT_FALSE(platform::IsWindow(w)) << "the preview outlived its parent";
+        EXPECT_FALSE(platform::IsWindowAlive(w));
+        EXPECT_EQ(Got(WM_DESTROY).size(), 1u);
+    }
 }
 
 TEST_F(Win32Windows, AParentThatIsNoWindowGetsNoChild) {
