@@ -6,6 +6,7 @@
 #include "platform/dialog/dialog_unavailable.h"
 #include "platform/password/password.h"
 #include "platform/registry/registry_win32.h"
+#include "platform/window/window_win32.h"
 
 namespace platform {
 
@@ -22,5 +23,8 @@ std::unique_ptr<DialogBackend> CreateDefaultDialogBackend() {
 std::unique_ptr<PasswordService> CreateDefaultPasswordService() { return nullptr; }
 
 std::unique_ptr<Registry> CreateDefaultUserRegistry() { return CreateWin32Registry(); }
+
+// Windows' own windows; its desktop is always there.
+std::unique_ptr<WindowBackend> CreateDefaultWindowBackend() { return CreateWin32WindowBackend(); }
 
 }  // namespace platform
