@@ -1,9 +1,11 @@
-// Fonts made from a Windows-style description (face, height, weight, italic) through
-// fontconfig and FreeType, and the extent of a text drawn in them. Characters the
-// chosen face lacks come from the next face fontconfig offers that has them, so
-// Japanese text measures and draws with a Japanese face.
+// Fonts made from a Windows-style description (face, height, weight, italic,
+// underline, strike-out), the extent of a text in them, and its picture. Characters
+// the chosen face lacks come from another face that has them, so Japanese text
+// measures and draws with a Japanese face whatever face was asked for. Each backend
+// file says which system finds and draws the faces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,6 +54,13 @@ public:
     // past the band stay transparent).
     void Draw(std::int32_t x, TextImage& into) const;
 
+    // The bytes the layout keeps: its glyphs' pictures and their places in the line.
+    std::size_t keptBytes() const {
+        std::size_t n = placed_.size() * sizeof(Placed) + lines_.size() * sizeof(std::int32_t);
+        for (const Glyph& g : glyphs_) n += sizeof(Glyph) + g.coverage.size();
+        return n;
+    }
+
 private:
     friend class Font;
     struct Glyph {
@@ -96,15 +105,13 @@ public:
     std::int32_t ascent() const { return ascent_; }
     std::int32_t descent() const { return descent_; }
 
-    struct Face;
+    // The backend's own part: its faces and what it draws with.
+    struct Faces;
 
 private:
-    // The face that has the character, the primary one when none has.
-    Face& FaceFor(char32_t c) const;
     Font() = default;
     FontDescription description_;
-    std::vector<std::unique_ptr<Face>> faces_;  // primary first, then fallbacks
-    unsigned pixels_ = 0;                        // the size fallbacks are opened at
+    std::unique_ptr<Faces> faces_;
     std::int32_t ascent_ = 0;
     std::int32_t descent_ = 0;
 };

@@ -1,4 +1,6 @@
-// fontconfig picks the faces, FreeType opens them and gives the metrics.
+// Fonts on Linux: fontconfig picks the faces, FreeType opens them, gives the metrics
+// and draws the glyphs. Characters the chosen face lacks come from the next face
+// fontconfig offers that has them.
 #include "platform/fonts/fonts.h"
 #include "platform/text/text.h"
 
@@ -34,7 +36,9 @@ int FcWeightFor(std::int32_t weight) {
 
 }  // namespace
 
-struct Font::Face {
+namespace {
+
+struct Face {
     std::string file;
     int index = 0;
     FT_Face face = nullptr;
@@ -53,6 +57,20 @@ struct Font::Face {
     ~Face() {
         if (face) FT_Done_Face(face);
         if (charset) FcCharSetDestroy(charset);
+    }
+};
+
+}  // namespace
+
+struct Font::Faces {
+    std::vector<std::unique_ptr<Face>> list;  // primary first, then fallbacks
+    unsigned pixels = 0;                      // the size fallbacks are opened at
+    // The face that has the character, the primary one when none has.
+    Face& For(char32_t c) {
+        for (const auto& f : list) {
+            if ((!f->charset || FcCharSetHasChar(f->charset, c)) && f->Open(pixels)) return *f;
+        }
+        return *list.front();
     }
 };
 
@@ -91,27 +109,29 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
 
     std::unique_ptr<Font> font(new Font);
     font->description_ = description;
+    font->faces_ = std::make_unique<Faces>();
+    auto& faces = font->faces_->list;
     auto addFace = [&](FcPattern* match) {
         FcChar8* file = nullptr;
         int index = 0;
         if (FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) return;
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        for (const auto& f : font->faces_) {
+        for (const auto& f : faces) {
             if (f->file == reinterpret_cast<const char*>(file)) return;
         }
         auto face = std::make_unique<Face>();
         face->file = reinterpret_cast<const char*>(file);
         face->index = index;
         // The primary face gives the metrics, so it is opened now.
-        if (font->faces_.empty() && !face->Open(0)) return;
+        if (faces.empty() && !face->Open(0)) return;
         FcCharSet* charset = nullptr;
         if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch) {
             face->charset = FcCharSetCopy(charset);
         }
-        font->faces_.push_back(std::move(face));
+        faces.push_back(std::move(face));
     };
     if (set) {
-        for (int i = 0; i < set->nfont && static_cast<int>(font->faces_.size()) <= kMaxFallbacks;
+        for (int i = 0; i < set->nfont && static_cast<int>(faces.size()) <= kMaxFallbacks;
              ++i) {
             addFace(set->fonts[i]);
         }
@@ -121,10 +141,10 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
         addFace(japaneseMatch);
         FcPatternDestroy(japaneseMatch);
     }
-    if (font->faces_.empty()) return nullptr;
+    if (faces.empty()) return nullptr;
 
     // A positive height is the cell (ascent + descent), a negative one the em size.
-    FT_Face primary = font->faces_.front()->face;
+    FT_Face primary = faces.front()->face;
     const double unitsPerEm = primary->units_per_EM ? primary->units_per_EM : 1000;
     const double cellUnits = primary->ascender - primary->descender;
     double emPixels = kDefaultPixelHeight;
@@ -134,32 +154,27 @@ std::unique_ptr<Font> Font::Create(const FontDescription& description) {
         emPixels = cellUnits > 0 ? description.height * unitsPerEm / cellUnits
                                  : static_cast<double>(description.height);
     }
+    const bool clamped = emPixels < 1.0 || emPixels > 2048.0;
     emPixels = std::clamp(emPixels, 1.0, 2048.0);
     const auto pixels = static_cast<FT_UInt>(std::lround(emPixels));
     if (FT_IS_SCALABLE(primary)) FT_Set_Pixel_Sizes(primary, 0, pixels);
-    font->pixels_ = pixels;
+    font->faces_->pixels = pixels;
     font->ascent_ = static_cast<std::int32_t>(std::lround(primary->ascender * emPixels / unitsPerEm));
     font->descent_ =
         static_cast<std::int32_t>(std::lround(-primary->descender * emPixels / unitsPerEm));
-    if (description.height > 0) {
-        // The cell is exactly the height asked for.
+    if (description.height > 0 && !clamped) {
+        // The cell is exactly the height asked for (one too tall for any face has the
+        // largest face's own cell).
         font->descent_ = description.height - font->ascent_;
     }
     return font;
-}
-
-Font::Face& Font::FaceFor(char32_t c) const {
-    for (const auto& f : faces_) {
-        if ((!f->charset || FcCharSetHasChar(f->charset, c)) && f->Open(pixels_)) return *f;
-    }
-    return *faces_.front();
 }
 
 TextExtent Font::Measure(std::string_view utf8) const {
     long width26 = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t c = NextCodePoint(utf8, i);
-        FT_Face face = FaceFor(c).face;
+        FT_Face face = faces_->For(c).face;
         if (FT_Load_Char(face, c, FT_LOAD_DEFAULT) == 0) width26 += face->glyph->advance.x;
     }
     return TextExtent{static_cast<std::int32_t>((width26 + 32) >> 6), ascent_ + descent_};
@@ -198,7 +213,7 @@ std::unique_ptr<TextLayout> Font::Layout(std::string_view utf8, std::uint32_t co
     long pen26 = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t c = NextCodePoint(utf8, i);
-        const Face& face = FaceFor(c);
+        const Face& face = faces_->For(c);
         const FT_UInt index = FT_Get_Char_Index(face.face, c);
         std::size_t k = 0;
         while (k < keys.size() && !(keys[k].face == &face && keys[k].index == index)) ++k;
@@ -238,43 +253,6 @@ std::unique_ptr<TextLayout> Font::Layout(std::string_view utf8, std::uint32_t co
     if (description_.underline) t.lines_.push_back(ascent_ + std::max(1, descent_ / 3) - t.bandTop_);
     if (description_.strikeOut) t.lines_.push_back(ascent_ - ascent_ / 3 - t.bandTop_);
     return layout;
-}
-
-void TextLayout::Draw(std::int32_t x0, TextImage& into) const {
-    const std::int32_t w = into.width, h = std::min(into.height, bandHeight_);
-    if (w <= 0 || into.height <= 0 ||
-        into.rgba.size() < static_cast<std::size_t>(w) * into.height * 4) {
-        return;
-    }
-    for (std::size_t p = 0; p + 3 < static_cast<std::size_t>(w) * into.height * 4; p += 4) {
-        into.rgba[p] = red_;
-        into.rgba[p + 1] = green_;
-        into.rgba[p + 2] = blue_;
-        into.rgba[p + 3] = 0;
-    }
-    // The picture ends at the text's extent, as the whole picture does.
-    const std::int32_t right = std::min(x0 + w, width_);
-    auto cover = [&](std::int32_t x, std::int32_t y, std::uint8_t alpha) {
-        std::uint8_t& a = into.rgba[(static_cast<std::size_t>(y) * w + (x - x0)) * 4 + 3];
-        a = std::max(a, alpha);
-    };
-    for (const Placed& p : placed_) {
-        const Glyph& g = glyphs_[p.glyph];
-        const std::int32_t gx = p.x + g.left;
-        if (gx >= right || gx + g.width <= x0) continue;
-        const std::int32_t from = std::max({gx, x0, 0}), to = std::min(gx + g.width, right);
-        for (std::int32_t row = 0; row < g.rows; ++row) {
-            const std::int32_t y = g.top + row;
-            if (y < 0 || y >= h) continue;
-            const std::uint8_t* src = g.coverage.data() + static_cast<std::size_t>(row) * g.width;
-            for (std::int32_t x = from; x < to; ++x) cover(x, y, src[x - gx]);
-        }
-    }
-    for (const std::int32_t first : lines_) {
-        for (std::int32_t y = std::max(first, 0); y < std::min(first + lineRows_, h); ++y) {
-            for (std::int32_t x = std::max(x0, 0); x < right; ++x) cover(x, y, 255);
-        }
-    }
 }
 
 }  // namespace platform
