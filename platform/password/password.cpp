@@ -1,14 +1,14 @@
 // The typed-password buffer, the refusal delay and the saver's password check.
 #include "platform/password/password.h"
 
-#include <string.h>
-
 #include <thread>
 
 namespace platform {
 
 void WipeMemory(void* data, std::size_t size) {
-    explicit_bzero(data, size);
+    // Stores through a volatile pointer are never left out, though nothing reads them.
+    volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
+    while (size-- > 0) *p++ = 0;
 }
 
 bool SecretText::Append(char c) {
