@@ -2,7 +2,7 @@
 // output, the login password through PAM, and the user's store file for a registry.
 #include "platform/backends.h"
 
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "platform/dialog/dialog.h"
 #include "platform/password/password.h"
 #include "platform/registry/registry_file.h"

@@ -1,6 +1,9 @@
 // The Windows program's backends: Windows' own services. The services whose Windows
 // backends are not there yet have no entry here, and nothing that needs them is
-// built for Windows (platform/CMakeLists.txt).
+// built for Windows (platform/CMakeLists.txt). The sound and the music have no
+// backend to choose: Windows mixes the sound itself (PlaySoundA) and plays the music
+// on its MCI sequencer, so the program's own mixed output (AudioBackend) and
+// CreateDefaultAudioBackend are Linux's alone.
 #include "platform/backends.h"
 
 #include "platform/dialog/dialog_unavailable.h"

@@ -1,5 +1,5 @@
 // The process-wide audio output: its backend, the mixer it plays, and the one-shot sound.
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "platform/backends.h"
 
 #include <atomic>

@@ -1,82 +1,31 @@
-// The audio output: one device, opened when a sound or the music first needs it, that
-// plays the one-shot sound and the sequencer's music together. The device itself is a
-// backend: SDL audio for the program (its "disk" and "dummy" drivers serve tests), or
-// a pulled output that tests drive sample by sample. No device means silence.
+// The one-shot sound, as every system has it: a RIFF WAVE file's sound started from
+// memory, replacing the one that plays, while the program goes on. Linux plays it
+// through the program's own mixed output (audio_output.h); Windows plays it with
+// PlaySoundA (audio_win32.cpp). No device means silence.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <mutex>
 #include <span>
 
-#include "platform/audio/mixer.h"
 #include "platform/audio/wave.h"
 
 namespace platform {
 
-// The rate the output asks of its device, in frames per second.
-inline constexpr std::uint32_t kAudioOutputRate = 44100;
-
-class AudioBackend {
-  public:
-    virtual ~AudioBackend() = default;
-    // Starts the device, which from then on calls mixer.Mix for interleaved stereo
-    // floats; tells the rate it runs at. False when there is no device.
-    virtual bool Start(Mixer& mixer, std::uint32_t* rate) = 0;
-    virtual void Stop() = 0;
-    // Whether a started device has stopped working (unplugged, server gone).
-    virtual bool Failed() { return false; }
-};
-
-// SDL's audio, with whatever driver SDL picks or SDL_AUDIODRIVER names.
-std::unique_ptr<AudioBackend> CreateSdlAudioBackend();
-
-// An output without a device: nothing plays until Pull asks for frames. For tests.
-class PulledAudioBackend : public AudioBackend {
-  public:
-    explicit PulledAudioBackend(std::uint32_t rate = kAudioOutputRate) : rate_(rate) {}
-    bool Start(Mixer& mixer, std::uint32_t* rate) override;
-    void Stop() override { mixer_ = nullptr; }
-    // Mixes the next frames into out (interleaved stereo); silence when not started.
-    void Pull(float* out, int frames);
-
-  private:
-    std::uint32_t rate_;
-    Mixer* mixer_ = nullptr;
-};
-
-// Replaces the backend, closing the output that runs on the old one. The SDL backend
-// is made on first use unless one was set.
-void SetAudioBackend(std::unique_ptr<AudioBackend> backend);
-
-// Opens the output when it is not open yet. False when there is no device.
-bool OpenAudioOutput();
-// The open output's rate, 0 when it is closed.
-std::uint32_t AudioOutputRate();
-bool AudioOutputFailed();
-// Stops the output and forgets the sound; attached streams stay attached.
-void CloseAudioOutput();
-// The number of output devices the program can play on: 1 when the output opens, else 0.
+// The number of output devices the sound can play on (Linux: 1 when its output
+// opens, else 0; Windows: the wave output devices the system has).
 int AudioOutputCount();
 
 // Starts a RIFF WAVE file's sound, replacing the one that plays; returns at once.
 // False when the bytes are no playable WAVE file (with the reason) or there is no
 // device. The bytes may be released once this returns.
 bool PlayWave(std::span<const std::byte> wave, WaveError* error = nullptr);
-// The same without waiting for the output to open: the bytes are checked here, the
-// output is opened and the sound started on a thread of its own, while the caller
-// goes on (opening a sound device takes a tenth of a second and more). Every other
-// call of the output waits for that thread first. False when the bytes are no
-// playable WAVE file.
+// The same without waiting for the device to open: the bytes are checked here, the
+// device is opened and the sound started on a thread of its own, while the caller
+// goes on (opening a sound device takes a tenth of a second and more). False when
+// the bytes are no playable WAVE file; no device is silence, not a refusal. On Linux
+// every other call of the output waits for that thread first.
 bool PlayWaveInBackground(std::span<const std::byte> wave, WaveError* error = nullptr);
 void StopWave();
 bool WavePlaying();
-
-// Streams render into the output while attached; the output opens on demand.
-bool AttachAudioStream(AudioStream* stream);
-void DetachAudioStream(AudioStream* stream);
-// Holds the output's thread off while a stream's state changes.
-std::unique_lock<std::mutex> LockAudio();
 
 }  // namespace platform

@@ -3,7 +3,7 @@
 #include <SDL.h>
 #include <dlfcn.h>
 
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 
 namespace platform {
 

@@ -1,8 +1,10 @@
 // The MIDI sequencer, kept to the model of the multimedia command interface: a file
 // is opened as a device with a nonzero ID, then played, sought to its start, stopped
 // and closed by that ID. A command given a window posts MM_MCINOTIFY to it with the
-// outcome in wParam and the device ID in lParam. The music is rendered by a software
-// synthesiser into the audio output that the one-shot sound uses too.
+// outcome in wParam and the device ID in lParam. On Linux the music is rendered by a
+// software synthesiser into the audio output that the one-shot sound uses too
+// (sequencer_fluid.cpp); on Windows the system's own MCI "sequencer" device plays it
+// (sequencer_mci.cpp).
 #pragma once
 
 #include <cstddef>
@@ -28,7 +30,7 @@ enum class SequencerError {
     kCannotRead,   // the file is missing, unreadable or too large
     kNotMidi,      // the file is no well-formed MIDI file
     kNoSoundFont,  // no SoundFont was found, or none could be loaded
-    kNoOutput,     // there is no audio output device
+    kNoOutput,     // there is no audio output device (Windows: MCI refused the sequencer)
     kSynthesiser,  // the synthesiser or its player could not be made
 };
 
@@ -59,10 +61,12 @@ std::size_t SequencerOpenCount();
 // Posts the notices of plays that ended or failed on the output's thread. The audio
 // runs on a thread of its own while window messages belong to the program's thread,
 // so the program's loop calls this on each turn (it is cheap when nothing happened).
+// On Windows it takes the messages MCI posted to the sequencer's hidden windows.
 void PollSequencerNotices();
 
 // The SoundFonts tried, in order: ORBSAVER_SOUNDFONT when set, the synthesiser's
-// configured default, then the General MIDI fonts the system may have.
+// configured default, then the General MIDI fonts the system may have. None on
+// Windows, whose sequencer brings its own instruments.
 std::vector<std::string> SoundFontCandidates();
 // The first candidate that is a readable SoundFont, or "" when there is none.
 std::string FindSoundFont();

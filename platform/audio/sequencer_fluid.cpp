@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "platform/audio/midi_file.h"
 #include "platform/audio/sequencer.h"
 #include "platform/files/read_file.h"
@@ -170,24 +170,6 @@ bool IsReadableFile(const std::string& path) {
 }
 
 }  // namespace
-
-std::string_view SequencerErrorText(SequencerError error) {
-    switch (error) {
-        case SequencerError::kOk:
-            return "no error";
-        case SequencerError::kCannotRead:
-            return "the file cannot be read";
-        case SequencerError::kNotMidi:
-            return "the file is not a well-formed MIDI file";
-        case SequencerError::kNoSoundFont:
-            return "no SoundFont can be loaded";
-        case SequencerError::kNoOutput:
-            return "there is no audio output";
-        case SequencerError::kSynthesiser:
-            return "the synthesiser cannot be started";
-    }
-    return "unknown error";
-}
 
 std::vector<std::string> SoundFontCandidates() {
     std::vector<std::string> list;

@@ -12,7 +12,7 @@
 
 #include "config/page_media.h"
 #include "config_test_util.h"
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "platform/audio/sequencer.h"
 #include "sound/sound.h"
 

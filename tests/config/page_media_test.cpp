@@ -15,7 +15,7 @@
 #include "engine/frame.h"
 #include "engine/overlay.h"
 #include "engine/scene.h"
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "platform/resources/resources.h"
 #include "platform/rm/offscreen.h"
 #include "sound/sound.h"

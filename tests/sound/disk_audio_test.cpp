@@ -16,7 +16,7 @@
 #include <iterator>
 
 #include "audio_test_util.h"
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "sound/sound.h"
 
 using namespace platform;

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "audio_test_util.h"
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 
 using namespace platform;
 

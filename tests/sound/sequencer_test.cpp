@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "audio_test_util.h"
-#include "platform/audio/audio.h"
+#include "platform/audio/audio_output.h"
 #include "platform/audio/midi_file.h"
 #include "sound/sound.h"
 

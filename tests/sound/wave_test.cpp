@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "audio_test_util.h"
-#include "platform/resources/resources.h"
 
 using namespace platform;
 using soundtest::Bytes;
@@ -114,17 +113,6 @@ TEST(WaveParser, RefusesSoundsThatWouldExhaustMemory) {
     // Two minutes or more at the lowest rate.
     EXPECT_EQ(Parse(MakeWave(1, 8, 1000, 120000)), WaveError::kTooLarge);
     EXPECT_EQ(Parse(MakeWave(1, 8, 1000, 119999)), WaveError::kOk);
-}
-
-TEST(WaveParser, TheOpeningSoundIsElevenKilohertzMonoEightBit) {
-    const auto open = FindResource(kResourceWave, "OPEN");
-    ASSERT_TRUE(open.has_value());
-    WaveSound s;
-    ASSERT_EQ(ParseWave(*open, &s), WaveError::kOk);
-    EXPECT_EQ(s.sampleRate, 11025u);
-    EXPECT_EQ(s.channels, 1u);
-    EXPECT_EQ(s.bitsPerSample, 8u);
-    EXPECT_EQ(s.samples.size(), 43678u);
 }
 
 TEST(WaveConversion, ResamplesToTheOutputRateAndSpreadsMonoToBothSides) {
