@@ -14,7 +14,7 @@
 #include <numbers>
 #include <vector>
 
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 #include "alloc_counter.h"
 #include "platform/rm/device.h"
