@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files/read_file.h"
+#include "platform/files/release_pages.h"
 #include "platform/files/replace_mode.h"
 
 namespace fs = std::filesystem;
@@ -84,4 +85,30 @@ TEST_F(Files, ASaveKeepsOffAFileMadeReadOnly) {
                     fs::perm_options::remove);
     EXPECT_FALSE(ModeForReplacing(path, &mode, &error));
     EXPECT_NE(error.find("is read-only"), std::string::npos) << error;
+}
+
+// Releasing the pages a reader has passed: only whole pages inside the range go, the
+// partly covered ends keep their bytes, and the released pages can be written and
+// read again.
+TEST(ReleasePages, OnlyWholePagesInsideTheRangeGoAndStayUsable) {
+    constexpr size_t kSize = size_t(4) << 20;
+    std::vector<unsigned char> buffer(kSize);
+    for (size_t i = 0; i < kSize; ++i) buffer[i] = static_cast<unsigned char>(i * 7 + 1);
+    auto intact = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            if (buffer[i] != static_cast<unsigned char>(i * 7 + 1)) return false;
+        return true;
+    };
+    unsigned char* const data = buffer.data();
+    // Ranges within one page, empty or backwards, release nothing.
+    ReleasePages(data + 10, data + 20);
+    ReleasePages(data + 5000, data + 5000);
+    ReleasePages(data + kSize, data);
+    EXPECT_TRUE(intact(0, kSize));
+
+    ReleasePages(data + 100, data + kSize - 100);
+    EXPECT_TRUE(intact(0, 100)) << "the start shares a page with the first byte kept";
+    EXPECT_TRUE(intact(kSize - 100, kSize)) << "the end shares a page with the last byte kept";
+    for (size_t i = 0; i < kSize; ++i) buffer[i] = static_cast<unsigned char>(i * 7 + 1);
+    EXPECT_TRUE(intact(0, kSize)) << "released pages take new bytes";
 }
