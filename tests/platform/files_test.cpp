@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/find_entry.h"
 #include "platform/files/read_file.h"
 #include "platform/files/release_pages.h"
 #include "platform/files/replace_mode.h"
@@ -85,6 +86,31 @@ TEST_F(Files, ASaveKeepsOffAFileMadeReadOnly) {
                     fs::perm_options::remove);
     EXPECT_FALSE(ModeForReplacing(path, &mode, &error));
     EXPECT_NE(error.find("is read-only"), std::string::npos) << error;
+}
+
+// Names written on another system find their entries whatever the case of their
+// letters, a folder only as a folder and a file only as a file, by UTF-8 paths.
+TEST_F(Files, AnEntryIsFoundWhateverTheCaseOfItsName) {
+    const std::string name = "Текстуры";
+    const fs::path folder = dir_ / fs::path(std::u8string(name.begin(), name.end()));
+    fs::create_directories(folder);
+    const std::string file = Make(name + "/Tex.BMP", "x");
+    const std::string dir = Utf8(dir_);
+    auto is = [](const std::string& expected, const std::string& found) {
+        std::error_code ignored;
+        return !found.empty() && fs::equivalent(fs::path(std::u8string(expected.begin(), expected.end())),
+                                                fs::path(std::u8string(found.begin(), found.end())), ignored);
+    };
+    const std::string sub = FindEntryIgnoringCase(dir, name, true);
+    EXPECT_TRUE(is(Utf8(folder), sub)) << sub;
+    EXPECT_EQ("", FindEntryIgnoringCase(dir, name, false)) << "a folder is no file";
+    EXPECT_TRUE(is(file, FindEntryIgnoringCase(sub, "tex.bmp", false)));
+    EXPECT_TRUE(is(file, FindEntryIgnoringCase(sub, "TEX.BMP", false)));
+    EXPECT_EQ("", FindEntryIgnoringCase(sub, "Tex.BMP", true)) << "a file is no folder";
+    EXPECT_EQ("", FindEntryIgnoringCase(sub, "missing.bmp", false));
+    EXPECT_EQ("", FindEntryIgnoringCase(dir + "/missing", "Tex.BMP", false));
+    EXPECT_EQ("models/x", FolderOf("models/x/tiger.x"));
+    EXPECT_EQ(".", FolderOf("tiger.x"));
 }
 
 // Releasing the pages a reader has passed: only whole pages inside the range go, the
