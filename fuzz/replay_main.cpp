@@ -18,12 +18,12 @@ namespace {
 bool Replay(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
         return false;
     }
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
-    std::printf("%s (%zu bytes)\n", file.c_str(), bytes.size());
+    std::printf("%s (%zu bytes)\n", file.string().c_str(), bytes.size());
     std::fflush(stdout);  // names the input if it brings the process down
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     return true;

@@ -18,7 +18,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 #include <atomic>
 #include <cmath>

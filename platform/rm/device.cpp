@@ -4,7 +4,7 @@
 // object id and refreshed only when the object's version changes.
 #include "platform/rm/device.h"
 
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 #include <algorithm>
 #include <cstring>
@@ -178,7 +178,8 @@ std::unique_ptr<Device> Device::Create(int width, int height, std::string* error
         if (error) *error = "device size must be positive";
         return nullptr;
     }
-    if (epoxy_gl_version() < 33 || epoxy_is_desktop_gl() == 0) {
+    const gl::VersionInfo context = gl::LoadCurrentContext();
+    if (context.version < 33 || !context.desktop) {
         if (error) *error = "the current context does not offer OpenGL 3.3";
         return nullptr;
     }

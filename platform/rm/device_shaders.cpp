@@ -1,7 +1,7 @@
 // The device's shader programs: their texts, compiled and linked.
 #include "platform/rm/device_shaders.h"
 
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 namespace platform::rm::shaders {
 

@@ -1,41 +1,15 @@
 // Mesh builder: loading a model file with its textures, colour, bounds, wraps.
 #include "platform/rm/mesh_builder.h"
 
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-
+#include <cctype>
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
 
+#include "platform/files/find_entry.h"
 #include "platform/rm/wrap.h"
 
 namespace platform::rm {
-
-namespace {
-
-// The entry of dir whose name equals name ignoring ASCII case (an exact match wins).
-std::string MatchEntry(const std::string& dir, const std::string& name, bool want_dir) {
-    const std::string exact = dir + "/" + name;
-    struct stat st;
-    if (::stat(exact.c_str(), &st) == 0 && (want_dir ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))) return exact;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return {};
-    std::string found;
-    while (dirent* e = ::readdir(d)) {
-        if (::strcasecmp(e->d_name, name.c_str()) != 0) continue;
-        const std::string path = dir + "/" + e->d_name;
-        if (::stat(path.c_str(), &st) == 0 && (want_dir ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))) {
-            found = path;
-            break;
-        }
-    }
-    ::closedir(d);
-    return found;
-}
-
-}  // namespace
 
 std::string FindBesideModel(const std::string& dir, const std::string& name) {
     std::string n = name;
@@ -58,10 +32,10 @@ std::string FindBesideModel(const std::string& dir, const std::string& name) {
     if (n[0] != '/') {
         std::string at = base;
         for (size_t i = 0; i < parts.size() && !at.empty(); ++i)
-            at = MatchEntry(at, parts[i], i + 1 < parts.size());
+            at = FindEntryIgnoringCase(at, parts[i], i + 1 < parts.size());
         if (!at.empty()) return at;
     }
-    return MatchEntry(base, parts.back(), false);
+    return FindEntryIgnoringCase(base, parts.back(), false);
 }
 
 MeshBuilder::~MeshBuilder() {
@@ -83,8 +57,7 @@ bool MeshBuilder::Load(const std::string& path, std::string* error) {
         if (error) *error = why;
         return false;
     }
-    const size_t slash = path.find_last_of('/');
-    FolderFiles files(slash == std::string::npos ? "." : path.substr(0, slash));
+    FolderFiles files(FolderOf(path));
     MeshData mesh;
     if (!ParseModel(std::move(bytes), files, mesh, why)) {
         SetMesh(MeshData{});

@@ -1,5 +1,7 @@
-// An OpenGL 3.3 core context with no window, for the model tool and the tests:
-// EGL on Mesa, surfaceless (or the device platform), no display needed.
+// An OpenGL 3.3 core context that draws nowhere on screen, for the model tool and the
+// tests (the device draws into buffers of its own): on Linux EGL on Mesa, surfaceless
+// (or the device platform), no display needed (offscreen_egl.cpp); on Windows WGL on
+// a hidden window of the context's own (offscreen_wgl.cpp).
 #pragma once
 
 #include <memory>
@@ -20,8 +22,9 @@ public:
 
 private:
     OffscreenContext() = default;
-    void* display_ = nullptr;
+    void* display_ = nullptr;  // the EGL display, or the hidden window's device context
     void* context_ = nullptr;
+    void* window_ = nullptr;   // the hidden window (Windows)
 };
 
 }  // namespace platform::rm

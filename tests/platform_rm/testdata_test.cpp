@@ -2,7 +2,6 @@
 // gives its listed answer (through the library and through orbsaver-model), every
 // valid image decodes to the published size and pixels, every broken one fails.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include "platform/rm/mesh_builder.h"
 #include "platform/rm/png_io.h"
 #include "platform/rm/xfile.h"
+#include "tests/platform_rm/run_tool.h"
 
 namespace rm = platform::rm;
 namespace fs = std::filesystem;
@@ -58,21 +58,6 @@ bool Decode(const fs::path& p, rm::Image& img, std::string& err) {
     return rm::ReadFileBytes(p.string(), bytes, err) && rm::DecodeImage(bytes, img, err);
 }
 
-// Runs orbsaver-model; returns its exit code and its first line of output.
-int RunTool(const std::string& args, std::string* first_line) {
-    const std::string cmd = std::string(ORBSAVER_MODEL_TOOL) + " " + args + " 2>/dev/null";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    char buf[512] = {};
-    if (first_line) {
-        *first_line = std::fgets(buf, sizeof buf, p) ? buf : "";
-        if (!first_line->empty() && first_line->back() == '\n') first_line->pop_back();
-    }
-    while (std::fgets(buf, sizeof buf, p)) {
-    }
-    const int status = ::pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 int MaxChannelDifference(const rm::Image& a, const rm::Image& b) {
     int worst = 0;
@@ -99,7 +84,7 @@ TEST(SharedModels, EveryFileGivesItsExpectedAnswer) {
         EXPECT_NE(answers.end(), std::find(answers.begin(), answers.end(), got))
             << row[0] << ": expected " << row[1] << ", got " << got << " (" << err << ")";
         std::string line;
-        const int code = RunTool("info '" + file.string() + "'", &line);
+        const int code = RunModelTool({"info", file.string()}, &line);
         const std::string tool = code == 0 ? line : code == 1 ? "FAIL" : "exit " + std::to_string(code);
         EXPECT_EQ(got, tool) << row[0] << " through orbsaver-model";
         ++checked;
@@ -164,9 +149,9 @@ TEST(SharedImages, NetpbmFilesMatchTheirPublishedDigests) {
     EXPECT_EQ(19, good);
     EXPECT_EQ(6, bad);
     std::string line;
-    EXPECT_EQ(0, RunTool("image '" + (kData / "ppm/testimg.ppm").string() + "'", &line));
+    EXPECT_EQ(0, RunModelTool({"image", (kData / "ppm/testimg.ppm").string()}, &line));
     EXPECT_EQ("width 227 height 149", line);
-    EXPECT_EQ(1, RunTool("image '" + (kData / "ppm/gen_huge_dims.ppm").string() + "'", nullptr));
+    EXPECT_EQ(1, RunModelTool({"image", (kData / "ppm/gen_huge_dims.ppm").string()}));
 }
 
 TEST(SharedImages, GoodBmpsMatchTheReferencePictures) {

@@ -3,7 +3,7 @@
 #include "platform/rm/offscreen.h"
 
 #include <epoxy/egl.h>
-#include <epoxy/gl.h>
+#include "platform/gl/gl_api.h"
 
 namespace platform::rm {
 
