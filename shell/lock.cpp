@@ -49,7 +49,7 @@ int SceneRestarts::MillisecondsToStart(std::uint32_t now) const {
 namespace {
 
 // How often the lock looks at its scene when nothing else wakes it.
-constexpr int kSceneCheckMilliseconds = 100;
+constexpr int kSceneCheckMilliseconds = 50;
 
 struct LockState {
     platform::WindowHandle window = 0;

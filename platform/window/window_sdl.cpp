@@ -222,7 +222,6 @@ public:
         }
         if (monitorsChanged_ && covers_) covers_->Update();
         monitorsChanged_ = false;
-        windowEvents_ = false;
         SDL_Event ev;
         while (SDL_PollEvent(&ev)) Translate(ev, post);
         FlushMotion(post);
@@ -392,7 +391,6 @@ public:
         if (!TakeInput(it->second.sdl)) return false;
         grabbed_ = handle;
         grabLostSaid_ = false;
-        lastGrabCheck_ = SDL_GetTicks64();
         return true;
     }
 
@@ -636,15 +634,13 @@ private:
         XSync(display_, False);
     }
 
-    // SDL lets go of the keyboard and pointer whenever it thinks its window lost or
-    // gained the focus, and does not tell: take them again after such changes and
-    // every little while, and give the window the focus back so that SDL passes on
-    // its keys. Taking a grab one holds already costs a round trip and changes nothing.
+    // SDL lets go of the keyboard whenever it thinks its window lost or gained the
+    // focus, and does not tell, not even always with a window event: take them again
+    // every time the events are taken in (each frame, each turn of a loop), and give
+    // the window the focus back so that SDL passes on its keys. Taking a grab one
+    // holds already costs a round trip and changes nothing.
     void KeepGrab() {
         if (!grabbed_) return;
-        const std::uint64_t now = SDL_GetTicks64();
-        if (!windowEvents_ && now - lastGrabCheck_ < kGrabCheckMilliseconds) return;
-        lastGrabCheck_ = now;
         auto it = windows_.find(grabbed_);
         if (it == windows_.end() || !it->second.sdl) return;
         SDL_Window* w = it->second.sdl;
@@ -676,13 +672,6 @@ private:
             case SDL_WINDOWEVENT: {
                 const WindowHandle h = HandleOf(ev.window.windowID);
                 if (!h) return;
-                // SDL gives up a grab on focus and mapping changes of its own accord.
-                // Taking the grab again makes the pointer cross into the window when
-                // it is on another monitor: those crossings are no reason to take it
-                // once more, which would go on for ever.
-                if (h == grabbed_ && ev.window.event != SDL_WINDOWEVENT_ENTER &&
-                    ev.window.event != SDL_WINDOWEVENT_LEAVE)
-                    windowEvents_ = true;
                 switch (ev.window.event) {
                     case SDL_WINDOWEVENT_CLOSE:
                         // The window manager's close, which Windows sends as the
@@ -849,8 +838,6 @@ private:
         post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
     }
 
-    static constexpr std::uint64_t kGrabCheckMilliseconds = 250;
-
     Display* display_;
     XFontStruct* font_ = nullptr;  // the boxes' text
     Colormap colormap_ = 0;
@@ -860,9 +847,7 @@ private:
     WindowHandle coverOwner_ = 0;  // the window whose monitors are covered
     std::map<WindowHandle, Entry> windows_;
     WindowHandle grabbed_ = 0;  // holds the keyboard and pointer
-    bool windowEvents_ = false;
     bool grabLostSaid_ = false;
-    std::uint64_t lastGrabCheck_ = 0;
     WindowHandle motionWindow_ = 0;
     int motionX_ = 0, motionY_ = 0;
 };

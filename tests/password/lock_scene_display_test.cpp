@@ -263,38 +263,54 @@ TEST_F(LockScene, ASceneKilledTwentyTimesNeverUncoversOrUnlocksAndComesBack) {
         << "the saver did not start holding the input";
     pid_t scene = AwaitScene(15s);
     ASSERT_GT(scene, 0) << "no scene";
-    long worstComeback = 0;
+    long worstStart = 0, worstShown = 0;
     for (const int signal : {SIGSEGV, SIGKILL}) {
         for (int round = 0; round < 20; ++round) {
             const std::string which = "after kill " + std::to_string(round + 1) + " with signal " +
                                       std::to_string(signal);
             ASSERT_EQ(kill(scene, signal), 0) << which;
             const auto killed = std::chrono::steady_clock::now();
+            const auto since = [&] {
+                return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - killed)
+                                             .count());
+            };
             pid_t next = 0;
-            long comeback = -1;
+            long started = -1, shown = -1;
             int shots = 0;
-            while (std::chrono::steady_clock::now() - killed < 2s) {
+            // Screenshots every 50 ms for 2 s, then until the new scene shows.
+            while (since() < 2000 || (shown < 0 && since() < 6000)) {
                 const Look look = LookAtTheScreen();
                 ++shots;
                 ASSERT_EQ(look.desktop, 0) << "the desktop showed " << which;
                 ASSERT_TRUE(SomeoneHoldsInput()) << "another client took the input " << which;
-                if (!next && (next = SceneShowing()) == scene) next = 0;
-                if (next && comeback < 0)
-                    comeback = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now() - killed)
-                                   .count();
+                if (started < 0) {
+                    const std::vector<pid_t> children = ChildrenOf(saver);
+                    if (children.size() == 1 && children[0] != scene) {
+                        next = children[0];
+                        started = since();
+                    }
+                }
+                if (started >= 0 && shown < 0 && SceneShowing() == next) shown = since();
                 std::this_thread::sleep_until(killed + shots * 50ms);
             }
-            if (!next) next = AwaitScene(3s, scene);
-            ASSERT_GT(next, 0) << "no new scene " << which;
             EXPECT_TRUE(Gone(scene)) << which;
-            EXPECT_GE(comeback, 0) << "no new scene within 2 s " << which;
-            EXPECT_LE(comeback, 1500) << which;
-            worstComeback = std::max(worstComeback, comeback);
+            // The lock's part: a new scene process a second after the death. Its window
+            // then shows as soon as the new process has started up, which a busy
+            // machine makes slower.
+            ASSERT_GE(started, 0) << "no new scene " << which;
+            EXPECT_LE(started, 1500) << which;
+            ASSERT_GE(shown, 0) << "the new scene did not show " << which;
+            EXPECT_LE(shown - started, 2500) << which;
+            worstStart = std::max(worstStart, started);
+            worstShown = std::max(worstShown, shown);
             scene = next;
         }
     }
-    std::fprintf(stderr, "40 kills: the slowest new scene came after %ld ms\n", worstComeback);
+    std::fprintf(stderr,
+                 "40 kills: a new scene started at the latest %ld ms after the kill, and showed "
+                 "at the latest after %ld ms\n",
+                 worstStart, worstShown);
     EXPECT_EQ(EndWithTheRightPassword(), 0);
     EXPECT_TRUE(AwaitGone(scene, 2000ms)) << "the scene outlived the lock";
 }
