@@ -384,6 +384,31 @@ TEST_F(LockScene, EveryEndOfTheLockEndsItsScene) {
         EXPECT_GE(ExitCodeAfter(saver, 10s), 0) << "signal " << signal;
         EXPECT_TRUE(AwaitGone(scene, 2000ms)) << "the scene outlived the lock, signal " << signal;
     }
+    // The X server drops the lock (xkill): its connection breaks, and it ends with its
+    // scene.
+    {
+        ASSERT_TRUE(StartSaver());
+        const pid_t scene = AwaitScene(15s);
+        ASSERT_GT(scene, 0);
+        Window root = 0, parent = 0, *tops = nullptr;
+        unsigned count = 0;
+        Window lock = 0;
+        ASSERT_TRUE(XQueryTree(d, DefaultRootWindow(d), &root, &parent, &tops, &count));
+        for (unsigned i = 0; i < count && !lock; ++i) {
+            XClassHint hint{};
+            if (XGetClassHint(d, tops[i], &hint)) {
+                if (hint.res_class && std::string(hint.res_class) == "D3DRM Example") lock = tops[i];
+                if (hint.res_name) XFree(hint.res_name);
+                if (hint.res_class) XFree(hint.res_class);
+            }
+        }
+        if (tops) XFree(tops);
+        ASSERT_NE(lock, 0u);
+        XKillClient(d, lock);
+        XSync(d, False);
+        EXPECT_EQ(ExitCodeAfter(saver, 10s), 1);
+        EXPECT_TRUE(AwaitGone(scene, 2000ms)) << "the scene outlived a lock the server dropped";
+    }
     // A lock that is killed outright takes its scene with it.
     ASSERT_TRUE(StartSaver());
     const pid_t scene = AwaitScene(15s);
