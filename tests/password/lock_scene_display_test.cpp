@@ -315,6 +315,47 @@ TEST_F(LockScene, ASceneKilledTwentyTimesNeverUncoversOrUnlocksAndComesBack) {
     EXPECT_TRUE(AwaitGone(scene, 2000ms)) << "the scene outlived the lock";
 }
 
+TEST_F(LockScene, ThePromptStandsAboveTheSceneAndAboveANewOne) {
+    ASSERT_TRUE(StartSaver({"ORBSAVER_TEST_PROMPT_TIMEOUT_MS=15000"}));
+    pid_t scene = AwaitScene(15s);
+    ASSERT_GT(scene, 0) << "no scene";
+    // The box stands in the middle of the 640 x 480 window: 364 x 100, with an edge of
+    // two pixels of (180, 190, 220) around (24, 28, 48).
+    const auto boxShows = [&] {
+        XImage* image = XGetImage(d, DefaultRootWindow(d), 138, 190, 364, 100, AllPlanes, ZPixmap);
+        if (!image) return false;
+        const bool shows = (XGetPixel(image, 1, 1) & 0xFFFFFF) == 0xB4BEDC &&
+                           (XGetPixel(image, 362, 98) & 0xFFFFFF) == 0xB4BEDC &&
+                           (XGetPixel(image, 5, 5) & 0xFFFFFF) == 0x181C30 &&
+                           (XGetPixel(image, 358, 94) & 0xFFFFFF) == 0x181C30;
+        XDestroyImage(image);
+        return shows;
+    };
+    const auto awaitBox = [&](bool shows) {
+        const auto end = std::chrono::steady_clock::now() + 3s;
+        while (boxShows() != shows) {
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    };
+    EXPECT_FALSE(boxShows());
+    keyboard.Tap(XK_Shift_R);
+    ASSERT_TRUE(AwaitCursor(true)) << "no prompt";
+    EXPECT_TRUE(awaitBox(true)) << "the prompt is not drawn above the scene";
+    // A new scene's window comes up above the old one's place: the box stays on top.
+    ASSERT_EQ(kill(scene, SIGKILL), 0);
+    scene = AwaitScene(5s, scene);
+    ASSERT_GT(scene, 0) << "no new scene under the prompt";
+    std::this_thread::sleep_for(500ms);  // the new scene draws
+    EXPECT_TRUE(boxShows()) << "the new scene covers the prompt";
+    EXPECT_TRUE(CursorShows());
+    keyboard.Tap(XK_Escape);
+    EXPECT_TRUE(AwaitCursor(false));
+    EXPECT_TRUE(awaitBox(false)) << "the prompt stays after it closed";
+    EXPECT_TRUE(SomeoneHoldsInput());
+}
+
 TEST_F(LockScene, ScenesThatKeepDyingLeaveABlackLockedScreenThatThePasswordEnds) {
     ASSERT_TRUE(StartSaver()) << "the saver did not start holding the input";
     pid_t scene = AwaitScene(15s);
