@@ -94,6 +94,17 @@ bool CreateFullScreenDevice(platform::WindowHandle window) {
     }
     // OpenGL always draws in colour with its own 3D hardware or emulation.
     d.colorModel = d.windowedRequest ? 1 : 2;
+    if (!CoverMonitorInDisplayMode(window)) {
+        ReleaseRenderDevice();
+        return CreateWindowedDevice(window);
+    }
+    d.running = 1;
+    return true;
+}
+
+bool CoverMonitorInDisplayMode(platform::WindowHandle window) {
+    RenderDevice& d = Device();
+    d.deviceWindow = window;
     bool set = platform::EnterFullScreen(window, d.modeWidth, d.modeHeight, d.modeBpp);
     for (const DisplayMode& m : kDisplayModeTable) {
         if (set) break;
@@ -115,13 +126,9 @@ bool CreateFullScreenDevice(platform::WindowHandle window) {
         kind = FullScreenKind::Scaled;
         set = true;
     }
-    if (!set) {
-        ReleaseRenderDevice();
-        return CreateWindowedDevice(window);
-    }
+    if (!set) return false;
     d.fullScreen = 1;
     d.fullScreenKind = kind;
-    d.running = 1;
     return true;
 }
 

@@ -74,6 +74,12 @@ void ResetRenderDevice();
 // be started ends the process with exit code 1.
 bool StartRenderDevice();
 bool CreateFullScreenDevice(platform::WindowHandle window);
+// The full-screen part of the device without GL: the window covers the primary
+// monitor in the first display mode of the table it offers, else at the monitor's own
+// mode (the 800 x 600 view scaled onto it). The device's window, mode and kind say
+// which, so that ViewPointToScreen places points as on the device, and
+// ReleaseRenderDevice gives the desktop its mode back. False when neither works.
+bool CoverMonitorInDisplayMode(platform::WindowHandle window);
 bool CreateWindowedDevice(platform::WindowHandle window);
 bool Create3DDevice();
 bool RecreateWindowedDevice(platform::WindowHandle window);

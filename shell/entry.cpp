@@ -25,6 +25,7 @@
 #include "settings/store.h"
 #include "shell/about_box.h"
 #include "shell/frame_pacer.h"
+#include "shell/lock.h"
 #include "shell/password.h"
 #include "shell/saver_window.h"
 #include "sound/sound.h"
@@ -173,7 +174,9 @@ bool TakeScreenLock(platform::WindowHandle window, platform::Registry& store,
     return true;
 }
 
-bool CreateSaverWindow() {
+bool CreateSaverWindow() { return CreateSaverWindow(SaverWindowProc, 0); }
+
+bool CreateSaverWindow(platform::WindowProc proc, std::uint32_t extraStyle) {
     settings::ViewState& shell = settings::View();
     InputState& input = Input();
     if (shell.mode == settings::SaverMode::Saver && !shell.hosted) {
@@ -185,10 +188,10 @@ bool CreateSaverWindow() {
         input.passwordPause = false;
         input.lastMousePosX = input.lastMousePosY = 0;
     }
-    if (!platform::RegisterWindowClass(kSaverWindowClass, SaverWindowProc)) return false;
+    if (!platform::RegisterWindowClass(kSaverWindowClass, proc)) return false;
     const bool popup = shell.mode == settings::SaverMode::Saver && !shell.hosted;
     const std::uint32_t style =
-        platform::WS_VISIBLE | (popup ? platform::WS_POPUP : platform::WS_CHILD);
+        platform::WS_VISIBLE | (popup ? platform::WS_POPUP : platform::WS_CHILD) | extraStyle;
     // Full screen stands on the primary monitor, the one whose mode it may change; the
     // other monitors get black windows.
     int x = 0, y = 0, w = 0, h = 0;
@@ -298,6 +301,13 @@ int RunProgram(int argc, const char* const* argv) {
     Services().replayMusic = ReplayMusic;
     settings::LoadOrSaveSettings(0);
     engine::StartStepDone("settings");
+    // A full-screen saver that asks for a password is a lock of two processes: this
+    // one holds the screen and asks, a child draws the scene. Where the system keeps
+    // the password and locks the session itself (Windows), the saver is no lock.
+    if (choice == ModeChoice::Saver && !platform::UsesSystemPassword() &&
+        ReadPasswordRequest(platform::UserRegistry()) != 0) {
+        return RunScreenLock();
+    }
     settings::CreateSharedFonts(s, shell.fonts);
 
     switch (choice) {

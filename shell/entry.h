@@ -49,6 +49,8 @@ const char* SwitchHandleText(int argc, const char* const* argv);
 
 // Registers the saver window's class and creates the window for the current mode.
 bool CreateSaverWindow();
+// The same with another procedure for the class and style bits added to the window's.
+bool CreateSaverWindow(platform::WindowProc proc, std::uint32_t extraStyle);
 
 // When the store asks for a password (or cannot be read), the full-screen saver is a
 // screen lock: it takes the keyboard and pointer for the window, waiting a little for

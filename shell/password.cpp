@@ -78,7 +78,18 @@ std::chrono::milliseconds TimeFromEnvironment(const char* name, std::chrono::mil
     return std::chrono::milliseconds(ms);
 }
 
+void (*g_promptIdle)() = nullptr;
+
+// Each turn of the prompt's loop: the music's notices, and the work of whoever runs
+// the saver (a lock keeps its scene going).
+void PromptIdle() {
+    platform::PollSequencerNotices();
+    if (g_promptIdle) g_promptIdle();
+}
+
 }  // namespace
+
+void SetSaverPromptIdle(void (*idle)()) { g_promptIdle = idle; }
 
 namespace {
 
@@ -90,7 +101,7 @@ PasswordHooks& OwnPasswordHooks() {
         &Painter(),
         platform::PromptOptions{
             TimeFromEnvironment(kPromptTimeoutVariable, std::chrono::seconds(30)),
-            &platform::PollSequencerNotices});
+            &PromptIdle});
     static platform::SaverPasswordCheck check = [] {
         platform::SaverPasswordCheck c(service.get(), &prompt);
         c.SetFirstRefusalDelay(TimeFromEnvironment(kRefusalDelayVariable, std::chrono::seconds(1)));

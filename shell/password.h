@@ -52,6 +52,9 @@ struct PasswordHooks {
 PasswordHooks& SaverPasswordHooks();
 void SetSaverPasswordPainter(platform::PromptPainter* painter);
 void SetSaverPasswordPrompt(platform::PasswordPrompt* prompt);
+// Work done on each turn of the prompt's loop besides the music's notices (nullptr:
+// none).
+void SetSaverPromptIdle(void (*idle)());
 
 // True when the saver may end. With a password asked for and a service that can ask,
 // the pointer first goes 120 pixels right of the view's centre and passwordPause is

@@ -356,6 +356,18 @@ bool GetPrimaryMonitor(int* x, int* y, int* width, int* height) {
 
 void SetCursorPos(int x, int y) { Backend().SetCursorPosition(x, y); }
 
+std::uint64_t NativeWindowId(WindowHandle window) {
+    return FindWindow(window) ? Backend().NativeId(window) : 0;
+}
+
+void ShowPromptBox(WindowHandle window, const std::string& title, const std::string& field) {
+    if (FindWindow(window)) Backend().ShowBox(window, title, field);
+}
+
+void HidePromptBox(WindowHandle window) {
+    if (FindWindow(window)) Backend().HideBox(window);
+}
+
 std::uint32_t TimeGetTime() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -75,6 +75,10 @@ inline constexpr WPARAM VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIF
 inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
 inline constexpr std::uint32_t WS_CHILD = 0x40000000u;
 inline constexpr std::uint32_t WS_VISIBLE = 0x10000000u;
+// A style bit of the program's own (one of the class-specific bits on Windows): the
+// window never draws with GL itself. The desktop paints it black, and windows of other
+// programs may draw inside it, below what it shows itself (ShowPromptBox).
+inline constexpr std::uint32_t kStyleBlackNoGl = 0x00000001u;
 
 inline LPARAM MakePointParam(int x, int y) {
     return static_cast<LPARAM>((static_cast<std::uint32_t>(x) & 0xFFFF) |
@@ -123,6 +127,12 @@ public:
     virtual std::size_t CoverCount() { return 0; }
     // Where the primary monitor stands on the desktop.
     virtual bool PrimaryMonitor(int*, int*, int*, int*) { return false; }
+    // The desktop's own id of one of our windows (an X11 window id), 0 without one.
+    virtual std::uint64_t NativeId(WindowHandle) { return 0; }
+    // A box in the middle of the window, above every window inside it, holding a title
+    // and one line of text; shown again with new text, or hidden.
+    virtual void ShowBox(WindowHandle, const std::string&, const std::string&) {}
+    virtual void HideBox(WindowHandle) {}
 };
 
 // SDL on X11; nothing when SDL's video cannot start.
@@ -218,6 +228,14 @@ std::size_t MonitorCoverCount();
 // desktop reports no monitors); false without a desktop.
 bool GetPrimaryMonitor(int* x, int* y, int* width, int* height);
 void SetCursorPos(int x, int y);
+// The desktop's own id of one of our windows (an X11 window id on Linux, an HWND on
+// Windows), for another program to draw inside it; 0 when it has none.
+std::uint64_t NativeWindowId(WindowHandle window);
+// A box drawn by the desktop itself in the middle of a kStyleBlackNoGl window, above
+// the windows other programs draw inside it: a title over a field of text. Showing it
+// again changes its text; the desktop keeps it painted. Nothing without a desktop.
+void ShowPromptBox(WindowHandle window, const std::string& title, const std::string& field);
+void HidePromptBox(WindowHandle window);
 
 // Milliseconds from a monotonic clock.
 std::uint32_t TimeGetTime();

@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "platform/monitors/monitors_x11.h"
+#include "platform/process/child_process.h"
 #include "platform/report/report.h"
 #include "platform/text/text.h"
 #include "platform/window/window.h"
@@ -54,6 +56,8 @@ int TolerateXError(Display* display, XErrorEvent* error) {
 // primary monitor would keep full screen's display mode: a new connection puts the
 // desktop's back.
 int EndWithTheDisplay(Display*) {
+    // Programs this one started (the scene of a lock) end with it.
+    KillChildProcesses();
     static const char kWord[] = "orbsaver: the X display went away\n";
     const ssize_t written = write(2, kWord, sizeof kWord - 1);
     (void)written;
@@ -142,6 +146,7 @@ public:
     ~SdlWindowBackend() override {
         covers_.reset();
         while (!windows_.empty()) Destroy(windows_.begin()->first);
+        if (font_) XFreeFont(display_, font_);
         XCloseDisplay(display_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
@@ -160,10 +165,21 @@ public:
                 return false;
             }
         } else {
+            const bool gl = (style & kStyleBlackNoGl) == 0;
             e.sdl = SDL_CreateWindow("", x, y, width, height,
-                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN |
+                                         (gl ? SDL_WINDOW_OPENGL : 0));
             if (!e.sdl) return false;
             SetClass(NativeId(e.sdl), className);
+            if (!gl) {
+                // The server paints it black itself, wherever nothing inside it draws;
+                // windows appearing inside it are watched, to keep its box above them.
+                const Window native = NativeId(e.sdl);
+                XSetWindowBackground(display_, native, BlackPixel(display_, DefaultScreen(display_)));
+                XSelectInput(display_, native, SubstructureNotifyMask);
+                XClearWindow(display_, native);
+                XFlush(display_);
+            }
             if (style & WS_VISIBLE) SDL_ShowWindow(e.sdl);
         }
         windows_[handle] = e;
@@ -179,6 +195,7 @@ public:
         auto it = windows_.find(handle);
         if (it == windows_.end()) return;
         if (grabbed_ == handle) grabbed_ = 0;  // a destroyed window's grabs end with it
+        DestroyBox(it->second);
         if (it->second.sdl) {
             // Requests SDL makes about a window whose parent has gone fail; let them
             // fail now, under our handler, rather than when SDL closes its display.
@@ -205,7 +222,6 @@ public:
         }
         if (monitorsChanged_ && covers_) covers_->Update();
         monitorsChanged_ = false;
-        windowEvents_ = false;
         SDL_Event ev;
         while (SDL_PollEvent(&ev)) Translate(ev, post);
         FlushMotion(post);
@@ -264,6 +280,82 @@ public:
 
     void SetCursorPosition(int x, int y) override { SDL_WarpMouseGlobal(x, y); }
 
+    std::uint64_t NativeId(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.sdl) return 0;
+        return it->second.child ? it->second.child : NativeId(it->second.sdl);
+    }
+
+    // The box is a window of our own inside the window. Its picture is its background,
+    // which the server paints again by itself whenever it is uncovered.
+    void ShowBox(WindowHandle handle, const std::string& title, const std::string& field) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.sdl) return;
+        Entry& e = it->second;
+        const Window parent = NativeId(e.sdl);
+        if (!parent) return;
+        int w = 0, h = 0;
+        SDL_GetWindowSize(e.sdl, &w, &h);
+        const int boxW = std::min(w - 8, kBoxWidth) + 4, boxH = std::min(h - 8, kBoxHeight) + 4;
+        if (boxW <= 4 || boxH <= 4) return;
+        const int x = (w - boxW) / 2, y = (h - boxH) / 2;
+        const int screen = DefaultScreen(display_);
+        if (!e.box) {
+            e.box = XCreateSimpleWindow(display_, parent, x, y, static_cast<unsigned>(boxW),
+                                        static_cast<unsigned>(boxH), 0, BlackPixel(display_, screen),
+                                        BlackPixel(display_, screen));
+            e.boxGc = XCreateGC(display_, e.box, 0, nullptr);
+            if (!font_) font_ = XLoadQueryFont(display_, "fixed");
+            if (font_) XSetFont(display_, e.boxGc, font_->fid);
+        } else {
+            XMoveResizeWindow(display_, e.box, x, y, static_cast<unsigned>(boxW),
+                              static_cast<unsigned>(boxH));
+        }
+        const Pixmap picture = XCreatePixmap(display_, e.box, static_cast<unsigned>(boxW),
+                                             static_cast<unsigned>(boxH),
+                                             static_cast<unsigned>(DefaultDepth(display_, screen)));
+        const unsigned long edge = Colour(180, 190, 220), inside = Colour(24, 28, 48),
+                            ink = Colour(255, 255, 255);
+        GC gc = e.boxGc;
+        auto fill = [&](unsigned long colour, int fx, int fy, int fw, int fh) {
+            if (fw <= 0 || fh <= 0) return;
+            XSetForeground(display_, gc, colour);
+            XFillRectangle(display_, picture, gc, fx, fy, static_cast<unsigned>(fw),
+                           static_cast<unsigned>(fh));
+        };
+        fill(edge, 0, 0, boxW, boxH);
+        fill(inside, 2, 2, boxW - 4, boxH - 4);
+        fill(edge, 18, 50, boxW - 36, 30);
+        fill(inside, 19, 51, boxW - 38, 28);
+        if (font_) {
+            XSetForeground(display_, gc, ink);
+            const int ascent = font_->ascent, lineHeight = font_->ascent + font_->descent;
+            XDrawString(display_, picture, gc, 18, 16 + ascent, title.data(),
+                        static_cast<int>(title.size()));
+            // Only what fits the field is drawn.
+            const int room = boxW - 48;
+            std::size_t shown = field.size();
+            while (shown > 0 && XTextWidth(font_, field.data(), static_cast<int>(shown)) > room)
+                --shown;
+            XDrawString(display_, picture, gc, 24, 51 + (28 - lineHeight) / 2 + ascent,
+                        field.data(), static_cast<int>(shown));
+        }
+        XSetWindowBackgroundPixmap(display_, e.box, picture);
+        XFreePixmap(display_, picture);
+        XClearWindow(display_, e.box);
+        XMapRaised(display_, e.box);
+        e.boxShown = true;
+        XFlush(display_);
+    }
+
+    void HideBox(WindowHandle handle) override {
+        auto it = windows_.find(handle);
+        if (it == windows_.end() || !it->second.box) return;
+        XUnmapWindow(display_, it->second.box);
+        it->second.boxShown = false;
+        XFlush(display_);
+    }
+
     bool ClientSize(WindowHandle handle, int* width, int* height) override {
         auto it = windows_.find(handle);
         if (it == windows_.end() || !it->second.sdl) return false;
@@ -299,7 +391,6 @@ public:
         if (!TakeInput(it->second.sdl)) return false;
         grabbed_ = handle;
         grabLostSaid_ = false;
-        lastGrabCheck_ = SDL_GetTicks64();
         return true;
     }
 
@@ -335,7 +426,44 @@ private:
         SDL_Window* sdl = nullptr;
         Window child = 0;  // our own X window when the window is a child of another's
         bool childGone = false;
+        Window box = 0;  // the box shown inside the window (ShowBox), on our connection
+        GC boxGc = nullptr;
+        bool boxShown = false;
     };
+
+    static constexpr int kBoxWidth = 360, kBoxHeight = 96;
+
+    void DestroyBox(Entry& e) {
+        if (e.boxGc) XFreeGC(display_, e.boxGc);
+        if (e.box) XDestroyWindow(display_, e.box);
+        if (e.box) XFlush(display_);
+        e.box = 0;
+        e.boxGc = nullptr;
+        e.boxShown = false;
+    }
+
+    // A colour of the screen's default colormap; white when it has no room.
+    unsigned long Colour(unsigned short r, unsigned short g, unsigned short b) {
+        XColor c{};
+        c.red = static_cast<unsigned short>(r * 257);
+        c.green = static_cast<unsigned short>(g * 257);
+        c.blue = static_cast<unsigned short>(b * 257);
+        c.flags = DoRed | DoGreen | DoBlue;
+        const int screen = DefaultScreen(display_);
+        if (!XAllocColor(display_, DefaultColormap(display_, screen), &c))
+            return WhitePixel(display_, screen);
+        return c.pixel;
+    }
+
+    // Another program's window came up inside one of ours: our box stays above it.
+    void KeepBoxOnTop(const XMapEvent& map) {
+        for (auto& [handle, w] : windows_) {
+            if (w.boxShown && w.box != map.window && w.sdl && NativeId(w.sdl) == map.event) {
+                XRaiseWindow(display_, w.box);
+                XFlush(display_);
+            }
+        }
+    }
 
     static Display* DisplayOf(SDL_Window* w) {
         SDL_SysWMinfo info;
@@ -415,6 +543,10 @@ private:
             if (ev.type == MotionNotify || ev.type == ButtonPress || ev.type == ButtonRelease) {
                 // The held pointer's events, wherever it is.
                 if (grabbed_) PointerInput(ev, grabbed_, post);
+                continue;
+            }
+            if (ev.type == MapNotify) {
+                KeepBoxOnTop(ev.xmap);
                 continue;
             }
             if (ev.type != DestroyNotify) continue;
@@ -502,15 +634,13 @@ private:
         XSync(display_, False);
     }
 
-    // SDL lets go of the keyboard and pointer whenever it thinks its window lost or
-    // gained the focus, and does not tell: take them again after such changes and
-    // every little while, and give the window the focus back so that SDL passes on
-    // its keys. Taking a grab one holds already costs a round trip and changes nothing.
+    // SDL lets go of the keyboard whenever it thinks its window lost or gained the
+    // focus, and does not tell, not even always with a window event: take them again
+    // every time the events are taken in (each frame, each turn of a loop), and give
+    // the window the focus back so that SDL passes on its keys. Taking a grab one
+    // holds already costs a round trip and changes nothing.
     void KeepGrab() {
         if (!grabbed_) return;
-        const std::uint64_t now = SDL_GetTicks64();
-        if (!windowEvents_ && now - lastGrabCheck_ < kGrabCheckMilliseconds) return;
-        lastGrabCheck_ = now;
         auto it = windows_.find(grabbed_);
         if (it == windows_.end() || !it->second.sdl) return;
         SDL_Window* w = it->second.sdl;
@@ -542,13 +672,6 @@ private:
             case SDL_WINDOWEVENT: {
                 const WindowHandle h = HandleOf(ev.window.windowID);
                 if (!h) return;
-                // SDL gives up a grab on focus and mapping changes of its own accord.
-                // Taking the grab again makes the pointer cross into the window when
-                // it is on another monitor: those crossings are no reason to take it
-                // once more, which would go on for ever.
-                if (h == grabbed_ && ev.window.event != SDL_WINDOWEVENT_ENTER &&
-                    ev.window.event != SDL_WINDOWEVENT_LEAVE)
-                    windowEvents_ = true;
                 switch (ev.window.event) {
                     case SDL_WINDOWEVENT_CLOSE:
                         // The window manager's close, which Windows sends as the
@@ -715,9 +838,8 @@ private:
         post(Msg{h, WM_MOUSEMOVE, MouseKeys(), MakePointParam(motionX_, motionY_)});
     }
 
-    static constexpr std::uint64_t kGrabCheckMilliseconds = 250;
-
     Display* display_;
+    XFontStruct* font_ = nullptr;  // the boxes' text
     Colormap colormap_ = 0;
     int monitorEvents_;
     bool monitorsChanged_ = false;
@@ -725,9 +847,7 @@ private:
     WindowHandle coverOwner_ = 0;  // the window whose monitors are covered
     std::map<WindowHandle, Entry> windows_;
     WindowHandle grabbed_ = 0;  // holds the keyboard and pointer
-    bool windowEvents_ = false;
     bool grabLostSaid_ = false;
-    std::uint64_t lastGrabCheck_ = 0;
     WindowHandle motionWindow_ = 0;
     int motionX_ = 0, motionY_ = 0;
 };
