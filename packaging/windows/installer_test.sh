@@ -79,14 +79,20 @@ installed
   fail "the second install lost the user's settings"
 echo "installed again: the same files and entries, the user's settings kept"
 
-# The uninstaller copies itself away and returns at once; it is done when its folder is.
+# uninstall: runs the uninstaller silently. It copies itself away and returns at
+# once; it is done when its folder is gone.
+uninstall() {
+  wine "$program/uninstall.exe" /S
+  for _ in $(seq 300); do
+    [[ -e $program ]] || break
+    sleep 0.1
+  done
+  [[ ! -e $program ]] || fail "Program Files\\orbsaver is still there"
+}
+
 wine reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d 'C:\windows\system32\orbsaver.scr' /f >/dev/null
-wine "$program/uninstall.exe" /S
-for _ in $(seq 300); do
-  [[ -e $program ]] || break
-  sleep 0.1
-done
-[[ ! -e $program ]] || fail "Program Files\\orbsaver is still there"
+cp "$program/uninstall.exe" "$prefix/drive_c/uninstall-again.exe"
+uninstall
 [[ ! -e $system/orbsaver.scr ]] || fail "orbsaver.scr is still in system32"
 [[ ! -e $link ]] || fail "the Start menu entry is still there"
 ! wine reg query 'HKLM\Software\orbsaver' >/dev/null 2>&1 || fail "HKLM\\Software\\orbsaver is still there"
@@ -95,3 +101,19 @@ done
 [[ $(value 'HKCU\Software\MERO\SV_ORB_1\INFO' X_NM) == 'C:\mine\chair.x' ]] ||
   fail "the uninstaller took the user's settings"
 echo "uninstalled: everything gone but the user's settings"
+
+# The uninstaller run again over nothing ends cleanly.
+wine 'C:\uninstall-again.exe' /S '_?=C:\Program Files\orbsaver' || fail "a second uninstall failed"
+
+# Installed again, with another saver chosen and a data file deleted by hand: the
+# uninstall still takes everything and leaves the other saver chosen.
+wine "$setup" /S
+installed
+wine reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null
+rm "$program/multi.x"
+uninstall
+[[ ! -e $system/orbsaver.scr ]] || fail "orbsaver.scr is still in system32"
+! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Uninstall entry is still there"
+[[ $(value 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE) == 'C:\windows\system32\other.scr' ]] ||
+  fail "the uninstaller reset another saver"
+echo "reinstalled and uninstalled with a file deleted by hand: clean, the other saver kept"
