@@ -111,6 +111,11 @@ wine "$setup" /S
 installed
 wine reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null
 rm "$program/multi.x"
+# The saver without its model shows the rest of its scene.
+forget_settings
+run_saver "$dir/log" 'C:\windows\system32\orbsaver.scr'
+grep -qF 'cannot load the model C:\Program Files\orbsaver\multi.x' "$dir/log" ||
+  fail "the saver did not report its missing model"
 uninstall
 [[ ! -e $system/orbsaver.scr ]] || fail "orbsaver.scr is still in system32"
 ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Uninstall entry is still there"
