@@ -11,7 +11,7 @@ CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PREFIX ?= /usr/local
 
-.PHONY: all bootstrap build run test test-asan fuzz windows test-windows install deb clean
+.PHONY: all bootstrap build run test test-asan fuzz windows windows-zip windows-installer test-windows install deb clean
 
 all: build
 
@@ -48,6 +48,14 @@ fuzz: bootstrap
 windows: bootstrap
 	cmake -S . -B $(WIN_BUILD) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# What a Windows user downloads: WIN_BUILD/orbsaver-<version>-win64.zip (the saver with
+# its data folder beside it) and WIN_BUILD/orbsaver-setup-<version>.exe (NSIS).
+windows-zip: windows
+	cmake --build $(WIN_BUILD) --target orbsaver_zip
+
+windows-installer: windows
+	cmake --build $(WIN_BUILD) --target orbsaver_installer
 
 test-windows: windows
 	ORBSAVER_WINEPREFIX=$(abspath $(WIN_BUILD))/wine tools/with-display sh -c \

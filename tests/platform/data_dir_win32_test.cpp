@@ -53,8 +53,11 @@ TEST(DataDirectory, TheEnvironmentThenTheFolderBesideTheProgramThenTheInstalledO
     EXPECT_EQ(platform::DataDirectory(), Utf8(beside) + "\\") << "a portable copy wins";
     fs::remove_all(beside, ignored);
 
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\orbsaver");
     fs::remove_all(installed, ignored);
+    EXPECT_EQ(platform::DataDirectory(), Utf8(beside) + "\\")
+        << "an installed folder deleted by hand is passed over";
+
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\orbsaver");
     EXPECT_EQ(platform::DataDirectory(), Utf8(beside) + "\\")
         << "with neither, the folder beside the program is named";
 }
