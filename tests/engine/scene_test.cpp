@@ -12,6 +12,7 @@
 #include "engine/scene.h"
 #include "settings/scene_settings.h"
 #include "settings/store.h"
+#include "tests/support/temp_folder.h"
 
 using namespace engine;
 namespace rm = platform::rm;
@@ -131,16 +132,27 @@ std::string BoxModel(float lo, float hi) {
            " 4;2,6,7,3;,\n 4;3,7,4,0;;\n}\n";
 }
 
-struct TempFolder {
-    TempFolder() {
-        char pattern[] = "/tmp/orbsaver-scene-XXXXXX";
-        path = mkdtemp(pattern);
+// A folder of the test's own; path is its UTF-8 name, to which "/name" is added.
+struct ModelFolder {
+    TempFolder folder;
+    std::string path = Utf8(folder.path());
+    static std::string Utf8(const std::filesystem::path& p) {
+        const std::u8string u8 = p.u8string();
+        return std::string(u8.begin(), u8.end());
     }
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path + "/" + name, std::ios::binary) << bytes;
+    // A file of that name (UTF-8, or bytes where the system names files in bytes);
+    // false where the system cannot name a file so.
+    bool Write(const std::string& name, const std::string& bytes) const {
+        std::filesystem::path file;
+        try {
+            file = folder.path() / std::filesystem::path(std::u8string(name.begin(), name.end()));
+        } catch (const std::exception&) {
+            return false;
+        }
+        std::ofstream out(file, std::ios::binary);
+        out << bytes;
+        return bool(out);
     }
-    std::string path;
 };
 
 // The texture's v of every vertex against its height in the model's bounding box.
@@ -161,7 +173,7 @@ void ExpectVFromTheBottom(const rm::MeshBuilder& b, float tolerance) {
 // v runs over the model's height from its bottom: 0 at the bottom of the bounding
 // box, 1 in size at its top, wherever the model stands in y.
 TEST(BuildScene, TheWrapRunsFromTheBottomOfAnOffCentreModel) {
-    TempFolder dir;
+    ModelFolder dir;
     dir.Write("high.x", BoxModel(0.5f, 2.5f));
     Defaults();
     settings::SceneSettings& s = settings::Settings();
@@ -192,19 +204,22 @@ TEST(BuildScene, TheWrapRunsFromTheBottomOfAnOffCentreModel) {
 // The configuration dialog stores paths in the keyboard code page; names on the disk
 // are UTF-8. The model, texture and background are found either way.
 TEST(BuildScene, PathsInTheCodePageFindTheirFiles) {
-    TempFolder dir;
+    ModelFolder dir;
     dir.Write("mod\xC3\xA8le.x", BoxModel(-1, 1));  // "modèle.x" on the disk
     std::ifstream texture(kTexture, std::ios::binary);
     const std::string pixels((std::istreambuf_iterator<char>(texture)), std::istreambuf_iterator<char>());
     dir.Write("pl\xC3\xA2tre.ppm", pixels);   // "plâtre.ppm"
-    dir.Write("raw\xE8.ppm", pixels);         // a name on the disk that is no UTF-8
+    // A name on the disk that is no UTF-8, where names are bytes (not on Windows,
+    // whose names are UTF-16: there the background is the texture's file again).
+    const bool byteNames = dir.Write("raw\xE8.ppm", pixels);
     Defaults();
     settings::SceneSettings& s = settings::Settings();
     s.ORIG = 0;
     s.USE_I = 1;
     settings::CopyText(s.X_NM, sizeof s.X_NM, dir.path + "/mod\xE8le.x");  // code page 1252
     settings::CopyText(s.TEX_NM, sizeof s.TEX_NM, dir.path + "/pl\xE2tre.ppm");
-    settings::CopyText(s.IMAGE_NM, sizeof s.IMAGE_NM, dir.path + "/raw\xE8.ppm");
+    settings::CopyText(s.IMAGE_NM, sizeof s.IMAGE_NM,
+                       dir.path + (byteNames ? "/raw\xE8.ppm" : "/pl\xE2tre.ppm"));
     Scene scene;
     BuildSceneObjects(scene);
     EXPECT_EQ(scene.ModelBuilder->Mesh().positions.size(), 8u);
@@ -226,7 +241,7 @@ TEST(BuildScene, PathsInTheCodePageFindTheirFiles) {
 // user's texture wrapped round it; a broken one leaves the background alone and
 // says why in one line.
 TEST(BuildScene, AnStlOrObjModelIsWrappedLikeAnXFileAndABrokenGlbSaysWhy) {
-    TempFolder dir;
+    ModelFolder dir;
     // A tetrahedron as an ASCII STL (z up), and a quad as an OBJ with a red material.
     dir.Write("tetra.stl",
               "solid t\n"

@@ -2,8 +2,6 @@
 // saver may end, the pointer and pause before the prompt, the growing delay after
 // refusals, and the typed text wiped after each check.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -12,7 +10,6 @@
 
 #include "platform/password/password.h"
 #include "platform/registry/registry.h"
-#include "platform/registry/registry_file.h"
 #include "shell/password.h"
 #include "tests/fake_window_backend.h"
 
@@ -306,114 +303,17 @@ TEST_F(PasswordCheck, GivingUpAHundredTimesKeepsTheDelayWhereItWas) {
     EXPECT_GE(waits[2], 3900ms) << "the third refusal waits four seconds";
 }
 
-namespace {
-
-// A store file of the test's own, in a folder that is removed afterwards.
-class StoreFile : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("orbsaver-store-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        path = (dir / "user.reg").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    void Write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    std::uint32_t Request() {
-        FileRegistry store(path);
-        return shell::ReadPasswordRequest(store);
-    }
-
-    std::filesystem::path dir;
-    std::string path;
-};
-
-const std::string kDesktopLine = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n";
-
-}  // namespace
-
-// ASCII text as UTF-16LE.
-std::string Utf16(const std::string& ascii) {
-    std::string out;
-    for (char c : ascii) {
-        out.push_back(c);
-        out.push_back('\0');
-    }
-    return out;
-}
-
-TEST_F(StoreFile, AStoreThatIsThereButCannotBeParsedAsksForThePassword) {
-    const std::vector<std::pair<const char*, std::string>> cases = {
-        {"a comment after a value",
-         "REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000 ; off\r\n"},
-        {"one bad line anywhere",
-         "REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n" +
-             "[HKEY_CURRENT_USER\\Other]\r\n\"A\"=dword:nothex\r\n"},
-        {"no header", kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n"},
-        {"an empty file", ""},
-        {"text of another kind", "Windows Registry Editor Version 4.00\r\n"},
-        // A 5.00 export is read; one that is broken is as unreadable as any file.
-        {"a 5.00 file with a lone surrogate",
-         std::string("\xFF\xFE", 2) + Utf16(std::string("Windows Registry Editor Version 5.00\r\n") +
-                                           kDesktopLine) +
-             std::string("\x00\xD8", 2)},
-        {"a 5.00 file with an odd number of bytes",
-         std::string("\xFF\xFE", 2) + Utf16("Windows Registry Editor Version 5.00\r\n" + kDesktopLine) + "x"},
-        {"a key that never closes", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\r\n"},
-    };
-    for (const auto& [what, text] : cases) {
-        Write(text);
-        EXPECT_EQ(Request(), shell::kUnreadableStoreRequest) << what;
-        FileRegistry store(path);
-        EXPECT_NE(store.ReadProblem().find("cannot be parsed ("), std::string::npos) << what;
-    }
-}
-
-TEST_F(StoreFile, AStoreThatCannotBeReadAsksForThePassword) {
-    // A folder where the file should be.
-    std::filesystem::create_directories(path);
-    EXPECT_EQ(Request(), shell::kUnreadableStoreRequest);
-    std::filesystem::remove(path);
-    // Larger than any store the program reads.
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "REGEDIT4\r\n";
-        out << std::string(kMaxRegFileBytes, ';');
-    }
-    EXPECT_EQ(Request(), shell::kUnreadableStoreRequest);
-    std::filesystem::remove(path);
-    // A pipe: reading it would wait for a writer forever.
-    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Request(), shell::kUnreadableStoreRequest);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "the pipe held the reading up";
-}
-
-TEST_F(StoreFile, AStoreThatDoesNotExistOrSaysNothingAsksForNone) {
-    EXPECT_EQ(Request(), 0u) << "no file";
-    Write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\MERO\\SV_ORB_1\\INFO]\r\n"
-          "\"ROT_X\"=dword:00000005\r\n");
-    EXPECT_EQ(Request(), 0u) << "no desktop key";
-    Write("REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000000\r\n");
-    EXPECT_EQ(Request(), 0u) << "turned off";
-    Write("REGEDIT4\r\n\r\n" + kDesktopLine + "\"ScreenSaverIsSecure\"=dword:00000001\r\n");
-    EXPECT_EQ(Request(), 1u) << "turned on";
-}
-
 TEST_F(PasswordCheck, AStoreThatCannotBeParsedMakesTheCheckAsk) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("orbsaver-check-store-" + std::to_string(::getpid())))
-                                 .string();
-    std::ofstream(path, std::ios::binary) << "REGEDIT4\r\n" << kDesktopLine << "garbage\r\n";
-    FileRegistry store(path);
+    // Nothing in it, and a reason why, as the store file's backend gives for a file it
+    // cannot parse.
+    class Unreadable : public MemoryRegistry {
+        std::string ReadProblem() override { return "user.reg cannot be parsed (line 3: bad line)"; }
+    } store;
     prompt.text = "wrong";
     EXPECT_FALSE(Check(store));
     EXPECT_EQ(prompt.shown, 1);
     prompt.text = "open sesame";
     EXPECT_TRUE(Check(store));
-    std::filesystem::remove(path);
 }
 
 namespace {

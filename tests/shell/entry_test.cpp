@@ -2,18 +2,19 @@
 // scroll step, fonts from stored LOGFONTs, the loop's order of messages and frames,
 // and when the full-screen saver is a screen lock.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include "platform/registry/registry_file.h"
+#include "platform/password/system_password.h"
 #include "settings/store.h"
 #include "shell/entry.h"
 #include "shell/saver_window.h"
 #include "tests/fake_window_backend.h"
+#include "tests/support/environment.h"
 
 using namespace shell;
 using namespace settings;
@@ -186,6 +187,11 @@ TEST_F(SaverWindowWithoutDesktop, KeyboardMenuIsSwallowed) {
 
 namespace {
 
+// Why the saver's own lock is not tested where the system keeps the password.
+constexpr const char* kSystemLocks =
+    "the system asks for the password and keeps the session itself; the saver holds no "
+    "input (ScreenLockOfTheSystem)";
+
 class ScreenLock : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -217,6 +223,27 @@ protected:
 
 }  // namespace
 
+// Where the system keeps the password (Windows NT locks the session when the saver
+// ends), a password asked for takes no input.
+TEST(ScreenLockOfTheSystem, APasswordTakesNothing) {
+    if (!platform::UsesSystemPassword()) GTEST_SKIP() << "this system leaves the lock to the saver";
+    platform::ResetWindowSystem();
+    testing_desktop::FakeWindowBackend& desktop = testing_desktop::InstallFakeDesktop();
+    platform::RegisterWindowClass("Lock test", SaverWindowProc);
+    const platform::WindowHandle window =
+        platform::CreateWindow("Lock test", platform::WS_POPUP, 0, 0, 800, 600, 0);
+    ASSERT_NE(window, 0u);
+    platform::MemoryRegistry store;
+    store.document.keys.push_back(platform::RegKey{
+        "HKEY_CURRENT_USER\\Control Panel\\Desktop",
+        {platform::RegValue{"ScreenSaverIsSecure", platform::kRegDword, {1, 0, 0, 0}}}});
+    EXPECT_TRUE(TakeScreenLock(window, store));
+    EXPECT_FALSE(Input().locked);
+    EXPECT_EQ(desktop.holder, 0u);
+    EXPECT_EQ(desktop.grabAttempts, 0);
+    platform::ResetWindowSystem();
+}
+
 TEST_F(ScreenLock, WithoutAPasswordNothingIsTaken) {
     platform::MemoryRegistry store = Secure(0);
     EXPECT_TRUE(TakeScreenLock(window, store));
@@ -225,6 +252,7 @@ TEST_F(ScreenLock, WithoutAPasswordNothingIsTaken) {
 }
 
 TEST_F(ScreenLock, APasswordTakesTheInputWaitingForAnotherProgramToLetGo) {
+    if (platform::UsesSystemPassword()) GTEST_SKIP() << kSystemLocks;
     platform::MemoryRegistry store = Secure(1);
     desktop->refusals = 2;
     EXPECT_TRUE(TakeScreenLock(window, store, 500));
@@ -234,6 +262,7 @@ TEST_F(ScreenLock, APasswordTakesTheInputWaitingForAnotherProgramToLetGo) {
 }
 
 TEST_F(ScreenLock, InputThatCannotBeHadIsNoLock) {
+    if (platform::UsesSystemPassword()) GTEST_SKIP() << kSystemLocks;
     platform::MemoryRegistry store = Secure(1);
     desktop->refuseAlways = true;
     testing::internal::CaptureStderr();
@@ -245,38 +274,32 @@ TEST_F(ScreenLock, InputThatCannotBeHadIsNoLock) {
 }
 
 TEST_F(ScreenLock, AStoreThatCannotBeParsedLocksAndSaysWhy) {
-    char pattern[] = "/tmp/orbsaver-lock-store-XXXXXX";
-    const int fd = mkstemp(pattern);
-    ASSERT_GE(fd, 0);
-    const std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
-                             "\"ScreenSaverIsSecure\"=dword:00000000 ; off\r\n";
-    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    close(fd);
-    platform::FileRegistry store(pattern);
+    if (platform::UsesSystemPassword()) GTEST_SKIP() << kSystemLocks;
+    // A store with nothing in it that says why it could not be read, as the store
+    // file's backend does for a file it cannot parse.
+    class Unreadable : public platform::MemoryRegistry {
+        std::string ReadProblem() override { return "user.reg cannot be parsed (line 4: bad value data)"; }
+    } store;
     testing::internal::CaptureStderr();
     EXPECT_TRUE(TakeScreenLock(window, store));
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(Input().locked);
     EXPECT_EQ(desktop->holder, window);
-    EXPECT_NE(said.find(std::string(pattern) + " cannot be parsed (line 4: bad value data); the "
-                                               "password is asked for"),
+    EXPECT_NE(said.find("orbsaver: the settings store user.reg cannot be parsed (line 4: bad value "
+                        "data); the password is asked for"),
               std::string::npos)
         << said;
-    unlink(pattern);
 }
 
 // The data directory goes into windowsDirectory in the code page, as the default
 // model and texture paths made from it are stored; one the code page cannot carry
 // stays UTF-8, which opening a stored path tries second.
 TEST(WindowsDirectory, IsTheDataDirectoryInTheCodePage) {
-    const char* old = std::getenv("ORBSAVER_DATA_DIR");
-    const std::string saved = old ? old : "";
-    setenv("ORBSAVER_DATA_DIR", "/opt/orbs\xC3\xA4ver", 1);  // "orbsäver"
+    ScopedEnvironment dataDir("ORBSAVER_DATA_DIR", "/opt/orbs\xC3\xA4ver/");  // "orbsäver"
     EXPECT_EQ(WindowsDirectory(1252), "/opt/orbs\xE4ver/");
-    setenv("ORBSAVER_DATA_DIR", "/opt/\xE6\xA8\xA1\xE5\x9E\x8B", 1);  // "模型"
+    dataDir.Set("/opt/\xE6\xA8\xA1\xE5\x9E\x8B/");  // "模型"
     EXPECT_EQ(WindowsDirectory(932), "/opt/\x96\xCD\x8C\x5E/");
     EXPECT_EQ(WindowsDirectory(1252), "/opt/\xE6\xA8\xA1\xE5\x9E\x8B/");  // not in 1252
-    setenv("ORBSAVER_DATA_DIR", ("/" + std::string(300, 'd')).c_str(), 1);
+    dataDir.Set(("/" + std::string(300, 'd') + "/").c_str());
     EXPECT_EQ(WindowsDirectory(1252), "");  // too long for its buffer
-    if (old) setenv("ORBSAVER_DATA_DIR", saved.c_str(), 1); else unsetenv("ORBSAVER_DATA_DIR");
 }

@@ -6,6 +6,7 @@
 
 #include "platform/resources/resources.h"
 #include "sprites/surface_set.h"
+#include "tests/support/environment.h"
 
 using namespace sprites;
 
@@ -94,7 +95,8 @@ TEST(SurfaceSet, SurfacesOutsideLimitsOrWithoutRoomForCellsAreSafe) {
 }
 
 TEST(SurfaceSet, AScriptErrorShowsItsBoxAndLeavesTheCountsAtZero) {
-    setenv("ORBSAVER_NO_MESSAGE_BOXES", "1", 1);  // the box's words go to stderr only
+    // The box's words go to stderr only.
+    ScopedEnvironment noBoxes("ORBSAVER_NO_MESSAGE_BOXES", "1");
     SurfaceSet set;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadSpriteScriptText("LoadRes CHAR_BMP\r\nSurface A (0,0) (0 0)\r\n", set));
