@@ -2,7 +2,8 @@
 """Reads and measures screenshots of an X display for the Windows program's display tests.
 
     screen.py shot OUT.png                    the whole screen (through xwd) as a PNG
-    screen.py ink FILE.png X0 Y0 X1 Y1        pixels of the rectangle that are not near black
+    screen.py ink FILE.png X0 Y0 X1 Y1 [R G B]
+        pixels of the rectangle that are not near black (or near the colour given)
     screen.py distinct FILE.png               number of different colours on the screen
     screen.py mean FILE.png X0 Y0 X1 Y1       the rectangle's mean red, green and blue
     screen.py compare A.png B.png [X0 Y0 X1 Y1 ...]
@@ -65,7 +66,8 @@ def main(argv):
         Image.fromarray(read_xwd(dump)).save(path)
     elif command == "ink":
         region = box(load(path), argv[3:7])
-        print(int((region.max(axis=2) > 40).sum()))
+        background = numpy.array([int(v) for v in argv[7:10]] if len(argv) >= 10 else [0, 0, 0])
+        print(int((numpy.abs(region - background).max(axis=2) > 40).sum()))
     elif command == "distinct":
         image = load(path).astype(numpy.int32)
         print(len(numpy.unique(image[:, :, 0] << 16 | image[:, :, 1] << 8 | image[:, :, 2])))
