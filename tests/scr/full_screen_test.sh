@@ -20,7 +20,7 @@ corner=$(scr_measure ink "$scr_dir/shot.png" 0 0 100 100)
 echo "$colours colours; lit pixels: model $model, counter $counter, banner $banner, top-left corner $corner"
 kill -0 "$scr_pid" 2>/dev/null || { cat "$scr_dir/out"; scr_fail "the saver ended by itself"; }
 start=$(date +%s%N)
-xdotool key space
+scr_key
 scr_wait_end 5 "the saver, after a key,"
 took=$(( ($(date +%s%N) - start) / 1000000 ))
 echo "a key ended it in $took ms with exit code $scr_code"

@@ -12,7 +12,7 @@ scr_begin
 
 for file in source-regedit4.reg wine-export-v5.reg; do
   [[ -f $testdata/reg/$file ]] || scr_skip "$testdata/reg/$file is not there"
-  scr_wine reg delete "$scr_key" /f >/dev/null 2>&1 || true
+  scr_wine reg delete "$scr_settings_key" /f >/dev/null 2>&1 || true
   windows_path=$(scr_wine winepath -w "$testdata/reg/$file" 2>/dev/null | tr -d '\r')
   scr_wine regedit /S "$windows_path" || scr_fail "regedit /S $file failed"
   scr_wine reg query 'HKEY_CURRENT_USER\Software\MERO\SV_ORB_1\INFO' /v COLOR 2>/dev/null |
@@ -21,7 +21,7 @@ for file in source-regedit4.reg wine-export-v5.reg; do
   scr_wait_window orbsaver.scr 20 || { cat "$scr_dir/out"; scr_fail "no saver window"; }
   sleep 2
   scr_shot "$scr_dir/shot.png" || scr_fail "no screenshot"
-  xdotool key space
+  scr_key
   scr_wait_end 5 "the saver, after a key,"
   # Corners away from the model and the overlays, and a band above the counter.
   top_left=$(scr_measure mean "$scr_dir/shot.png" 0 0 100 100)

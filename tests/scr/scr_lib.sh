@@ -11,7 +11,7 @@
 # (a private folder removed at the end), DISPLAY.
 
 scr_python=/usr/bin/python3
-scr_key='HKEY_CURRENT_USER\Software\MERO'
+scr_settings_key='HKEY_CURRENT_USER\Software\MERO'
 scr_server=
 scr_pids=()
 
@@ -48,7 +48,7 @@ scr_begin() {
   export HOME=$scr_dir
   printf 'pcm.!default { type null }\n' >"$HOME/.asoundrc"
   "$source_dir/tools/wine-run" --prepare
-  scr_wine reg delete "$scr_key" /f >/dev/null 2>&1 || true
+  scr_wine reg delete "$scr_settings_key" /f >/dev/null 2>&1 || true
 }
 
 scr_wine() { "$source_dir/tools/wine-run" "$@"; }
@@ -94,3 +94,12 @@ scr_shot() {
   fi
 }
 scr_measure() { "$scr_python" "$source_dir/tests/scr/screen.py" "$@"; }
+
+# Presses a key in the program's window: its X window gets the focus first, as a user's
+# click would give it (without a window manager the focus may still be elsewhere).
+scr_key() {
+  local window
+  window=$(xdotool search --onlyvisible --class orbsaver.scr 2>/dev/null | head -n 1)
+  [[ -n $window ]] && xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key "${1:-space}"
+}
