@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""Reads and measures screenshots of an X display for the Windows program's display tests.
+
+    screen.py shot OUT.png                    the whole screen (through xwd) as a PNG
+    screen.py ink FILE.png X0 Y0 X1 Y1 [R G B]
+        pixels of the rectangle that are not near black (or near the colour given)
+    screen.py distinct FILE.png               number of different colours on the screen
+    screen.py mean FILE.png X0 Y0 X1 Y1       the rectangle's mean red, green and blue
+    screen.py compare A.png B.png [X0 Y0 X1 Y1 ...]
+        share of differing pixels (per mille, with a difference above 24 in a channel)
+        and the largest channel difference, outside the rectangles given
+"""
+import struct
+import subprocess
+import sys
+
+import numpy
+from PIL import Image
+
+
+def read_xwd(data):
+    """The pixels of an xwd dump of a TrueColor ZPixmap of 24 or 32 bits a pixel, as RGB."""
+    fields = struct.unpack(">25I", data[:100])
+    header_size, version, pixmap_format, depth, width, height = fields[:6]
+    byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
+    red_mask, green_mask, blue_mask = fields[14:17]
+    ncolors = fields[19]
+    if version != 7 or pixmap_format != 2 or bits_per_pixel not in (24, 32):
+        raise ValueError("unexpected xwd layout: version %d format %d bpp %d"
+                         % (version, pixmap_format, bits_per_pixel))
+    start = header_size + ncolors * 12
+    need = start + bytes_per_line * height
+    if len(data) < need:
+        raise ValueError("xwd dump is short: %d of %d bytes" % (len(data), need))
+    step = bits_per_pixel // 8
+    rows = numpy.frombuffer(data, dtype=numpy.uint8, count=bytes_per_line * height, offset=start)
+    raw = rows.reshape(height, bytes_per_line)[:, :width * step].reshape(height, width, step)
+    raw = raw.astype(numpy.uint32)
+    order = range(step) if byte_order == 0 else range(step - 1, -1, -1)
+    pixels = numpy.zeros((height, width), dtype=numpy.uint32)
+    for significance, index in enumerate(order):
+        pixels |= raw[:, :, index] << (8 * significance)
+    out = numpy.zeros((height, width, 3), dtype=numpy.uint8)
+    for channel, mask in enumerate((red_mask, green_mask, blue_mask)):
+        shift = (mask & -mask).bit_length() - 1
+        out[:, :, channel] = ((pixels & mask) >> shift).astype(numpy.uint8)
+    return out
+
+
+def load(path):
+    return numpy.asarray(Image.open(path).convert("RGB"), dtype=numpy.int16)
+
+
+def box(image, args):
+    x0, y0, x1, y1 = (int(a) for a in args)
+    return image[max(y0, 0):max(y1, 0), max(x0, 0):max(x1, 0)]
+
+
+def main(argv):
+    if len(argv) < 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    command, path = argv[1], argv[2]
+    if command == "shot":
+        dump = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
+        Image.fromarray(read_xwd(dump)).save(path)
+    elif command == "ink":
+        region = box(load(path), argv[3:7])
+        background = numpy.array([int(v) for v in argv[7:10]] if len(argv) >= 10 else [0, 0, 0])
+        print(int((numpy.abs(region - background).max(axis=2) > 40).sum()))
+    elif command == "distinct":
+        image = load(path).astype(numpy.int32)
+        print(len(numpy.unique(image[:, :, 0] << 16 | image[:, :, 1] << 8 | image[:, :, 2])))
+    elif command == "mean":
+        region = box(load(path), argv[3:7]).reshape(-1, 3)
+        print(" ".join("%d" % round(v) for v in region.mean(axis=0)))
+    elif command == "compare":
+        a, b = load(path), load(argv[3])
+        if a.shape != b.shape:
+            print("sizes differ: %dx%d and %dx%d" % (a.shape[1], a.shape[0], b.shape[1], b.shape[0]))
+            return 1
+        keep = numpy.ones(a.shape[:2], dtype=bool)
+        rects = argv[4:]
+        for i in range(0, len(rects) - 3, 4):
+            x0, y0, x1, y1 = (int(v) for v in rects[i:i + 4])
+            keep[y0:y1, x0:x1] = False
+        diff = numpy.abs(a - b).max(axis=2)[keep]
+        differing = int((diff > 24).sum())
+        print("%d %d %d" % (differing * 1000 // max(diff.size, 1), int(diff.max(initial=0)), differing))
+    else:
+        print(__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
