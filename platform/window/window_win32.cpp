@@ -253,6 +253,7 @@ public:
         auto it = windows_.find(h);
         if (it == windows_.end() || it->second.hwnd != hwnd)
             return DefWindowProcW(hwnd, message, wParam, lParam);
+        if (message == WM_MOUSEMOVE && !PointerMoved(hwnd, lParam)) return 0;
         if (IsKeyMessage(message) || IsMouseMessage(message)) {
             Post(h, message, IsMouseMessage(message) ? MouseKeys(wParam) : wParam, lParam);
             return 0;
@@ -310,6 +311,11 @@ public:
                 return 0;
             case WM_DISPLAYCHANGE:
                 monitorsChanged_ = true;
+                // The pointer may be moved onto the new screen, at once or a little
+                // later; that is no movement of the user's.
+                GetCursorPos(&lastPointer_);
+                settleUntil_ = GetTickCount() + kDisplayChangeSettleMilliseconds;
+                settling_ = true;
                 return DefWindowProcW(hwnd, message, wParam, lParam);
             case WM_DESTROY:
             case WM_NCDESTROY:
@@ -329,6 +335,7 @@ public:
     LRESULT HandleCover(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         const HWND owner = WindowOf(coverOwner_);
         if (!owner) return DefWindowProcW(hwnd, message, wParam, lParam);
+        if (message == WM_MOUSEMOVE && !PointerMoved(hwnd, lParam)) return 0;
         if (IsMouseMessage(message)) {
             POINT p{PointX(lParam), PointY(lParam)};
             ClientToScreen(hwnd, &p);
@@ -359,6 +366,11 @@ public:
                 return 0;  // a black window goes only with its saver window
             case WM_DISPLAYCHANGE:
                 monitorsChanged_ = true;
+                // The pointer may be moved onto the new screen, at once or a little
+                // later; that is no movement of the user's.
+                GetCursorPos(&lastPointer_);
+                settleUntil_ = GetTickCount() + kDisplayChangeSettleMilliseconds;
+                settling_ = true;
                 break;
             default:
                 break;
@@ -465,6 +477,27 @@ private:
     std::vector<Cover> covers_;
     WindowHandle coverOwner_ = 0;
     bool creating_ = false;
+    // Windows sends WM_MOUSEMOVE when a window appears, moves or changes under a
+    // pointer that stays still (a display mode switch does all three): only a move of
+    // the pointer on the screen is posted as one.
+    bool PointerMoved(HWND hwnd, LPARAM lParam) {
+        POINT p{PointX(lParam), PointY(lParam)};
+        ClientToScreen(hwnd, &p);
+        if (settling_ && static_cast<LONG>(GetTickCount() - settleUntil_) < 0) {
+            lastPointer_ = p;
+            return false;
+        }
+        settling_ = false;
+        if (p.x == lastPointer_.x && p.y == lastPointer_.y) return false;
+        lastPointer_ = p;
+        return true;
+    }
+    POINT lastPointer_{-100000, -100000};
+    // After the display's mode changes, Windows (and Wine) put the pointer where the new
+    // screen has room for it, with moves of their own, for up to about a second.
+    static constexpr DWORD kDisplayChangeSettleMilliseconds = 1500;
+    DWORD settleUntil_ = 0;
+    bool settling_ = false;
     bool monitorsChanged_ = false;
     bool cursorVisible_ = true;
     std::uint32_t highSurrogate_ = 0;

@@ -132,6 +132,44 @@ TEST_F(Win32Windows, WhatWindowsSendsArrivesWithItsNumberAndParameters) {
     EXPECT_TRUE(platform::IsWindow(w)) << "nothing so far closes the window";
 }
 
+// Windows sends WM_MOUSEMOVE when a window appears or moves under a still pointer, and
+// moves the pointer itself when the display's mode changes: neither is the user's.
+TEST_F(Win32Windows, OnlyAPointerThatMovesOnTheScreenIsAMove) {
+    const WindowHandle w = Popup();
+    ASSERT_NE(w, 0u);
+    HWND hwnd = platform::Win32WindowOf(w);
+    ASSERT_NE(hwnd, nullptr);
+    Drain();
+    g_got.clear();
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(40, 50));
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(40, 50));  // the same place again
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(41, 50));
+    Drain();
+    ASSERT_EQ(Got(WM_MOUSEMOVE).size(), 2u);
+    EXPECT_EQ(platform::PointX(Got(WM_MOUSEMOVE)[0].lParam), 40);
+    EXPECT_EQ(platform::PointX(Got(WM_MOUSEMOVE)[1].lParam), 41);
+
+    // The window moves under the pointer: the same screen place in other coordinates.
+    g_got.clear();
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    SetWindowPos(hwnd, nullptr, r.left + 10, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Drain();
+    g_got.clear();
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(31, 50));
+    Drain();
+    EXPECT_TRUE(Got(WM_MOUSEMOVE).empty()) << "the pointer did not move on the screen";
+
+    // After a display change the pointer is put somewhere by the system for a while.
+    g_got.clear();
+    SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(200, 100));
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 7));
+    Drain();
+    EXPECT_TRUE(Got(WM_MOUSEMOVE).empty());
+    SetWindowPos(hwnd, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 TEST_F(Win32Windows, AKeySentToTheDesktopReachesTheFocusedWindow) {
     const WindowHandle w = Popup();
     ASSERT_NE(w, 0u);
