@@ -24,7 +24,8 @@ private:
     OffscreenContext() = default;
     void* display_ = nullptr;  // the EGL display, or the hidden window's device context
     void* context_ = nullptr;
-    void* window_ = nullptr;   // the hidden window (Windows)
+    // The hidden window (Windows); EGL has none.
+    [[maybe_unused]] void* window_ = nullptr;
 };
 
 }  // namespace platform::rm
