@@ -526,7 +526,27 @@ HWND__* Win32WindowOf(WindowHandle window) {
     return backend ? backend->WindowOf(window) : nullptr;
 }
 
+namespace {
+
+// Full screen fills the monitor's real pixels, and a preview or dialog is not
+// stretched by the system: the program is per-monitor DPI aware (version 2 where
+// Windows has it, from Windows 10 1703). Set before the first window is made.
+void BecomeDpiAware() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    const auto set = user ? reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+                                GetProcAddress(user, "SetProcessDpiAwarenessContext")))
+                          : nullptr;
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (set && set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
+    SetProcessDPIAware();
+}
+
+}  // namespace
+
 std::unique_ptr<WindowBackend> CreateWin32WindowBackend() {
+    static const bool aware = (BecomeDpiAware(), true);
+    (void)aware;
     return std::make_unique<Win32WindowBackend>();
 }
 
