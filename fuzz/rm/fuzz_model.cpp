@@ -3,7 +3,9 @@
 // picture) is the input itself, so those readers see fuzzed bytes too.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
+#include <vector>
 
 #include "platform/rm/model.h"
 
@@ -28,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rm::MeshData mesh;
     std::string error;
     SelfFiles files(std::span(data, size));
-    if (rm::ParseModel(std::span(data, size), files, mesh, error)) {
+    const bool loaded = rm::ParseModel(std::span(data, size), files, mesh, error);
+    if (loaded) {
         // Whatever loads must be consistent: every index inside its array.
         for (const rm::FaceCorner& c : mesh.corners)
             if (c.vertex >= mesh.positions.size() || c.normal >= mesh.normals.size()) __builtin_trap();
@@ -42,5 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (error.empty() || !mesh.positions.empty()) {
         __builtin_trap();
     }
+    // The same bytes handed over (as a file the saver reads is) are given back as
+    // they are read; what they become must not change.
+    rm::MeshData owned;
+    std::string owned_error;
+    if (rm::ParseModel(std::vector<uint8_t>(data, data + size), files, owned, owned_error) != loaded) __builtin_trap();
+    const auto same = [](const auto& a, const auto& b) {
+        return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+    };
+    if (loaded && (!same(mesh.positions, owned.positions) || !same(mesh.normals, owned.normals) ||
+                   !same(mesh.corners, owned.corners) || !same(mesh.face_start, owned.face_start) ||
+                   !same(mesh.uv, owned.uv) || mesh.materials.size() != owned.materials.size()))
+        __builtin_trap();
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/files/release_pages.h"
 #include "platform/rm/model.h"
 #include "platform/rm/model_build.h"
 
@@ -142,6 +143,7 @@ int ComponentBytes(int type) {
 
 // One accessor's elements, checked to lie inside its view and buffer.
 struct Elements {
+    int view = -1;
     const uint8_t* base = nullptr;
     size_t stride = 0;
     size_t count = 0;
@@ -227,7 +229,9 @@ bool IsIdentity(const Mat4& m) {
 
 class Converter {
 public:
-    Converter(const gl::Model& model, MeshData& out) : g_(model), out_(out) {}
+    // With give_back, the buffers' bytes are the file's, handed over: their pages go
+    // back as they are read for the last time. Borrowed bytes are left alone.
+    Converter(const gl::Model& model, MeshData& out, bool give_back) : g_(model), out_(out), give_back_(give_back) {}
 
     bool Run(std::string& error, int& primitives) {
         for (const gl::Image& image : g_.images) {
@@ -256,6 +260,7 @@ public:
             for (size_t i = 0; i < g_.nodes.size(); ++i)
                 if (!child[i]) roots.push_back(int(i));
         }
+        FindLoneViews();
         // Counted first, so every array is made once at its size.
         for (counting_ = true;; counting_ = false) {
             used_.assign(g_.nodes.size(), false);
@@ -306,6 +311,66 @@ public:
     }
 
 private:
+    // A buffer view's data may be given back once its last reader is done with it,
+    // unless another view shares its bytes: the mesh then grows as the file's data
+    // shrinks, and the two are never whole together.
+    struct ViewUse {
+        uint32_t uses = 0;
+        bool alone = false;
+    };
+
+    void FindLoneViews() {
+        views_.assign(g_.bufferViews.size(), ViewUse{});
+        if (!give_back_) return;
+        std::vector<std::pair<size_t, size_t>> order;  // (buffer, view) by start
+        for (size_t i = 0; i < g_.bufferViews.size(); ++i) {
+            const gl::BufferView& v = g_.bufferViews[i];
+            if (v.buffer < 0 || size_t(v.buffer) >= g_.buffers.size() || v.byteLength == 0) continue;
+            const size_t size = g_.buffers[size_t(v.buffer)].data.size();
+            if (v.byteOffset > size || v.byteLength > size - v.byteOffset) continue;
+            order.push_back({size_t(v.buffer), i});
+        }
+        const auto start = [&](size_t view) { return g_.bufferViews[view].byteOffset; };
+        const auto end = [&](size_t view) { return g_.bufferViews[view].byteOffset + g_.bufferViews[view].byteLength; };
+        std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first < b.first : start(a.second) < start(b.second);
+        });
+        for (size_t k = 0; k < order.size(); ++k) {
+            const auto [buffer, view] = order[k];
+            const bool before = k > 0 && order[k - 1].first == buffer && end(order[k - 1].second) > start(view);
+            const bool after = k + 1 < order.size() && order[k + 1].first == buffer && start(order[k + 1].second) < end(view);
+            views_[view].alone = !before && !after;
+        }
+        // A view that begins inside an earlier, longer one that is not its neighbour.
+        size_t reach = 0, buffer = SIZE_MAX;
+        for (const auto& [b, view] : order) {
+            if (b != buffer) buffer = b, reach = 0;
+            if (start(view) < reach) views_[view].alone = false;
+            reach = std::max(reach, end(view));
+        }
+    }
+
+    bool LastUse(const Elements& e) const {
+        return give_back_ && !counting_ && e.view >= 0 && views_[size_t(e.view)].alone &&
+               views_[size_t(e.view)].uses == 1;
+    }
+
+    // The first byte of an accessor's view.
+    const uint8_t* ViewStart(const Elements& e) const {
+        const gl::BufferView& v = g_.bufferViews[size_t(e.view)];
+        return g_.buffers[size_t(v.buffer)].data.data() + v.byteOffset;
+    }
+
+    // A reader has finished with an accessor: the last one gives its view's pages back.
+    void Done(const Elements& e) {
+        if (counting_ || e.view < 0 || views_[size_t(e.view)].uses == 0) return;
+        if (LastUse(e)) {
+            const uint8_t* from = ViewStart(e);
+            platform::ReleasePages(from, from + g_.bufferViews[size_t(e.view)].byteLength);
+        }
+        --views_[size_t(e.view)].uses;
+    }
+
     bool Fail(const std::string& why) {
         if (error_.empty()) error_ = why;
         return false;
@@ -354,6 +419,8 @@ private:
         if (stride < element || uint64_t(a.count) > b.size() ||
             (a.count > 0 && (uint64_t(a.byteOffset) + stride * (uint64_t(a.count) - 1) + element > uint64_t(v.byteLength))))
             return Fail("accessor " + std::to_string(index) + " lies past its buffer view");
+        if (counting_) ++views_[size_t(a.bufferView)].uses;
+        e.view = a.bufferView;
         e.base = b.data() + v.byteOffset + a.byteOffset;
         e.stride = size_t(stride);
         e.count = a.count;
@@ -478,6 +545,7 @@ private:
             const Vec3 v = pos.Vec(i);
             position[i] = FromRightHanded(identity ? v : TransformPoint(v, world));
         }
+        Done(pos);
         if (a_nor >= 0) {
             for (size_t i = 0; i < count; ++i) {
                 Vec3 n = nor.Vec(i);
@@ -485,6 +553,7 @@ private:
                 const float len = Length(n);
                 normal[i] = FromRightHanded(len > 0.0f && std::isfinite(len) ? n * (1.0f / len) : Vec3{1, 0, 0});
             }
+            Done(nor);
         } else {
             without_normals_.push_back({base, base + count});
         }
@@ -501,6 +570,7 @@ private:
                 coordinate[2 * i + 1] = uv.Get(i, 1);
             }
         }
+        if (a_uv >= 0) Done(uv);
         if (any_colour_) {
             std::vector<float> c(count * 4, 1.0f);
             if (a_col >= 0)
@@ -513,6 +583,7 @@ private:
                 out_.vertex_colors.push_back(ColorFromRGBA(v[0], v[1], v[2], v[3]));
             }
         }
+        if (a_col >= 0) Done(col);
 
         // Triangles; a mirroring node transform turns them once more.
         const auto vertex = [&](size_t i) { return p.indices >= 0 ? idx.Index(i) : uint32_t(i); };
@@ -521,21 +592,32 @@ private:
                                                                                       : corners - 2;
         if (out_.face_start.empty()) out_.face_start.push_back(0);
         if ((p.mode == TINYGLTF_MODE_TRIANGLES || p.mode == -1) && p.indices >= 0) {
-            // The common case, in one tight loop per index size.
-            const size_t corner0 = out_.corners.size(), face0 = out_.face_material.size();
-            out_.corners.resize(corner0 + triangles * 3);
-            out_.face_start.resize(face0 + 1 + triangles);
-            out_.face_material.resize(face0 + triangles, material);
+            // The common case, in one tight loop per index size, a block at a time: the
+            // mesh's arrays grow by the block while, on the indices' last read, the
+            // pages already read go back.
+            const bool last = LastUse(idx);
+            constexpr size_t kBlock = 16384;
             bool ok = true;
-            const auto fill = [&]<class I>(I) {
-                ok = IndexedTriangles<I>(idx, triangles, uint32_t(count), uint32_t(base), mirrored,
-                                         out_.corners.data() + corner0, out_.face_start.data() + face0 + 1,
-                                         uint32_t(corner0));
-            };
-            if (idx.type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE) fill(uint8_t{});
-            else if (idx.type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) fill(uint16_t{});
-            else fill(uint32_t{});
+            for (size_t done = 0; ok && done < triangles; done += kBlock) {
+                const size_t n = std::min(kBlock, triangles - done);
+                const size_t corner0 = out_.corners.size(), face0 = out_.face_material.size();
+                out_.corners.resize(corner0 + n * 3);
+                out_.face_start.resize(face0 + 1 + n);
+                out_.face_material.resize(face0 + n, material);
+                Elements block = idx;
+                block.base = idx.base + 3 * done * idx.stride;
+                const auto fill = [&]<class I>(I) {
+                    ok = IndexedTriangles<I>(block, n, uint32_t(count), uint32_t(base), mirrored,
+                                             out_.corners.data() + corner0, out_.face_start.data() + face0 + 1,
+                                             uint32_t(corner0));
+                };
+                if (idx.type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE) fill(uint8_t{});
+                else if (idx.type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) fill(uint16_t{});
+                else fill(uint32_t{});
+                if (last) platform::ReleasePages(ViewStart(idx), block.base + 3 * n * idx.stride);
+            }
             if (!ok) return Fail("an index is past its vertices");
+            Done(idx);
             ++primitives_;
             return true;
         }
@@ -559,6 +641,7 @@ private:
             out_.face_start.push_back(uint32_t(out_.corners.size()));
             out_.face_material.push_back(material);
         }
+        if (p.indices >= 0) Done(idx);
         ++primitives_;
         return true;
     }
@@ -568,11 +651,77 @@ private:
     std::string error_;
     std::vector<bool> used_;
     std::vector<std::pair<size_t, size_t>> without_normals_;  // vertex ranges
+    std::vector<ViewUse> views_;
+    const bool give_back_;
     bool any_colour_ = false;
     int primitives_ = 0;
     bool counting_ = false;
     uint64_t vertices_ = 0, triangles_ = 0;
 };
+
+// The name a .glb's BIN chunk goes by when it is handed to the reader as a file. It
+// cannot name a file beside the model (Files refuses every name with a colon).
+constexpr char kBinChunkName[] = "glb:BIN";
+
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// A .glb read whole into `file` is split in place so that the reader need not copy
+// its BIN chunk: `json` gets the JSON chunk with buffer 0 named kBinChunkName, and
+// the BIN chunk moves to the front of `file`, cut to buffer 0's length (the pages
+// behind it go back). False, with both untouched, for anything but a plain .glb
+// (chunks out of place, a BIN chunk shorter than its buffer, JSON the reader will
+// refuse anyway, another buffer without a name): the reader then takes the file as
+// it is and says what is wrong with it.
+bool SplitGlb(std::vector<uint8_t>& file, std::string& json) {
+    // The checks tinygltf makes of the container, so that a file it refuses is refused
+    // the same way whichever way it is read.
+    if (file.size() < 20 || std::memcmp(file.data(), "glTF", 4) != 0) return false;
+    const uint64_t length = Le32(&file[8]);
+    const uint64_t json_length = Le32(&file[12]);
+    const uint64_t bin_at = 20 + json_length;
+    if (length > file.size() || json_length < 1 || Le32(&file[16]) != 0x4E4F534Au || bin_at + 12 > length)
+        return false;
+    const uint64_t bin_length = Le32(&file[size_t(bin_at)]);
+    if (bin_length < 4 || bin_length % 4 != 0 || Le32(&file[size_t(bin_at) + 4]) != 0x004E4942u ||
+        bin_at + 8 + bin_length > length)
+        return false;
+    try {
+        using Json = nlohmann::json;
+        Json doc = Json::parse(file.begin() + 20, file.begin() + long(bin_at), nullptr, false);
+        if (!doc.is_object()) return false;
+        const auto buffers = doc.find("buffers");
+        if (buffers == doc.end() || !buffers->is_array() || buffers->empty()) return false;
+        for (size_t i = 0; i < buffers->size(); ++i) {
+            const Json& b = (*buffers)[i];
+            if (!b.is_object() || (i > 0) != b.contains("uri")) return false;
+        }
+        Json& first = (*buffers)[0];
+        const auto byte_length = first.find("byteLength");
+        if (byte_length == first.end() || !byte_length->is_number_unsigned()) return false;
+        const uint64_t size = byte_length->get<uint64_t>();
+        if (size == 0 || size > bin_length) return false;
+        first["uri"] = kBinChunkName;
+        json = doc.dump(-1, ' ', false, Json::error_handler_t::replace);
+        if (json.size() > UINT_MAX) return false;
+        const size_t before = file.size();
+        std::memmove(file.data(), file.data() + bin_at + 8, size_t(size));
+        file.resize(size_t(size));
+        platform::ReleasePages(file.data() + size, file.data() + before);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// tinygltf checks that a BIN chunk's data ends within the file's stated length, but
+// counts from the chunk's header rather than its data: a chunk claiming up to eight
+// bytes more than there are would be read past the end.
+bool BinChunkRunsPastTheFile(std::span<const uint8_t> data) {
+    if (data.size() < 20) return false;
+    const uint64_t length = std::min<uint64_t>(Le32(&data[8]), data.size());
+    const uint64_t bin_at = 20 + uint64_t(Le32(&data[12]));
+    return bin_at + 8 <= length && bin_at + 8 + Le32(&data[size_t(bin_at)]) > length;
+}
 
 bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
           std::vector<uint8_t>* owner) {
@@ -581,7 +730,16 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
         return false;
     }
     const bool binary = data.size() >= 4 && std::memcmp(data.data(), "glTF", 4) == 0;
+    if (binary && BinChunkRunsPastTheFile(data)) {
+        error = "the BIN chunk runs past the end of the file";
+        return false;
+    }
     Files fs{&files, {}, {}};
+    // A .glb whose bytes are ours to change is read as its JSON naming the BIN chunk,
+    // which the reader then takes over without a copy.
+    std::string split_json;
+    const bool split = binary && owner && owner->data() == data.data() && SplitGlb(*owner, split_json);
+    if (split) fs.read.emplace(kBinChunkName, std::move(*owner));
     gl::TinyGLTF loader;
     loader.SetImageLoader(DecodePicture, nullptr);
     loader.SetFsCallbacks({Files::Exists, Files::Expand, Files::ReadWhole, Files::Write, &fs});
@@ -589,9 +747,12 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
     std::string err, warn;
     bool ok;
     try {
-        ok = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, data.data(), unsigned(data.size()), "")
-                    : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(data.data()),
-                                                 unsigned(data.size()), "");
+        if (split)
+            ok = loader.LoadASCIIFromString(&model, &err, &warn, split_json.data(), unsigned(split_json.size()), "");
+        else
+            ok = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, data.data(), unsigned(data.size()), "")
+                        : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(data.data()),
+                                                     unsigned(data.size()), "");
     } catch (const std::exception& e) {
         ok = false;
         err = e.what();
@@ -604,9 +765,10 @@ bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::
         return false;
     }
     // The reader has copied what it needs of the file.
+    std::string().swap(split_json);
     if (owner) std::vector<uint8_t>().swap(*owner);
     int primitives = 0;
-    if (!Converter(model, out).Run(error, primitives)) return false;
+    if (!Converter(model, out, split).Run(error, primitives)) return false;
     if (info) {
         info->format = binary ? "glb" : "glTF";
         info->meshes = primitives;

@@ -15,6 +15,7 @@
 #include <streambuf>
 #include <unordered_map>
 
+#include "platform/files/release_pages.h"
 #include "platform/rm/model.h"
 #include "platform/rm/model_build.h"
 
@@ -130,13 +131,20 @@ int32_t Absolute(int64_t written, size_t count) {
     return i >= 0 && i < int64_t(count) ? int32_t(i) : -2;
 }
 
-bool Parse(std::span<const uint8_t> data, ObjFile& obj, std::string& error) {
+// Reads the lines of an OBJ file. With `consume`, the file's bytes are given back
+// as they are read, so that the file and what it becomes are never whole together.
+bool Parse(std::span<const uint8_t> data, ObjFile& obj, std::string& error, bool consume) {
     const char* p = reinterpret_cast<const char*>(data.data());
     const char* const end = p + data.size();
+    constexpr size_t kGiveBackEvery = 1 << 20;
+    const char* given_back = p;
     int32_t current_name = -1;
     bool group_has_faces = false;
-    std::vector<float> colour_of;  // colours as read, before knowing whether all have one
     for (size_t number = 1; p < end; ++number) {
+        if (consume && size_t(p - given_back) >= kGiveBackEvery) {
+            platform::ReleasePages(data.data(), p);
+            given_back = p;
+        }
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
         if (!eol) eol = end;
         const char* line_end = eol > p && eol[-1] == '\r' ? eol - 1 : eol;
@@ -218,7 +226,8 @@ bool Parse(std::span<const uint8_t> data, ObjFile& obj, std::string& error) {
 bool Read(std::span<const uint8_t> data, ModelFiles& files, MeshData& out, std::string& error, ModelInfo* info,
           std::vector<uint8_t>* owner) {
     ObjFile obj;
-    if (!Parse(data, obj, error)) return false;
+    const bool consume = owner && owner->data() == data.data();
+    if (!Parse(data, obj, error, consume)) return false;
     // The reader has taken what it needs of the file.
     if (owner) std::vector<uint8_t>().swap(*owner);
 

@@ -234,6 +234,92 @@ TEST(Gltf, PicturesComeFromDataUrisOrBesideTheModelAndBecomeTextures) {
     EXPECT_EQ(nullptr, b->TextureFor(0));
 }
 
+// A .glb handed over whole is read without copying its BIN chunk, and the chunk's
+// pages go back as each view is read for the last time. Views that several
+// primitives read, or that share bytes with another view, must still read whole:
+// the mesh is the same as from bytes the reader only borrows.
+TEST(Gltf, AGlbHandedOverGivesTheSameMeshAsOneBorrowed) {
+    constexpr uint32_t kSide = 64, kRow = kSide + 1;
+    Bytes bin;
+    for (uint32_t y = 0; y < kRow; ++y)
+        for (uint32_t x = 0; x < kRow; ++x)
+            for (float f : {float(x), float(y), float((x * y) % 7)}) Put(bin, f);
+    const size_t index_at = bin.size();
+    for (uint32_t y = 0; y < kSide; ++y)
+        for (uint32_t x = 0; x < kSide; ++x) {
+            const uint32_t a = y * kRow + x;
+            for (uint32_t i : {a, a + 1, a + kRow, a + 1, a + kRow + 1, a + kRow}) Put(bin, i);
+        }
+    const size_t index_bytes = bin.size() - index_at, triangles = index_bytes / 12;
+    // The second primitive's indices are the second half of the first's: two views
+    // over the same bytes. Both primitives share one position accessor, and the mesh
+    // is drawn by two nodes.
+    const std::string half = std::to_string(index_at + index_bytes / 2);
+    const std::string json =
+        R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],)"
+        R"("nodes":[{"mesh":0},{"mesh":0,"translation":[0,0,100]}],)"
+        R"("meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1},)"
+        R"({"attributes":{"POSITION":0},"indices":2}]}],)"
+        R"("accessors":[{"bufferView":0,"componentType":5126,"type":"VEC3","count":)" +
+        std::to_string(kRow * kRow) + R"(},)"
+        R"({"bufferView":1,"componentType":5125,"type":"SCALAR","count":)" + std::to_string(triangles * 3) + R"(},)"
+        R"({"bufferView":2,"componentType":5125,"type":"SCALAR","count":)" + std::to_string(triangles * 3 / 2) +
+        R"(}],"bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":)" + std::to_string(index_at) + R"(},)"
+        R"({"buffer":0,"byteOffset":)" + std::to_string(index_at) + R"(,"byteLength":)" +
+        std::to_string(index_bytes) + R"(},{"buffer":0,"byteOffset":)" + half + R"(,"byteLength":)" +
+        std::to_string(index_bytes / 2) + R"(}],"buffers":[{"byteLength":)" + std::to_string(bin.size()) + "}]}";
+    Bytes padded = bin;
+    padded.insert(padded.end(), 4, 0);  // a BIN chunk may run past its buffer
+    for (const Bytes& glb : {rm_test::Glb(json, bin), rm_test::Glb(json, padded)}) {
+        const rm::MeshData borrowed = LoadOk(glb);
+        rm::MeshData owned;
+        MapFiles none;
+        std::string err;
+        rm::ModelInfo info;
+        ASSERT_TRUE(rm::ParseModel(Bytes(glb), none, owned, err, &info)) << err;
+        EXPECT_EQ("glb", info.format);
+        ASSERT_EQ(2 * kRow * kRow * 2, borrowed.positions.size());
+        ASSERT_EQ(2 * (triangles + triangles / 2), borrowed.FaceCount());
+        ASSERT_EQ(borrowed.positions.size(), owned.positions.size());
+        ASSERT_EQ(borrowed.corners.size(), owned.corners.size());
+        EXPECT_EQ(0, std::memcmp(borrowed.positions.data(), owned.positions.data(),
+                                 owned.positions.size() * sizeof(rm::Vec3)));
+        EXPECT_EQ(0, std::memcmp(borrowed.corners.data(), owned.corners.data(),
+                                 owned.corners.size() * sizeof(rm::FaceCorner)));
+        EXPECT_EQ(borrowed.face_start, owned.face_start);
+        EXPECT_EQ(borrowed.face_material, owned.face_material);
+        // The last node's copy of the second primitive ends the mesh: its last corner
+        // is the grid's top right corner, moved by the node (z negated here).
+        const rm::Vec3 last = owned.positions[owned.corners.back().vertex];
+        EXPECT_FLOAT_EQ(float(kSide), last.x);
+        EXPECT_FLOAT_EQ(float(kSide), last.y);
+        EXPECT_FLOAT_EQ(-100.0f - float((kSide * kSide) % 7), last.z);
+    }
+    // A BIN chunk shorter than its buffer fails the same way, handed over or not.
+    Bytes shorter = bin;
+    shorter.resize(bin.size() - 4);
+    const Bytes broken = rm_test::Glb(json, shorter);
+    rm::MeshData m;
+    MapFiles none;
+    std::string err;
+    EXPECT_FALSE(rm::ParseModel(Bytes(broken), none, m, err));
+    EXPECT_EQ(LoadError(broken), err);
+
+    // A BIN chunk that claims eight bytes more than the file holds, its buffer as long
+    // as the claim: refused before anything is read past the end.
+    std::string longer = json;
+    const std::string length_field = R"("byteLength":)" + std::to_string(bin.size()) + "}]";
+    longer.replace(longer.find(length_field), length_field.size(),
+                   R"("byteLength":)" + std::to_string(bin.size() + 8) + "}]");
+    Bytes past = rm_test::Glb(longer, bin);
+    const size_t bin_header = past.size() - bin.size() - 8;
+    const uint32_t claimed = uint32_t(bin.size() + 8);
+    std::memcpy(&past[bin_header], &claimed, 4);
+    EXPECT_NE(std::string::npos, LoadError(past).find("runs past the end"));
+    EXPECT_FALSE(rm::ParseModel(Bytes(past), none, m, err));
+    EXPECT_NE(std::string::npos, err.find("runs past the end"));
+}
+
 TEST(Gltf, BrokenAndHostileFilesFailWithOneLine) {
     Gltf g;
     g.nodes = R"([{"children":[1]},{"mesh":0,"children":[0]}])";
@@ -333,6 +419,45 @@ TEST(Obj, GroupsMaterialsAndTexturesAsTheFileGivesThem) {
     EXPECT_EQ(2, m.images[0].width);
     // Only one vertex has a colour: the file's colours are not used.
     EXPECT_TRUE(m.vertex_colors.empty());
+}
+
+// An OBJ file handed over is given back as it is read; what it becomes is the same
+// as from a file the reader only borrows, however far back a face's indices reach.
+TEST(Obj, AFileHandedOverGivesTheSameMeshAsOneBorrowed) {
+    std::string text = "mtllib none.mtl\n";
+    constexpr int kSide = 160;
+    for (int y = 0; y <= kSide; ++y)
+        for (int x = 0; x <= kSide; ++x)
+            text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0.5\nvt 0.25 0.75\nvn 0 0 1\n";
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const int a = y * (kSide + 1) + x + 1, b = a + 1, c = a + kSide + 2, d = a + kSide + 1;
+            // Every other face counts back from the end of the lists.
+            const int total = (kSide + 1) * (kSide + 1);
+            const auto at = [&](int i) {
+                const std::string n = (x + y) % 2 ? std::to_string(i - total - 1) : std::to_string(i);
+                return n + "/" + n + "/" + n;
+            };
+            text += "f " + at(a) + " " + at(b) + " " + at(c) + " " + at(d) + "\n";
+        }
+    ASSERT_GT(text.size(), 2u << 20);
+    MapFiles files;
+    files.files["none.mtl"] = FromText("newmtl m\nKd 1 0 0\n");
+    const rm::MeshData borrowed = LoadOk(FromText(text), files);
+    rm::MeshData owned;
+    std::string err;
+    ASSERT_TRUE(rm::ParseModel(FromText(text), files, owned, err)) << err;
+    ASSERT_EQ(size_t(kSide * kSide), borrowed.FaceCount());
+    ASSERT_EQ(borrowed.positions.size(), owned.positions.size());
+    ASSERT_EQ(borrowed.corners.size(), owned.corners.size());
+    EXPECT_EQ(0, std::memcmp(borrowed.positions.data(), owned.positions.data(),
+                             owned.positions.size() * sizeof(rm::Vec3)));
+    EXPECT_EQ(0, std::memcmp(borrowed.corners.data(), owned.corners.data(),
+                             owned.corners.size() * sizeof(rm::FaceCorner)));
+    EXPECT_EQ(borrowed.uv, owned.uv);
+    EXPECT_EQ(borrowed.face_start, owned.face_start);
+    // The last face's first corner is the grid's top row, next to its right end.
+    EXPECT_FLOAT_EQ(float(kSide - 1), owned.positions[owned.corners[owned.face_start[kSide * kSide - 1]].vertex].x);
 }
 
 TEST(Obj, VertexColoursAndGeneratedNormals) {
