@@ -252,7 +252,8 @@ int RunMainLoop(void (*frameStep)()) {
 std::string UsageText() {
     return "usage: orbsaver [/s | /p <window id> | /c | /a | -root | -window-id <id>]\n"
            "  /s              run the screen saver full screen\n"
-           "  /p <window id>  draw the small preview inside the given X11 window (/l too)\n"
+           "  /p <window id>  draw the small preview inside the given window: an X11 window id\n"
+           "                  on Linux, an HWND on Windows, in decimal (/l too)\n"
            "  /c, no switch   open the configuration dialog\n"
            "  /a              change the screen-saver password\n"
            "  -root, -window-id <id>\n"
