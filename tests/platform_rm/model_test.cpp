@@ -33,6 +33,18 @@ rm::MeshData LoadOk(const Bytes& b) {
     return LoadOk(b, none);
 }
 
+// Two loads of one file agree to the bit.
+void ExpectSameMesh(const rm::MeshData& a, const rm::MeshData& b) {
+    ASSERT_EQ(a.positions.size(), b.positions.size());
+    ASSERT_EQ(a.corners.size(), b.corners.size());
+    EXPECT_EQ(0, std::memcmp(a.positions.data(), b.positions.data(), a.positions.size() * sizeof(rm::Vec3)));
+    EXPECT_EQ(0, std::memcmp(a.normals.data(), b.normals.data(), a.normals.size() * sizeof(rm::Vec3)));
+    EXPECT_EQ(0, std::memcmp(a.corners.data(), b.corners.data(), a.corners.size() * sizeof(rm::FaceCorner)));
+    EXPECT_EQ(a.uv, b.uv);
+    EXPECT_EQ(a.face_start, b.face_start);
+    EXPECT_EQ(a.face_material, b.face_material);
+}
+
 std::string LoadError(const Bytes& b, MapFiles& files) {
     rm::MeshData m;
     std::string err;
@@ -280,14 +292,7 @@ TEST(Gltf, AGlbHandedOverGivesTheSameMeshAsOneBorrowed) {
         EXPECT_EQ("glb", info.format);
         ASSERT_EQ(2 * kRow * kRow * 2, borrowed.positions.size());
         ASSERT_EQ(2 * (triangles + triangles / 2), borrowed.FaceCount());
-        ASSERT_EQ(borrowed.positions.size(), owned.positions.size());
-        ASSERT_EQ(borrowed.corners.size(), owned.corners.size());
-        EXPECT_EQ(0, std::memcmp(borrowed.positions.data(), owned.positions.data(),
-                                 owned.positions.size() * sizeof(rm::Vec3)));
-        EXPECT_EQ(0, std::memcmp(borrowed.corners.data(), owned.corners.data(),
-                                 owned.corners.size() * sizeof(rm::FaceCorner)));
-        EXPECT_EQ(borrowed.face_start, owned.face_start);
-        EXPECT_EQ(borrowed.face_material, owned.face_material);
+        ExpectSameMesh(borrowed, owned);
         // The last node's copy of the second primitive ends the mesh: its last corner
         // is the grid's top right corner, moved by the node (z negated here).
         const rm::Vec3 last = owned.positions[owned.corners.back().vertex];
@@ -448,14 +453,7 @@ TEST(Obj, AFileHandedOverGivesTheSameMeshAsOneBorrowed) {
     std::string err;
     ASSERT_TRUE(rm::ParseModel(FromText(text), files, owned, err)) << err;
     ASSERT_EQ(size_t(kSide * kSide), borrowed.FaceCount());
-    ASSERT_EQ(borrowed.positions.size(), owned.positions.size());
-    ASSERT_EQ(borrowed.corners.size(), owned.corners.size());
-    EXPECT_EQ(0, std::memcmp(borrowed.positions.data(), owned.positions.data(),
-                             owned.positions.size() * sizeof(rm::Vec3)));
-    EXPECT_EQ(0, std::memcmp(borrowed.corners.data(), owned.corners.data(),
-                             owned.corners.size() * sizeof(rm::FaceCorner)));
-    EXPECT_EQ(borrowed.uv, owned.uv);
-    EXPECT_EQ(borrowed.face_start, owned.face_start);
+    ExpectSameMesh(borrowed, owned);
     // The last face's first corner is the grid's top row, next to its right end.
     EXPECT_FLOAT_EQ(float(kSide - 1), owned.positions[owned.corners[owned.face_start[kSide * kSide - 1]].vertex].x);
 }
