@@ -7,6 +7,7 @@
 // in WM_PAINT. Text crosses this interface as UTF-8.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -114,6 +115,13 @@ struct FontChoice {
     FontDescription font;  // in: the font offered (height < 0: character height in pixels)
     bool offerFont = false;  // false: start from the chooser's default
     std::uint32_t color = 0;  // COLORREF
+    // The whole Windows LOGFONTA record (60 bytes, as the settings store it), for a
+    // chooser that works on that record itself: offered as it stands when
+    // hasLogFont, and given back whole, with logFontChosen set, by such a chooser
+    // (font then describes the same font). Other choosers leave both flags alone.
+    std::array<std::uint8_t, 60> logFont{};
+    bool hasLogFont = false;
+    bool logFontChosen = false;
 };
 
 // The colour chooser with its row of custom colours.
