@@ -55,6 +55,7 @@ public:
     ~Win32DialogBackend() override {
         while (!dialogs_.empty()) DestroyDialog(dialogs_.begin()->first);
         for (auto& [key, font] : fonts_) DeleteObject(font);
+        if (systemFont_) DeleteObject(systemFont_);
         DeleteObject(greyBrush_);
         if (g_dialogs == this) g_dialogs = nullptr;
     }
@@ -356,7 +357,7 @@ public:
                   std::uint32_t colorref) override {
         HDC dc = Dc(target);
         if (!dc) return;
-        HFONT chosen = font ? CachedFont(font->description()) : nullptr;
+        HFONT chosen = font ? CachedFont(font->description()) : ScaledSystemFont();
         HGDIOBJ before = chosen ? SelectObject(dc, chosen) : nullptr;
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, colorref & 0x00FFFFFF);
@@ -644,6 +645,19 @@ private:
         std::copy_n(face.data(), units, lf.lfFaceName);
         return CreateFontIndirectW(&lf);
     }
+    // The device context's own font, at the display's scale: GDI keeps the system
+    // font at its size whatever the scale.
+    HFONT ScaledSystemFont() {
+        if (scale_ == 1) return nullptr;
+        if (!systemFont_) {
+            LOGFONTW lf{};
+            if (!GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf)) return nullptr;
+            lf.lfHeight = static_cast<LONG>(std::lround(lf.lfHeight * scale_));
+            lf.lfWidth = static_cast<LONG>(std::lround(lf.lfWidth * scale_));
+            systemFont_ = CreateFontIndirectW(&lf);
+        }
+        return systemFont_;
+    }
     HFONT CachedFont(const FontDescription& font) {
         const std::string key = font.face + '\n' + std::to_string(font.height) + ' ' +
                                 std::to_string(font.weight) + ' ' + std::to_string(font.italic) +
@@ -666,6 +680,7 @@ private:
     double scale_ = 1;
     HWND owner_ = nullptr;
     HBRUSH greyBrush_ = nullptr;
+    HFONT systemFont_ = nullptr;
 };
 
 INT_PTR CALLBACK DialogProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
