@@ -428,6 +428,9 @@ FontChoice LogFontToFontChoice(const settings::LogFontA& font, std::uint32_t col
     choice.font = settings::DescribeLogFont(font, codePage, 1.0);
     choice.offerFont = font.faceName[0] != '\0';
     choice.color = color;
+    static_assert(sizeof font == std::tuple_size_v<decltype(choice.logFont)>);
+    std::memcpy(choice.logFont.data(), &font, sizeof font);
+    choice.hasLogFont = choice.offerFont;
     return choice;
 }
 
@@ -437,6 +440,15 @@ bool FontChoiceToLogFont(const FontChoice& choice, int codePage, settings::LogFo
         return false;
     }
     settings::LogFontA chosen{};
+    if (choice.logFontChosen) {
+        // The chooser gave the whole record: it is kept byte for byte, its face in
+        // the settings' code page.
+        std::memcpy(&chosen, choice.logFont.data(), sizeof chosen);
+        std::memset(chosen.faceName, 0, sizeof chosen.faceName);
+        std::memcpy(chosen.faceName, face.data(), face.size());
+        font = chosen;
+        return true;
+    }
     chosen.height = choice.font.height;
     chosen.weight = choice.font.weight;
     chosen.italic = choice.font.italic ? 1 : 0;

@@ -12,7 +12,14 @@
 //   - the end: a key pressed through XTest, and the exit code, which must be 0.
 // The medians of each figure close the report, with the ratios Wine / Linux.
 //
-//   bench_wine [--rounds N] [--seconds S] [--scr PATH]
+// With --dialog the same for the configuration dialog (`/c`): the time from exec to
+// the first frame of its preview (the dialog's window of 585 x 450 found on the
+// screen, its preview's rectangle lit in many colours: the dialog's own picture is
+// black there), the CPU share while it stands open, and its end by Escape, as Cancel.
+// Exits with 77 when orbsaver.scr brings up no dialog; the Linux figures are printed
+// all the same.
+//
+//   bench_wine [--dialog] [--rounds N] [--seconds S] [--scr PATH]
 //
 // The .scr is build-win/orbsaver.scr of the source tree unless --scr names another.
 // The Wine prefix is $ORBSAVER_WINEPREFIX, or wine-bench beside the .scr; it is
@@ -56,6 +63,10 @@ constexpr int kWidth = 800, kHeight = 600;
 // variants, Wine's window set-up) is let pass before the CPU is counted.
 constexpr auto kSettle = std::chrono::milliseconds(1500);
 constexpr long long kFirstFrameTimeout = 30'000'000;
+// The configuration dialog instead of the saver, and its preview's place in it.
+bool gDialog = false;
+constexpr int kDialogWidth = 585, kDialogHeight = 450;
+constexpr int kPreviewX = 30, kPreviewY = 50, kPreviewWidth = 152, kPreviewHeight = 112;
 
 long long NowMicros() {
     timespec t{};
@@ -184,6 +195,46 @@ bool Lit(Display* d, int x, int y, int width, int height) {
     return lit;
 }
 
+// The top-level window of the dialog's size: its top left on the screen.
+bool FindDialog(Display* d, int* x, int* y) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return false;
+    bool found = false;
+    for (unsigned i = n; i-- > 0 && !found;) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+            a.width == kDialogWidth && a.height == kDialogHeight) {
+            *x = a.x;
+            *y = a.y;
+            found = true;
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+// Whether the dialog's preview shows a frame: lit, and in more than a few colours (a
+// window not yet painted is one colour).
+bool PreviewShowsAFrame(Display* d, int* dialogX, int* dialogY) {
+    if (!FindDialog(d, dialogX, dialogY)) return false;
+    XImage* image = XGetImage(d, DefaultRootWindow(d), *dialogX + kPreviewX, *dialogY + kPreviewY,
+                              kPreviewWidth, kPreviewHeight, AllPlanes, ZPixmap);
+    if (!image) return false;
+    int lit = 0;
+    std::vector<unsigned long> colours;
+    for (int j = 0; j < kPreviewHeight; ++j) {
+        for (int i = 0; i < kPreviewWidth; ++i) {
+            const unsigned long p = XGetPixel(image, i, j) & 0xffffff;
+            if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) > 60) ++lit;
+            if (colours.size() < 16 && std::find(colours.begin(), colours.end(), p) == colours.end())
+                colours.push_back(p);
+        }
+    }
+    XDestroyImage(image);
+    return lit > 200 && colours.size() >= 16;
+}
+
 // Starts the program with its stderr into `errPath` (or nowhere).
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
             const std::string& errPath = {}) {
@@ -276,12 +327,13 @@ Run Measure(Display* d, const std::vector<std::string>& args, const std::vector<
     }
     int status = -1, raw = 0;
     const int cx = kWidth / 2 - 100, cy = kHeight / 2 - 100;
+    int dialogX = 0, dialogY = 0;
     while (NowMicros() - start < kFirstFrameTimeout) {
         if (waitpid(pid, &raw, WNOHANG) == pid) {
             status = raw;
             break;
         }
-        if (Lit(d, cx, cy, 200, 200)) {
+        if (gDialog ? PreviewShowsAFrame(d, &dialogX, &dialogY) : Lit(d, cx, cy, 200, 200)) {
             run.firstFrameMs = (NowMicros() - start) / 1000.0;
             break;
         }
@@ -301,7 +353,13 @@ Run Measure(Display* d, const std::vector<std::string>& args, const std::vector<
         }
         // The key goes to the window that has the focus: the saver's, which covers the
         // screen. A few tries, in case the first comes before the saver takes input.
-        const KeyCode space = XKeysymToKeycode(d, XK_space);
+        // The dialog is ended by Escape with the pointer over it, which gives it the
+        // keyboard on a server without a window manager.
+        if (gDialog) {
+            XTestFakeMotionEvent(d, -1, dialogX + kDialogWidth / 2, dialogY + kDialogHeight / 2, 0);
+            XSync(d, False);
+        }
+        const KeyCode space = XKeysymToKeycode(d, gDialog ? XK_Escape : XK_space);
         for (int tries = 0; tries < 5 && status == -1; ++tries) {
             XTestFakeKeyEvent(d, space, True, 0);
             XSync(d, False);
@@ -368,7 +426,9 @@ int main(int argc, char** argv) {
     int rounds = 5;
     double seconds = 8;
     std::string scr = std::string(ORBSAVER_SOURCE_DIR) + "/build-win/orbsaver.scr";
-    for (int i = 1; i + 1 < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--dialog")) gDialog = true;
+        if (i + 1 >= argc) break;
         if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--seconds")) seconds = std::max(1.0, std::atof(argv[++i]));
         else if (!std::strcmp(argv[i], "--scr")) scr = argv[++i];
@@ -411,19 +471,27 @@ int main(int argc, char** argv) {
     // Wine's server and services once, before anything is measured, and kept running.
     std::printf("preparing the Wine prefix %s\n", prefix.c_str());
     std::fflush(stdout);
-    const std::vector<std::string> wineEnv = {"ORBSAVER_WINEPREFIX=" + prefix, "ORBSAVER_START_TRACE=1"};
+    const std::vector<std::string> wineEnv = {"ORBSAVER_WINEPREFIX=" + prefix, "ORBSAVER_START_TRACE=1",
+                                              "ORBSAVER_NO_MESSAGE_BOXES=1"};
     if (const pid_t prep = Spawn({wineRun, "--prepare"}, wineEnv); prep > 0) waitpid(prep, nullptr, 0);
 
     const fs::path home = fs::temp_directory_path() / ("bench_wine_home_" + std::to_string(getpid()));
     fs::create_directories(home);
-    const std::vector<std::string> linuxEnv = {"XDG_CONFIG_HOME=" + home.string(), "ORBSAVER_START_TRACE=1"};
-    const std::vector<std::string> linuxArgs = {ORBSAVER_BINARY, "/s"}, wineArgs = {wineRun, scr, "/s"};
+    const std::vector<std::string> linuxEnv = {"XDG_CONFIG_HOME=" + home.string(), "ORBSAVER_START_TRACE=1",
+                                               "ORBSAVER_NO_MESSAGE_BOXES=1"};
+    const char* mode = gDialog ? "/c" : "/s";
+    const std::vector<std::string> linuxArgs = {ORBSAVER_BINARY, mode}, wineArgs = {wineRun, scr, mode};
     const std::string loadBefore = Load();
 
     // A first run of each, not counted: the stores are made (the settings file, the
     // registry key) and every file either reads is in the page cache.
     Measure(d, linuxArgs, linuxEnv, {}, 1);
-    Measure(d, wineArgs, wineEnv, prefix, 1);
+    const Run wineFirst = Measure(d, wineArgs, wineEnv, prefix, 1);
+    // A Windows build without its dialog says so and ends at once: only Linux is measured.
+    const bool wineDialog = !gDialog || wineFirst.firstFrameMs >= 0;
+    if (!wineDialog)
+        std::printf("orbsaver.scr /c brought up no dialog (%s): only the Linux figures follow\n",
+                    wineFirst.end.c_str());
 
     std::vector<Run> linuxRuns, wineRuns;
     bool allGood = true;
@@ -438,6 +506,7 @@ int main(int argc, char** argv) {
     for (int r = 1; r <= rounds; ++r) {
         linuxRuns.push_back(Measure(d, linuxArgs, linuxEnv, {}, seconds));
         report("Linux", r, linuxRuns.back());
+        if (!wineDialog) continue;
         wineRuns.push_back(Measure(d, wineArgs, wineEnv, prefix, seconds));
         report("Wine", r, wineRuns.back());
     }
@@ -455,11 +524,11 @@ int main(int argc, char** argv) {
     for (const Run& r : wineRuns)
         if (r.saverCpu >= 0 && r.serverCpu >= 0) wineTotal.push_back(r.saverCpu + r.serverCpu);
 
-    std::printf("\n/s on one %dx%d Xvfb with GLX, median of %d interleaved rounds, %.0f s paced in each\n", kWidth,
-                kHeight, rounds, seconds);
+    std::printf("\n%s on one %dx%d Xvfb with GLX, median of %d interleaved rounds, %.0f s %s in each\n", mode,
+                kWidth, kHeight, rounds, seconds, gDialog ? "open" : "paced");
     std::printf("machine load (1, 5, 15 min): %s before, %s after\n", loadBefore.c_str(), Load().c_str());
     std::printf("  %-36s %10s %10s   %6s\n", "", "Linux", "Wine", "Wine/Linux");
-    Print("exec to first frame", median(linuxRuns, &Run::firstFrameMs), median(wineRuns, &Run::firstFrameMs), "ms");
+    Print(gDialog ? "exec to first preview frame" : "exec to first frame", median(linuxRuns, &Run::firstFrameMs), median(wineRuns, &Run::firstFrameMs), "ms");
     Print("  before the first step (the load)", median(linuxRuns, &Run::beforeStepsMs),
           median(wineRuns, &Run::beforeStepsMs), "ms");
     for (const char* step : kSteps) {
@@ -488,5 +557,6 @@ int main(int argc, char** argv) {
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
     fs::remove_all(home, error);
+    if (!wineDialog) return 77;
     return allGood ? 0 : 1;
 }

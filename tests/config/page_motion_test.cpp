@@ -1,6 +1,7 @@
 // The camera, object and message page on the null backend: its controls at their
 // places, what each one changes, the message entries with their fonts, the model
 // chooser, and stored values outside the controls' ranges.
+#include <cstddef>
 #include <cstring>
 
 #include "config/page_motion.h"
@@ -234,6 +235,52 @@ TEST_F(MotionPage, AChosenFontIsStoredAsTheEntrysLogFontAndComesBack) {
     settings::LogFontA back{};
     ASSERT_TRUE(FontChoiceToLogFont(again, 1252, back));
     EXPECT_EQ(std::memcmp(&back, &f, sizeof f), 0);
+}
+
+TEST_F(MotionPage, AChooserThatGivesTheWholeLogFontHasItKeptByteForByte) {
+    // A record with fields no font description carries (width, escapement, pitch,
+    // precisions), as a Windows chooser works on it.
+    settings::LogFontA stored = Font("Courier New", -17, 600, true);
+    stored.width = 7;
+    stored.escapement = stored.orientation = 900;
+    stored.outPrecision = 7;
+    stored.clipPrecision = 0x12;
+    stored.quality = 4;
+    stored.pitchAndFamily = 0x31;
+    S().MSN = 3;
+    S().MSG.entries[3].font = stored;
+    Open();
+    // The whole record goes to the chooser as it stands...
+    FontChoice answer;
+    answer.font.face = "Courier New";
+    answer.color = 0x123456;
+    settings::LogFontA given = stored;
+    given.width = 0;
+    given.pitchAndFamily = 0x22;
+    std::memcpy(answer.logFont.data(), &given, sizeof given);
+    answer.logFontChosen = true;
+    ui->fontAnswers.push_back(answer);
+    Click(page1, kFontButton);
+    ASSERT_EQ(ui->fontsAsked.size(), 1u);
+    EXPECT_TRUE(ui->fontsAsked[0].hasLogFont);
+    EXPECT_FALSE(ui->fontsAsked[0].logFontChosen);
+    EXPECT_EQ(std::memcmp(ui->fontsAsked[0].logFont.data(), &stored, sizeof stored), 0);
+    // ...and the one it gives back is stored unchanged, not made anew from its description.
+    EXPECT_EQ(std::memcmp(&S().MSG.entries[3].font, &given, sizeof given), 0);
+    EXPECT_EQ(S().MSG.entries[3].textColor, 0x123456u);
+
+    // Its face is stored in the settings' code page, the rest of the record kept;
+    // stale bytes after the face's end are cleared.
+    answer.font.face = "Caf\xC3\xA9";  // U+00E9: one byte in code page 1252
+    std::memset(given.faceName, 'Z', sizeof given.faceName - 1);
+    std::memcpy(answer.logFont.data(), &given, sizeof given);
+    ui->fontAnswers.push_back(answer);
+    Click(page1, kFontButton);
+    const settings::LogFontA& f = S().MSG.entries[3].font;
+    EXPECT_EQ(std::memcmp(f.faceName, "Caf\xE9\0\0\0", 8), 0);
+    EXPECT_EQ(std::memcmp(&f, &given, offsetof(settings::LogFontA, faceName)), 0);
+    // An entry without a face offers no record: the chooser starts from its default.
+    EXPECT_FALSE(LogFontToFontChoice(settings::LogFontA{}, 0, 1252).hasLogFont);
 }
 
 TEST_F(MotionPage, AFontTheCodePageCannotNameIsRefused) {

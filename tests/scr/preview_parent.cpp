@@ -2,8 +2,9 @@
 // of the screen, whose handle it prints in decimal ("HWND x y width height"), as
 // Screen Saver Settings hands its little monitor to "/p". Two seconds before its
 // window goes, it prints what child window it holds then ("child CLASS width height",
-// or "child none"). The window goes after the number of seconds given (default 5);
-// then the program ends.
+// or "child none"). Whenever its window is disabled or enabled again (a dialog of
+// another process modal to it), it prints "enabled 0" or "enabled 1". The window goes
+// after the number of seconds given (default 5); then the program ends.
 #include <windows.h>
 
 #include <cstdio>
@@ -38,8 +39,18 @@ int main(int argc, char** argv) {
     const UINT lifetime = static_cast<UINT>(seconds > 2 ? seconds : 3) * 1000;
     SetTimer(window, 1, lifetime - 2000, nullptr);
     SetTimer(window, 2, lifetime, nullptr);
+    SetTimer(window, 3, 100, nullptr);
+    BOOL enabled = TRUE;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == 3) {
+            if (IsWindowEnabled(window) != enabled) {
+                enabled = !enabled;
+                std::printf("enabled %d\n", enabled ? 1 : 0);
+                std::fflush(stdout);
+            }
+            continue;
+        }
         if (msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == 1) {
             KillTimer(window, 1);
             HWND child = GetWindow(window, GW_CHILD);

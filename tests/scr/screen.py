@@ -9,6 +9,14 @@
     screen.py compare A.png B.png [X0 Y0 X1 Y1 ...]
         share of differing pixels (per mille, with a difference above 24 in a channel)
         and the largest channel difference, outside the rectangles given
+    screen.py changed A.png B.png X0 Y0 X1 Y1
+        pixels of the rectangle that differ between the two shots
+    screen.py picture FILE.png BMP X Y W H [OX OY]
+        the mean difference per channel between the rectangle (W x H at X, Y) and the
+        picture stretched onto it; with OX OY, the picture drawn at its own size with
+        its top left there, against the same part of it (255 when out of either)
+    screen.py beside OUT.png A.png X Y W H B.png X Y W H
+        the two rectangles side by side in one picture, 8 grey pixels apart
 """
 import struct
 import subprocess
@@ -87,10 +95,46 @@ def main(argv):
         diff = numpy.abs(a - b).max(axis=2)[keep]
         differing = int((diff > 24).sum())
         print("%d %d %d" % (differing * 1000 // max(diff.size, 1), int(diff.max(initial=0)), differing))
+    elif command == "changed":
+        a, b = box(load(path), argv[4:8]), box(load(argv[3]), argv[4:8])
+        print(int((numpy.abs(a - b).max(axis=2) > 0).sum()) if a.shape == b.shape else -1)
+    elif command == "picture":
+        print("%.1f" % picture_difference(load(path), argv[3], argv[4:]))
+    elif command == "beside":
+        a = box(load(argv[3]), rectangle(argv[4:8]))
+        b = box(load(argv[8]), rectangle(argv[9:13]))
+        out = numpy.full((max(a.shape[0], b.shape[0]), a.shape[1] + 8 + b.shape[1], 3), 128, numpy.uint8)
+        out[:a.shape[0], :a.shape[1]] = a
+        out[:b.shape[0], a.shape[1] + 8:] = b
+        Image.fromarray(out).save(path)
     else:
         print(__doc__, file=sys.stderr)
         return 2
     return 0
+
+
+def rectangle(args):
+    """X Y W H as X0 Y0 X1 Y1."""
+    x, y, w, h = (int(a) for a in args)
+    return [x, y, x + w, y + h]
+
+
+def picture_difference(shot, bmp, args):
+    x, y, w, h = (int(a) for a in args[:4])
+    picture = numpy.asarray(Image.open(bmp).convert("RGB"), dtype=numpy.int16)
+    if len(args) >= 6:
+        ox, oy = int(args[4]), int(args[5])
+        px, py = x - ox, y - oy
+        if px < 0 or py < 0 or px + w > picture.shape[1] or py + h > picture.shape[0]:
+            return 255.0
+        expected = picture[py:py + h, px:px + w]
+    else:
+        rows = numpy.arange(h) * picture.shape[0] // h
+        cols = numpy.arange(w) * picture.shape[1] // w
+        expected = picture[rows][:, cols]
+    if x < 0 or y < 0 or x + w > shot.shape[1] or y + h > shot.shape[0] or w <= 0 or h <= 0:
+        return 255.0
+    return float(numpy.abs(shot[y:y + h, x:x + w] - expected).mean())
 
 
 if __name__ == "__main__":
