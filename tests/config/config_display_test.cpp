@@ -688,29 +688,39 @@ TEST_F(ConfigDialogOnScreen, TheMediaPageShowsItsChoicesInThePreviewAndOkKeepsTh
     EXPECT_EQ(stored.USE_I, 0);
     EXPECT_STREQ(stored.IMAGE_NM, image.c_str());
 
-    // The full-screen saver draws the red behind the model, then the picture.
+    // The full-screen saver draws the red behind the model, then the picture. The
+    // 800 x 600 frame stands scaled and centred on the screen; a shot is taken once a
+    // second until the frame's corner is drawn (a busy machine may take more than a
+    // second to the first frame), for up to six seconds.
+    auto frameCornerOf = [](const Image& shot) {
+        const double scale = std::min(shot.width / 800.0, shot.height / 600.0);
+        const int fx = static_cast<int>((shot.width - 800 * scale) / 2);
+        const int fy = static_cast<int>((shot.height - 600 * scale) / 2);
+        return Box{fx + static_cast<int>(20 * scale), fy + static_cast<int>(20 * scale),
+                   static_cast<int>(150 * scale), static_cast<int>(100 * scale)};
+    };
     auto saverShot = [&](const std::string& file) {
         pid_ = Spawn({kBinary, "/s"}, env_);
         EXPECT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
         std::istringstream in(Capture(kXtool + " find 'D3DRM Example'"));
         unsigned long saver = 0;
         in >> saver;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        std::system((kXtool + " shot " + file + " " + std::to_string(saver)).c_str());
+        Image shot;
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            std::system((kXtool + " shot " + file + " " + std::to_string(saver)).c_str());
+            shot = Image{};
+            platform::rm::ReadPng(file, shot);
+            const Box corner = frameCornerOf(shot);
+            if (shot.width > 0 && Lit(shot, corner) > corner.width * corner.height / 2) break;
+        }
         std::system((kXtool + " close 'D3DRM Example'").c_str());
         EXPECT_EQ(Ended(), 0);
-        Image shot;
-        platform::rm::ReadPng(file, shot);
         return shot;
     };
     const Image saverRed = saverShot(home_ + "/saver-red.png");
     ASSERT_GT(saverRed.width, 0);
-    // The 800 x 600 frame stands scaled and centred on the screen.
-    const double scale = std::min(saverRed.width / 800.0, saverRed.height / 600.0);
-    const int fx = static_cast<int>((saverRed.width - 800 * scale) / 2);
-    const int fy = static_cast<int>((saverRed.height - 600 * scale) / 2);
-    const Box frameCorner{fx + static_cast<int>(20 * scale), fy + static_cast<int>(20 * scale),
-                          static_cast<int>(150 * scale), static_cast<int>(100 * scale)};
+    const Box frameCorner = frameCornerOf(saverRed);
     EXPECT_GT(Share(saverRed, frameCorner, 254, 0, 0), 0.9);
     EditStore(Store(), [](settings::SceneSettings& s) { s.USE_I = 1; });
     const Image saverPicture = saverShot(home_ + "/saver-picture.png");
