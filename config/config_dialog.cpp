@@ -128,9 +128,9 @@ void OnInitDialog(WindowHandle dialog) {
     d.CreateControl(dialog, kTabControl, ControlKind::kTabControl, kPageRect, 0);
     d.SetTabs(dialog, kTabControl, 2, kTabWidth, kTabHeight);
     state.motionPage = CreateDialogWindow(MotionPageProc, dialog, kPageRect,
-                                          reinterpret_cast<LPARAM>(&kPageRect));
+                                          reinterpret_cast<LPARAM>(&kPageRect), kMotionPageTemplate);
     state.mediaPage = CreateDialogWindow(MediaPageProc, dialog, kPageRect,
-                                         reinterpret_cast<LPARAM>(&kPageRect));
+                                         reinterpret_cast<LPARAM>(&kPageRect), kMediaPageTemplate);
     d.ShowDialog(state.motionPage, true);
     d.ShowDialog(state.mediaPage, false);
     d.SetTabs(dialog, kTabControl, 2, kTabWidth, kTabHeight);
@@ -342,7 +342,8 @@ int RunConfigDialog() {
         return 0;
     }
     const WindowHandle dialog =
-        CreateDialogWindow(ConfigDialogProc, 0, Rect{0, 0, kDialogWidth, kDialogHeight});
+        CreateDialogWindow(ConfigDialogProc, 0, Rect{0, 0, kDialogWidth, kDialogHeight}, 0,
+                           kConfigDialogTemplate);
     if (!dialog) {
         platform::Report("orbsaver: the configuration dialog cannot be made");
         return 1;

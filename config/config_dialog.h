@@ -29,6 +29,11 @@ inline constexpr int kSave = 1038;
 inline constexpr int kLoad = 1039;
 inline constexpr int kTabControl = 1400;
 
+// The dialog templates of the program's resources: the dialog and its two pages.
+inline constexpr int kConfigDialogTemplate = 2003;
+inline constexpr int kMotionPageTemplate = 102;
+inline constexpr int kMediaPageTemplate = 103;
+
 inline constexpr int kDialogWidth = 585;
 inline constexpr int kDialogHeight = 450;
 // The pages' rectangle as the dialog hands it over; each page places itself 34

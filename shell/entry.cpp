@@ -334,6 +334,8 @@ int RunProgram(int argc, const char* const* argv) {
             shell.ScrollStep = settings::ComputeScrollStep(s.SPD, shell.ViewScale);
             config::Services().createSaverWindow = CreateSaverWindow;
             config::Services().showAboutBox = ShowAboutBox;
+            // "/c:<window>": the dialog is modal to the window that asked for it.
+            platform::Dialogs().SetOwnerWindow(ParseWindowHandle(SwitchHandleText(argc, argv)));
             engine::PrepareOverlayTexts();
             const int exitCode = ShowModalDialog(kConfigDialogTemplate, 0) ? kExitOk : kExitFailure;
             settings::DeleteFonts(shell.fonts);

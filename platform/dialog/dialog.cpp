@@ -56,12 +56,12 @@ DialogBackend& Dialogs() {
 void SetDialogBackend(std::unique_ptr<DialogBackend> backend) { S().backend = std::move(backend); }
 
 WindowHandle CreateDialogWindow(WindowProc proc, WindowHandle parent, const Rect& r,
-                                LPARAM initParam) {
+                                LPARAM initParam, int templateId) {
     if (!proc || !Dialogs().Available()) return 0;
     const WindowHandle handle = CreateExternalWindow(proc, OnDialogDestroyed);
     if (!handle) return 0;
     S().dialogs.push_back(DialogEntry{handle, parent, false, 0});
-    if (!Dialogs().CreateDialog(handle, parent, r)) {
+    if (!Dialogs().CreateDialog(handle, parent, r, templateId)) {
         DestroyWindow(handle);
         return 0;
     }

@@ -144,6 +144,11 @@ public:
         return "the configuration dialog needs a display, and none can be opened";
     }
     virtual bool UnavailableIsFailure() { return true; }
+    // The native window (an HWND) of another program that a top-level dialog is modal
+    // to: disabled while the dialog runs, enabled again after, the dialog in front of
+    // it. 0, or an id that names no window: modal to nothing. Backends whose desktop
+    // has no such owner ignore it.
+    virtual void SetOwnerWindow(std::uint64_t /*nativeId*/) {}
     // The primary monitor's size in the dialog's pixels.
     virtual bool ScreenSize(int* width, int* height) = 0;
     // The screen's pixels per dialog pixel: 1, or 2 where the desktop scales twice,
@@ -151,8 +156,11 @@ public:
     virtual double PixelScale() = 0;
 
     // A dialog: a top-level window without caption when parent is 0, else a child
-    // area of the parent dialog at r. Hidden until shown.
-    virtual bool CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r) = 0;
+    // area of the parent dialog at r. Hidden until shown. templateId names the
+    // program's dialog template it is made from, where the desktop makes dialogs from
+    // templates (Windows); 0 for none. Other backends make the controls one by one.
+    virtual bool CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r,
+                              int templateId) = 0;
     virtual void DestroyDialog(WindowHandle dialog) = 0;
     virtual void MoveDialog(WindowHandle dialog, const Rect& r) = 0;
     virtual void ShowDialog(WindowHandle dialog, bool visible) = 0;
@@ -233,9 +241,10 @@ DialogBackend& Dialogs();
 void SetDialogBackend(std::unique_ptr<DialogBackend> backend);
 
 // Makes a dialog window with the procedure, asks the backend for its desktop side
-// and sends it WM_INITDIALOG with the parameter. 0 when it cannot be made.
+// (from the dialog template templateId, 0 for none) and sends it WM_INITDIALOG with
+// the parameter. 0 when it cannot be made.
 WindowHandle CreateDialogWindow(WindowProc proc, WindowHandle parent, const Rect& r,
-                                LPARAM initParam = 0);
+                                LPARAM initParam = 0, int templateId = 0);
 // Runs the dialog modally; once EndDialog was called, destroys it (WM_DESTROY to it,
 // then to its child dialogs) and returns the result.
 int RunModalDialog(WindowHandle dialog, void (*pump)());

@@ -279,7 +279,8 @@ public:
         return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
     }
 
-    bool CreateDialog(WindowHandle handle, WindowHandle parent, const Rect& r) override {
+    bool CreateDialog(WindowHandle handle, WindowHandle parent, const Rect& r,
+                      int /*templateId*/) override {
         if (!EnsureGtk()) return false;
         Pane* p = parent ? FindDialog(parent) : nullptr;
         if (parent && !p) return false;

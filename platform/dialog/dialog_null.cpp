@@ -64,10 +64,12 @@ bool NullDialogBackend::ScreenSize(int* width, int* height) {
     return true;
 }
 
-bool NullDialogBackend::CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r) {
+bool NullDialogBackend::CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r,
+                                     int templateId) {
     Dialog d;
     d.parent = parent;
     d.rect = r;
+    d.templateId = templateId;
     dialogs[dialog] = d;
     Log("CreateDialog " + H(dialog) + " parent " + H(parent) + " " + R(r));
     return true;

@@ -34,6 +34,7 @@ public:
     struct Dialog {
         WindowHandle parent = 0;
         Rect rect;
+        int templateId = 0;
         bool visible = false;
         bool invalid = true;
         bool waitCursor = false;
@@ -47,6 +48,7 @@ public:
     int screenWidth = 1280, screenHeight = 1024;
     double pixelScale = 1;
     int beeps = 0;
+    std::uint64_t ownerWindow = 0;  // as SetOwnerWindow left it
     // Names a picture for the log (tests name resources); "<N bytes>" without it.
     std::function<std::string(std::span<const std::byte>)> pictureName;
     // Pictures of these names do not draw, as when a face cannot be loaded.
@@ -71,9 +73,11 @@ public:
     void ClearLog() { log.clear(); }
 
     bool Available() override { return true; }
+    void SetOwnerWindow(std::uint64_t nativeId) override { ownerWindow = nativeId; }
     bool ScreenSize(int* width, int* height) override;
     double PixelScale() override { return pixelScale; }
-    bool CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r) override;
+    bool CreateDialog(WindowHandle dialog, WindowHandle parent, const Rect& r,
+                      int templateId) override;
     void DestroyDialog(WindowHandle dialog) override;
     void MoveDialog(WindowHandle dialog, const Rect& r) override;
     void ShowDialog(WindowHandle dialog, bool visible) override;

@@ -1,6 +1,7 @@
 # The Windows program's resources, compiled by windres from one script made here: the
 # bitmaps by name, the sprite script (type PATSCRIPT), the opening sound (type WAVE),
-# icon 101, the About box's dialog template 104, string 1 (the name Screen Saver
+# icon 101, the dialog templates (the settings dialog 2003 with its pages 102 and 103,
+# the About box 104), string 1 (the name Screen Saver
 # Settings shows), the version and the manifest. Resources in a static library are
 # left out by the linker, so they are an object library that each program links.
 # Included from CMakeLists.txt, which sets resource_root and resource_folders.

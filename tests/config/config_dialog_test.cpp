@@ -51,6 +51,9 @@ TEST_F(DialogTest, InitialisationRunsItsStepsInOrder) {
     const std::size_t secondPage = At("CreateDialog " + H(page2) + " parent " + d);
     const std::size_t shown = At("ShowDialog " + H(page1) + " 1");
     const std::size_t hidden = At("ShowDialog " + H(page2) + " 0");
+    // The pages are made from their own dialog templates.
+    EXPECT_EQ(ui->dialogs[page1].templateId, 102);
+    EXPECT_EQ(ui->dialogs[page2].templateId, 103);
     // 3. The controls; the preview area last.
     const std::size_t ok = At("Control " + d + " 1 button 20,410,79,32");
     const std::size_t preview = At("Control " + d + " 1206 native 30,50,152,112");
