@@ -14,7 +14,6 @@
 #include "platform/report/report.h"
 #include "platform/win32_api.h"
 
-#include <cderr.h>
 #include <shellapi.h>
 
 namespace platform {
@@ -127,31 +126,25 @@ bool Win32ChooseOpenFile(HWND__* owner, const FileChooser& chooser, std::string*
             std::copy(initial.begin(), initial.end(), file.begin());
         }
     }
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        OPENFILENAMEW ofn{};
-        ofn.lStructSize = sizeof ofn;
-        ofn.hwndOwner = owner;
-        ofn.lpstrFilter = filter.c_str();
-        ofn.nFilterIndex = 1;
-        ofn.lpstrFile = file.data();
-        ofn.nMaxFile = static_cast<DWORD>(file.size());
-        ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-        ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-        // The chooser changes the current folder, as it always has for this program.
-        ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-        if (GetOpenFileNameW(&ofn)) {
-            file.back() = L'\0';
-            *utf8Path = Utf8(file.data(), wcsnlen(file.data(), file.size()));
-            return !utf8Path->empty();
-        }
-        if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return false;
-        // The name did not fit: its first unit says how many it needs. One more
-        // try with a buffer that large, if that is larger.
-        const std::size_t needed = file[0] + 1u;
-        if (needed <= file.size()) return false;
-        file.assign(needed, L'\0');
-    }
-    return false;
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    // The chooser changes the current folder, as it always has for this program. A
+    // name longer than the buffer (longer than any path) is refused by the chooser
+    // itself (FNERR_BUFFERTOOSMALL): no file then.
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&ofn)) return false;
+    file.back() = L'\0';
+    const std::string chosen = Utf8(file.data(), wcsnlen(file.data(), file.size()));
+    if (chosen.empty()) return false;
+    *utf8Path = chosen;
+    return true;
 }
 
 bool Win32ChooseFont(HWND__* owner, FontChoice& choice) {

@@ -15,6 +15,10 @@
         the mean difference per channel between the rectangle (W x H at X, Y) and the
         picture stretched onto it; with OX OY, the picture drawn at its own size with
         its top left there, against the same part of it (255 when out of either)
+    screen.py place FILE.png BMP X Y W H SLACK
+        where the picture, stretched, matches the screen best with its rectangle moved
+        by up to SLACK pixels and made up to 2 SLACK smaller or SLACK/2 larger: the
+        mean difference there, and that rectangle
     screen.py beside OUT.png A.png X Y W H B.png X Y W H
         the two rectangles side by side in one picture, 8 grey pixels apart
 """
@@ -100,6 +104,13 @@ def main(argv):
         print(int((numpy.abs(a - b).max(axis=2) > 0).sum()) if a.shape == b.shape else -1)
     elif command == "picture":
         print("%.1f" % picture_difference(load(path), argv[3], argv[4:]))
+    elif command == "place":
+        shot = load(path)
+        x, y, w, h, slack = (int(a) for a in argv[4:9])
+        best = min((picture_difference(shot, argv[3], [x + dx, y + dy, w + dw, h + dh]), x + dx, y + dy, w + dw, h + dh)
+                   for dx in range(-slack, slack + 1) for dy in range(-slack, slack + 1)
+                   for dw in range(-2 * slack, slack // 2 + 1) for dh in range(-2 * slack, slack // 2 + 1))
+        print("%.1f %d %d %d %d" % best)
     elif command == "beside":
         a = box(load(argv[3]), rectangle(argv[4:8]))
         b = box(load(argv[8]), rectangle(argv[9:13]))
