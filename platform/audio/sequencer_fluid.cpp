@@ -2,9 +2,9 @@
 // SoundFont and a player holding the MIDI file in its plain form. The synthesisers are
 // rendered by one stream of the audio output, under the output's lock, so commands and
 // rendering never overlap. Ends of play found on the output's thread wait in the device
-// until PollSequencerNotices posts them on the program's thread.
+// until PollSequencerNotices posts them on the program's thread. The synthesiser
+// library is opened when the first device is (fluid_api.h).
 #include <fcntl.h>
-#include <fluidsynth.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "platform/audio/audio_output.h"
+#include "platform/audio/fluid_api.h"
 #include "platform/audio/midi_file.h"
 #include "platform/audio/sequencer.h"
 #include "platform/files/read_file.h"
@@ -23,6 +24,9 @@
 namespace platform {
 
 namespace {
+
+// The library's functions, where a device exists and so the library was loaded.
+const FluidApi& F() { return *Fluid(); }
 
 struct Notice {
     WindowHandle window;
@@ -64,17 +68,17 @@ struct Device {
     std::array<float, kChunkFrames> right{};
 
     ~Device() {
-        if (player) delete_fluid_player(player);
-        if (synth) delete_fluid_synth(synth);
-        if (settings) delete_fluid_settings(settings);
+        if (player) F().delete_fluid_player(player);
+        if (synth) F().delete_fluid_synth(synth);
+        if (settings) F().delete_fluid_settings(settings);
     }
 
     // A fresh player at the start of the piece; the old one and its sounding notes go.
     bool ResetPlayer() {
-        if (player) delete_fluid_player(player);
-        fluid_synth_all_sounds_off(synth, -1);
-        player = new_fluid_player(synth);
-        return player && fluid_player_add_mem(player, midi.data(), midi.size()) == FLUID_OK;
+        if (player) F().delete_fluid_player(player);
+        F().fluid_synth_all_sounds_off(synth, -1);
+        player = F().new_fluid_player(synth);
+        return player && F().fluid_player_add_mem(player, midi.data(), midi.size()) == FLUID_OK;
     }
 };
 
@@ -108,18 +112,18 @@ Device* Find(MciDeviceId id) {
 }
 
 bool PieceEnded(fluid_player_t* player) {
-    if (fluid_player_get_status(player) == FLUID_PLAYER_DONE) return true;
-    const int total = fluid_player_get_total_ticks(player);
-    return total > 0 && fluid_player_get_current_tick(player) >= total;
+    if (F().fluid_player_get_status(player) == FLUID_PLAYER_DONE) return true;
+    const int total = F().fluid_player_get_total_ticks(player);
+    return total > 0 && F().fluid_player_get_current_tick(player) >= total;
 }
 
 void SequencerStream::Render(float* out, int frames) {
     for (auto& d : S().devices) {
         // A stopped synthesiser still renders the release of its last notes.
-        if (!d->playing && fluid_synth_get_active_voice_count(d->synth) == 0) continue;
+        if (!d->playing && F().fluid_synth_get_active_voice_count(d->synth) == 0) continue;
         for (int done = 0; done < frames;) {
             const int n = std::min(kChunkFrames, frames - done);
-            if (fluid_synth_write_float(d->synth, n, d->left.data(), 0, 1, d->right.data(), 0, 1) !=
+            if (F().fluid_synth_write_float(d->synth, n, d->left.data(), 0, 1, d->right.data(), 0, 1) !=
                 FLUID_OK)
                 break;
             float* o = out + static_cast<std::ptrdiff_t>(done) * 2;
@@ -133,8 +137,8 @@ void SequencerStream::Render(float* out, int frames) {
             // The player itself would wait for the last notes to die away before it
             // calls itself done; the piece has ended with its last event. Notes still
             // held are released, and ring out while the stream renders them.
-            fluid_player_stop(d->player);
-            fluid_synth_all_notes_off(d->synth, -1);
+            F().fluid_player_stop(d->player);
+            F().fluid_synth_all_notes_off(d->synth, -1);
             d->playing = false;
             d->atEnd = true;
             d->ended = true;
@@ -161,7 +165,7 @@ void QuietLog(int, const char*, void*) {}
 void SilenceSynthesiserLog() {
     // The program keeps no log; the synthesiser would otherwise write to stderr.
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-        fluid_set_log_function(level, &QuietLog, nullptr);
+        F().fluid_set_log_function(level, &QuietLog, nullptr);
 }
 
 bool IsReadableFile(const std::string& path) {
@@ -175,13 +179,17 @@ std::vector<std::string> SoundFontCandidates() {
     std::vector<std::string> list;
     if (const char* user = std::getenv("ORBSAVER_SOUNDFONT"); user && *user)
         list.emplace_back(user);
-    SilenceSynthesiserLog();
-    if (fluid_settings_t* settings = new_fluid_settings()) {
-        char* def = nullptr;
-        if (fluid_settings_getstr_default(settings, "synth.default-soundfont", &def) == FLUID_OK &&
-            def && *def)
-            list.emplace_back(def);
-        delete_fluid_settings(settings);
+    // The synthesiser's configured default, when the synthesiser can be loaded.
+    if (Fluid()) {
+        SilenceSynthesiserLog();
+        if (fluid_settings_t* settings = F().new_fluid_settings()) {
+            char* def = nullptr;
+            if (F().fluid_settings_getstr_default(settings, "synth.default-soundfont", &def) ==
+                    FLUID_OK &&
+                def && *def)
+                list.emplace_back(def);
+            F().delete_fluid_settings(settings);
+        }
     }
     for (const char* path :
          {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf3/default-GM.sf3",
@@ -192,8 +200,9 @@ std::vector<std::string> SoundFontCandidates() {
 }
 
 std::string FindSoundFont() {
+    if (!Fluid()) return {};
     for (const std::string& path : SoundFontCandidates()) {
-        if (IsReadableFile(path) && fluid_is_soundfont(path.c_str())) return path;
+        if (IsReadableFile(path) && F().fluid_is_soundfont(path.c_str())) return path;
     }
     return {};
 }
@@ -211,6 +220,10 @@ MciDeviceId SequencerOpen(const std::string& path, SequencerError* error) {
         err = SequencerError::kNotMidi;
         return 0;
     }
+    if (!Fluid()) {
+        err = SequencerError::kSynthesiser;
+        return 0;
+    }
     const std::string font = FindSoundFont();
     if (font.empty()) {
         err = SequencerError::kNoSoundFont;
@@ -221,24 +234,24 @@ MciDeviceId SequencerOpen(const std::string& path, SequencerError* error) {
         return 0;
     }
     SilenceSynthesiserLog();
-    device->settings = new_fluid_settings();
+    device->settings = F().new_fluid_settings();
     if (!device->settings) {
         err = SequencerError::kSynthesiser;
         return 0;
     }
-    fluid_settings_setnum(device->settings, "synth.sample-rate", AudioOutputRate());
+    F().fluid_settings_setnum(device->settings, "synth.sample-rate", AudioOutputRate());
     // The synthesiser's own default (0.2) leaves a solo piano near -50 dB, too quiet
     // beside the opening sound; at 1.0 the shared test pieces peak between 0.1 and 0.4.
-    fluid_settings_setnum(device->settings, "synth.gain", 1.0);
+    F().fluid_settings_setnum(device->settings, "synth.gain", 1.0);
     // The player follows the samples rendered, not the wall clock, so it keeps pace
     // with the output whatever the device's speed.
-    fluid_settings_setstr(device->settings, "player.timing-source", "sample");
-    device->synth = new_fluid_synth(device->settings);
+    F().fluid_settings_setstr(device->settings, "player.timing-source", "sample");
+    device->synth = F().new_fluid_synth(device->settings);
     if (!device->synth) {
         err = SequencerError::kSynthesiser;
         return 0;
     }
-    if (fluid_synth_sfload(device->synth, font.c_str(), 1) == FLUID_FAILED) {
+    if (F().fluid_synth_sfload(device->synth, font.c_str(), 1) == FLUID_FAILED) {
         err = SequencerError::kNoSoundFont;
         return 0;
     }
@@ -290,7 +303,7 @@ bool SequencerPlay(MciDeviceId id, WindowHandle notify) {
         d.awaiting = 0;
         if (d.atEnd) {
             notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
-        } else if (!d.playing && fluid_player_play(d.player) != FLUID_OK) {
+        } else if (!d.playing && F().fluid_player_play(d.player) != FLUID_OK) {
             notices.Add(notify, MCI_NOTIFY_FAILURE, id);
             return false;
         } else {
@@ -313,9 +326,9 @@ bool SequencerSeekToStart(MciDeviceId id) {
 bool SequencerStop(MciDeviceId id, WindowHandle notify) {
     return RunCommand(id, [&](Device& d, NoticeList& notices) {
         Abort(d, notices);
-        if (d.playing) fluid_player_stop(d.player);
+        if (d.playing) F().fluid_player_stop(d.player);
         d.playing = false;
-        fluid_synth_all_notes_off(d.synth, -1);
+        F().fluid_synth_all_notes_off(d.synth, -1);
         notices.Add(notify, MCI_NOTIFY_SUCCESSFUL, id);
         return true;
     });

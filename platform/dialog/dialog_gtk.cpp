@@ -271,7 +271,7 @@ class GtkDialogBackend : public DialogBackend {
 public:
     bool Available() override { return EnsureGtk(); }
 
-    bool ScreenSize(int* width, int* height) override { return PrimaryScreenSize(width, height); }
+    bool ScreenSize(int* width, int* height) override { return GtkPrimaryScreenSize(width, height); }
 
     double PixelScale() override {
         // GTK on X11 scales by whole numbers only.
@@ -865,7 +865,7 @@ GtkWindow* DialogToplevel(WindowHandle dialog) {
     return nullptr;
 }
 
-std::unique_ptr<DialogBackend> CreateGtkDialogBackend() {
+std::unique_ptr<DialogBackend> MakeGtkDialogBackend() {
     return std::make_unique<gtk_dialog::GtkDialogBackend>();
 }
 

@@ -11,19 +11,21 @@ namespace {
 
 class UnavailableDialogBackend : public NullDialogBackend {
 public:
-    explicit UnavailableDialogBackend(std::string reason) : reason_(std::move(reason)) {}
+    UnavailableDialogBackend(std::string reason, bool failure)
+        : reason_(std::move(reason)), failure_(failure) {}
     bool Available() override { return false; }
     std::string UnavailableReason() override { return reason_; }
-    bool UnavailableIsFailure() override { return false; }
+    bool UnavailableIsFailure() override { return failure_; }
 
 private:
     std::string reason_;
+    bool failure_;
 };
 
 }  // namespace
 
-std::unique_ptr<DialogBackend> CreateUnavailableDialogBackend(std::string reason) {
-    return std::make_unique<UnavailableDialogBackend>(std::move(reason));
+std::unique_ptr<DialogBackend> CreateUnavailableDialogBackend(std::string reason, bool failure) {
+    return std::make_unique<UnavailableDialogBackend>(std::move(reason), failure);
 }
 
 }  // namespace platform

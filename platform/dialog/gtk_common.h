@@ -5,6 +5,12 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
+#include <string>
+
+#include "platform/dialog/dialog.h"
+#include "platform/dialog/message_box.h"
+#include "platform/dialog/picture_dialog.h"
 #include "platform/window/window.h"
 
 namespace platform {
@@ -22,5 +28,12 @@ GdkMonitor* PrimaryMonitor();
 // The GTK window of a dialog window, or of the dialog a page belongs to; nullptr
 // when the handle is no dialog of the GTK backend.
 GtkWindow* DialogToplevel(WindowHandle dialog);
+
+// The module's sides of CreateGtkDialogBackend, ShowMessageBox (the box alone),
+// PrimaryScreenSize and RunPictureDialog (gtk_module.h).
+std::unique_ptr<DialogBackend> MakeGtkDialogBackend();
+void GtkShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind);
+bool GtkPrimaryScreenSize(int* width, int* height);
+bool GtkRunPictureDialog(const PictureDialog& dialog);
 
 }  // namespace platform

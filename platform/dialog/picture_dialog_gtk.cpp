@@ -180,12 +180,8 @@ void SettleGtk() {
     for (int i = 0; i < 64 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
 }
 
-void ShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind) {
-    // Tests and runs without a desktop see the box's words on stderr.
-    std::string line = title + ": " + text;
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    Report(line);
-    if (std::getenv("ORBSAVER_NO_MESSAGE_BOXES") || !EnsureGtk()) return;
+void GtkShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind) {
+    if (!EnsureGtk()) return;
     const GtkMessageType type = kind == MessageBoxKind::kError     ? GTK_MESSAGE_ERROR
                                 : kind == MessageBoxKind::kWarning ? GTK_MESSAGE_WARNING
                                                                    : GTK_MESSAGE_INFO;
@@ -206,7 +202,7 @@ GdkMonitor* PrimaryMonitor() {
     return monitor;
 }
 
-bool PrimaryScreenSize(int* width, int* height) {
+bool GtkPrimaryScreenSize(int* width, int* height) {
     GdkMonitor* monitor = PrimaryMonitor();
     if (!monitor) return false;
     GdkRectangle r;
@@ -216,7 +212,7 @@ bool PrimaryScreenSize(int* width, int* height) {
     return true;
 }
 
-bool RunPictureDialog(const PictureDialog& d) {
+bool GtkRunPictureDialog(const PictureDialog& d) {
     if (!EnsureGtk()) return false;
     State s;
     s.d = &d;

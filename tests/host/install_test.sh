@@ -15,7 +15,7 @@ for f in bin/orbsaver share/orbsaver/multi.x share/orbsaver/win95.ppm \
          share/xscreensaver/config/orbsaver.xml share/applications/orbsaver.desktop \
          share/man/man6/orbsaver.6 share/icons/hicolor/32x32/apps/orbsaver.png \
          share/applications/screensavers/orbsaver.desktop libexec/orbsaver/orbsaver-store \
-         libexec/xscreensaver/orbsaver etc/pam.d/orbsaver; do
+         libexec/xscreensaver/orbsaver etc/pam.d/orbsaver lib/orbsaver/orbsaver-gtk.so; do
   if [ -e "$prefix/$f" ]; then echo "ok: $f"; else echo "FAIL: $f is missing"; fail=1; fi
 done
 [ "$(readlink "$prefix/libexec/xscreensaver/orbsaver")" = "$prefix/bin/orbsaver" ] \
@@ -49,5 +49,12 @@ else echo "FAIL: nothing drawn ($lit lit pixels)"; cat "$home/err"; fail=1; fi
 "$build/orbsaver-xtool" close "D3DRM Example"
 wait $saver || { echo "FAIL: exit code $?"; fail=1; }
 saver=0
+# The installed program finds its dialogs' module: the dialog stays up until it is
+# ended, rather than saying it cannot load the dialogs and ending with 1.
+XDG_CONFIG_HOME=$home ORBSAVER_DATA_DIR= timeout -s TERM 4 "$prefix/bin/orbsaver" /c 2>"$home/err"
+rc=$?
+if [ $rc = 124 ] && ! grep -q "cannot load the dialogs" "$home/err"; then
+  echo "ok: the installed program opens its dialog"
+else echo "FAIL: the installed dialog ended with $rc"; cat "$home/err"; fail=1; fi
 rm -rf "$home"
 exit $fail

@@ -183,6 +183,33 @@ TEST_F(RealBinary, SaverShowsItsWindowAndEndsWithZeroWhenItCloses) {
     EXPECT_EQ(ReadFile(Store()), first);
 }
 
+TEST_F(RealBinary, TheSaverRunsWithoutTheDialogsOrTheSynthesiserLoaded) {
+    Process saver = Start({kBinary, "/s"}, {config_});
+    ASSERT_GT(saver.pid, 0);
+    ASSERT_EQ(std::system((kXtool + " wait 'D3DRM Example' 10").c_str()), 0);
+    // Past its start: drawing, with the opening sound played.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const std::string maps = ReadFile("/proc/" + std::to_string(saver.pid) + "/maps");
+    EXPECT_NE(maps.find("libSDL2"), std::string::npos);  // the saver's own map
+    EXPECT_EQ(maps.find("libgtk-3"), std::string::npos);
+    EXPECT_EQ(maps.find("orbsaver-gtk.so"), std::string::npos);
+    EXPECT_EQ(maps.find("libfluidsynth"), std::string::npos);
+    EXPECT_EQ(std::system((kXtool + " close 'D3DRM Example'").c_str()), 0);
+    EXPECT_EQ(WaitFor(saver, 10), 0);
+}
+
+TEST_F(RealBinary, WithoutItsDialogModuleTheDialogSaysWhyAndEndsWithOne) {
+    // The program alone in a folder: neither there nor below it is the module.
+    const std::string copy = home_ + "/orbsaver";
+    ASSERT_EQ(std::system(("cp '" + kBinary + "' '" + copy + "'").c_str()), 0);
+    const std::string out = Capture(config_ + " '" + copy + "' /c 2>&1 >/dev/null; echo \"rc=$?\"");
+    const std::string said = "orbsaver: cannot load the dialogs: orbsaver-gtk.so is in none of " +
+                             home_ + " " + home_ + "/";
+    EXPECT_EQ(out.rfind(said, 0), 0u) << out;
+    EXPECT_TRUE(out.ends_with("/orbsaver\nrc=1\n")) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+}
+
 TEST_F(RealBinary, PreviewWithoutAHandleEndsWithOne) {
     Process p = Start({kBinary, "-p"}, {config_});
     EXPECT_EQ(WaitFor(p, 10), 1);
