@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/report/report.h"
+#include "platform/files/wide_path_win32.h"
 #include "platform/win32_api.h"
 
 #include <shellapi.h>
@@ -20,15 +21,7 @@ namespace platform {
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
+std::wstring Wide(const std::string& utf8) { return WidePath(utf8); }
 
 std::string Utf8(const wchar_t* wide, std::size_t length) {
     if (length == 0) return {};

@@ -6,19 +6,12 @@
 
 #include "platform/dialog/dialog.h"
 #include "platform/dialog/dialog_win32_parts.h"
+#include "platform/files/wide_path_win32.h"
 #include "platform/win32_api.h"
 
 namespace platform::win32_dialog {
 
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
+std::wstring Widen(const std::string& text) { return WidePath(text); }
 
 std::string Narrow(const wchar_t* text, int length) {
     if (length <= 0) return {};

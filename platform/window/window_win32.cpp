@@ -13,6 +13,7 @@
 #include "platform/monitors/monitors_win32.h"
 #include "platform/window/window.h"
 #include "platform/window/window_win32.h"
+#include "platform/files/wide_path_win32.h"
 #include "platform/win32_api.h"
 
 namespace platform {
@@ -21,15 +22,7 @@ namespace {
 
 constexpr wchar_t kCoverClass[] = L"orbsaver monitor cover";
 
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
+std::wstring Widen(const std::string& text) { return WidePath(text); }
 
 bool IsMouseMessage(UINT message) {
     switch (message) {
