@@ -333,8 +333,10 @@ bool GrabInput(WindowHandle window, bool grab, std::uint32_t patienceMillisecond
             s.grabbed = window;
             return true;
         }
-        // Another program holds them (a menu, another lock): it may let go soon.
-        if (TimeGetTime() - start >= patienceMilliseconds) return false;
+        // Another program holds them (a menu, another lock): it may let go soon. The
+        // clock counts whole milliseconds, so only a count past the patience is sure
+        // to have waited all of it.
+        if (patienceMilliseconds == 0 || TimeGetTime() - start > patienceMilliseconds) return false;
         timespec pause{0, 20 * 1000 * 1000};
         nanosleep(&pause, nullptr);
     }
