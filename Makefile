@@ -8,6 +8,11 @@ FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The sanitizer and fuzz builds are made to find faults, not to run fast or be
+# debugged: less optimisation and line tables only build them in about two thirds of
+# the time, and their reports still name the file and line.
+CHECK_FLAGS = -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+              -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 
 PREFIX ?= /usr/local
 
@@ -32,14 +37,14 @@ test: build
 
 # The whole test suite again, built with the address and undefined-behaviour sanitizers.
 test-asan: bootstrap
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DORBSAVER_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) $(CHECK_FLAGS) -DORBSAVER_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  tools/with-display ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 300
 
 # Builds the fuzz targets with clang and runs each for FUZZ_SECONDS.
 fuzz: bootstrap
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DORBSAVER_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) $(CHECK_FLAGS) -DORBSAVER_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
 	tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
