@@ -3,13 +3,12 @@
 // OK button), run modally by DialogBoxParam; its face and button are the pictures it
 // is given, drawn with GDI.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/dialog/dialog_win32_choosers.h"
 #include "platform/dialog/message_box.h"
 #include "platform/dialog/picture_dialog.h"
-#include "platform/report/report.h"
 #include "platform/window/window_win32.h"
 #include "platform/win32_api.h"
 
@@ -17,14 +16,6 @@ namespace platform {
 namespace {
 
 constexpr int kPictureDialogTemplate = 104;
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
 
 // An uncompressed or palette BMP file's header and pixels, checked to lie within its
 // bytes; nothing when the bytes are no such file.
@@ -120,15 +111,12 @@ INT_PTR CALLBACK PictureDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
+// The box outside a dialog is the dialogs' own box without an owner.
 void ShowMessageBox(const std::string& title, const std::string& text, MessageBoxKind kind) {
-    std::string line = title + ": " + text;
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    Report(line);
-    if (std::getenv("ORBSAVER_NO_MESSAGE_BOXES")) return;
-    const UINT icon = kind == MessageBoxKind::kError     ? MB_ICONERROR
-                      : kind == MessageBoxKind::kWarning ? MB_ICONWARNING
-                                                         : MB_ICONINFORMATION;
-    MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), MB_OK | MB_TOPMOST | icon);
+    Win32ShowMessage(nullptr, title, text,
+                     kind == MessageBoxKind::kError     ? MessageKind::kError
+                     : kind == MessageBoxKind::kWarning ? MessageKind::kWarning
+                                                        : MessageKind::kInformation);
 }
 
 bool PrimaryScreenSize(int* width, int* height) {
