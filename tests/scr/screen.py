@@ -25,6 +25,7 @@
 import struct
 import subprocess
 import sys
+import time
 
 import numpy
 from PIL import Image
@@ -74,8 +75,7 @@ def main(argv):
         return 2
     command, path = argv[1], argv[2]
     if command == "shot":
-        dump = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
-        Image.fromarray(read_xwd(dump)).save(path)
+        Image.fromarray(read_xwd(root_dump())).save(path)
     elif command == "ink":
         region = box(load(path), argv[3:7])
         background = numpy.array([int(v) for v in argv[7:10]] if len(argv) >= 10 else [0, 0, 0])
@@ -122,6 +122,20 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         return 2
     return 0
+
+
+def root_dump(tries=5):
+    """xwd's dump of the root window. While a program changes the screen's mode the root
+    window's size changes under xwd, which then fails with BadMatch: it is asked again a
+    little later, and its own words are shown when it never succeeds."""
+    for attempt in range(tries):
+        run = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
+        if run.returncode == 0:
+            return run.stdout
+        if attempt + 1 < tries:
+            time.sleep(0.5)
+    sys.stderr.write(run.stderr.decode(errors="replace"))
+    raise RuntimeError("xwd failed %d times (exit code %d)" % (tries, run.returncode))
 
 
 def rectangle(args):

@@ -12,12 +12,17 @@ xrandr | grep -q '^DUMMY0 connected primary 1024x768+0+0' || scr_fail "the prima
 
 scr_start "$scr_dir/out" "$scr" /s
 scr_wait_window orbsaver.scr 20 || { cat "$scr_dir/out"; scr_fail "no saver window"; }
-sleep 3
-primary=$(xrandr | grep '^DUMMY0 connected' | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*')
-second=$(xrandr | grep '^DUMMY1 connected' | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*')
-echo "while saving: primary $primary, second monitor $second"
-scr_shot "$scr_dir/shot.png" || scr_fail "no screenshot"
-model=$(scr_measure ink "$scr_dir/shot.png" 300 200 500 400)
+# The mode switch and the first frames take a few seconds on a busy machine: the screen
+# is read once a second until the model is there, for up to 15 s.
+for attempt in $(seq 15); do
+  sleep 1
+  primary=$(xrandr | grep '^DUMMY0 connected' | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*')
+  second=$(xrandr | grep '^DUMMY1 connected' | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*')
+  scr_shot "$scr_dir/shot.png" || scr_fail "no screenshot"
+  model=$(scr_measure ink "$scr_dir/shot.png" 300 200 500 400)
+  [[ $primary == 800x600+0+0 && $model -gt 20000 ]] && break
+done
+echo "while saving (after ${attempt} s): primary $primary, second monitor $second"
 # The windows of the saver's process, as "width height x y" (absolute positions).
 windows=$(for w in $(xdotool search --onlyvisible --class orbsaver.scr); do
   xwininfo -id "$w" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
