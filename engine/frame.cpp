@@ -231,7 +231,8 @@ bool UpdateFrame() {
     // copies nothing (with a software GL that copy costs more than a small scene).
     int w = 0, h = 0;
     d.surface->DrawableSize(&w, &h);
-    d.rmDevice->SetDrawIntoWindow(w == d.modeWidth && h == d.modeHeight);
+    d.rmDevice->SetDrawIntoWindow(d.surface->DrawsIntoTheWindowItself() && w == d.modeWidth &&
+                                  h == d.modeHeight);
     d.viewport->ForceUpdate(0, 0, view.ViewWidth, view.ViewHeight);
     if (!d.viewport->Clear()) {
         ReleaseRenderDevice();

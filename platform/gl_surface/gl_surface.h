@@ -26,6 +26,10 @@ public:
     virtual bool SwapBuffers() = 0;
     // The window's size in drawable pixels.
     virtual void DrawableSize(int* width, int* height) = 0;
+    // False when the window's framebuffer is a buffer of the surface's own that each
+    // present copies into the window: a frame is then drawn elsewhere and presented
+    // into that buffer, never drawn into it directly.
+    virtual bool DrawsIntoTheWindowItself() const { return true; }
 };
 
 // Makes the window cover its monitor in the given display mode. False, with the

@@ -9,8 +9,7 @@
 #include "platform/window/window.h"
 #include "platform/window/window_win32.h"
 #include "platform/win32_api.h"
-
-#include <GL/gl.h>
+#include "platform/gl_surface/gl_surface_wgl_parts.h"
 
 namespace platform {
 
@@ -29,21 +28,12 @@ using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
 using SwapInterval = BOOL(WINAPI*)(int);
 using BindFramebuffer = void(APIENTRY*)(GLenum, GLuint);
 
-// A function of the context that is current; opengl32 answers only for the current
-// context's driver, and some drivers answer 1, 2, 3 or -1 for "none".
-template <class F>
-F ProcAddress(const char* name) {
-    const PROC p = wglGetProcAddress(name);
-    const auto value = reinterpret_cast<std::intptr_t>(p);
-    if (value == 0 || value == 1 || value == 2 || value == 3 || value == -1) return nullptr;
-    // Through void (*)(), which any function pointer may be cast to and back from.
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
-}
-
 HWND WindowHwnd(WindowHandle window) { return Win32WindowOf(window); }
 
-// A double-buffered 32-bit RGBA format with a depth buffer on the device context;
-// a window keeps the format it was given first.
+}  // namespace
+
+namespace wgl {
+
 bool SetPixelFormatOn(HDC dc) {
     if (GetPixelFormat(dc) != 0) return true;
     PIXELFORMATDESCRIPTOR pfd{};
@@ -63,7 +53,6 @@ bool SetPixelFormatOn(HDC dc) {
     return SetPixelFormat(dc, format, &chosen) != FALSE;
 }
 
-// The 3.3 core context, or null when the driver has none.
 HGLRC CreateCoreContext(HDC dc) {
     const HGLRC first = wglCreateContext(dc);
     if (!first) return nullptr;
@@ -80,6 +69,19 @@ HGLRC CreateCoreContext(HDC dc) {
     wglDeleteContext(first);
     return core;
 }
+
+bool ShownByCopy(HWND window) {
+    if (!(GetWindowLongW(window, GWL_STYLE) & WS_CHILD)) return false;
+    const HWND parent = GetParent(window);
+    DWORD process = 0;
+    return parent && GetWindowThreadProcessId(parent, &process) && process == GetCurrentProcessId();
+}
+
+}  // namespace wgl
+
+namespace {
+
+using wgl::ProcAddress;
 
 class WglSurface : public GlSurface {
 public:
@@ -136,10 +138,11 @@ void CoverRect(HWND hwnd, const ScreenRect& r) {
 std::unique_ptr<GlSurface> GlSurface::Create(WindowHandle window) {
     const HWND hwnd = WindowHwnd(window);
     if (!hwnd || !::IsWindow(hwnd)) return nullptr;
+    if (wgl::ShownByCopy(hwnd)) return wgl::CreateCopiedSurface(hwnd);
     const HDC dc = GetDC(hwnd);
     if (!dc) return nullptr;
-    if (!SetPixelFormatOn(dc)) return nullptr;
-    const HGLRC context = CreateCoreContext(dc);
+    if (!wgl::SetPixelFormatOn(dc)) return nullptr;
+    const HGLRC context = wgl::CreateCoreContext(dc);
     if (!context) return nullptr;
     if (!wglMakeCurrent(dc, context)) {
         wglDeleteContext(context);

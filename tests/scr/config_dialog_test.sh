@@ -7,9 +7,8 @@
 # after. The Linux dialog (the Linux build's `orbsaver /c` on the same display) and
 # this one go side by side into dialogs-side-by-side.png in $ORBSAVER_SCR_SHOTS, when
 # that is set.
-# Wine 8 shows nothing of the GL child window that is the preview (the area stays
-# black on the screen), so the preview's frames are counted from Wine's own trace of
-# wglSwapBuffers, as scr_preview does, and its pixels on the screen are only told.
+# The preview is live when its rectangle is lit and changes from one second to the
+# next (the model turns).
 # Skipped while orbsaver.scr says that its dialog is not there on Windows.
 # Arguments: the source tree, orbsaver.scr, the Wine prefix, preview_parent.exe.
 set -uo pipefail
@@ -45,19 +44,6 @@ open_dialog() {
   scr_fail "$1 brought up no window of 585 x 450 (windows seen:${seen:- none})"
 }
 
-# The frames the program has presented so far, from Wine's trace.
-frames() { grep -c 'wglSwapBuffers' "$scr_dir/out"; }
-
-# Waits until the preview presents frames, and says whether the screen shows them.
-wait_frames() {
-  local i
-  for ((i = 0; i < 100; i++)); do
-    [[ $(frames) -gt 0 ]] && break
-    sleep 0.1
-  done
-  sleep 1
-}
-
 # Waits up to 20 s until the preview is lit (the dialog's picture is black there);
 # false when it is not.
 wait_preview() {
@@ -68,7 +54,7 @@ wait_preview() {
     [[ $lit -ge 500 ]] && return 0
     sleep 0.1
   done
-  echo "the Linux dialog's preview shows nothing ($lit pixels lit)"
+  echo "the $1 dialog's preview shows nothing ($lit pixels lit)"
   return 1
 }
 
@@ -109,10 +95,11 @@ expect_near() {
 registry() { scr_wine reg query "$info_key" 2>/dev/null | tr -d '\r'; }
 
 # --- /c: the pictures, the preview, the tabs, Cancel.
-WINEDEBUG=trace+wgl scr_start "$scr_dir/out" "$scr" /c
+scr_start "$scr_dir/out" "$scr" /c
 open_dialog /c
 echo "/c: a window of 585 x 450 at ($dx, $dy)"
-wait_frames
+wait_preview Windows || failures=$((failures + 1))
+sleep 0.5
 scr_shot "$scr_dir/first.png" || scr_fail "no screenshot"
 cp "$scr_dir/first.png" "$scr_dir/windows.png"
 for rect in "0 0 580 22" "12 218 16 180" "360 408 215 37"; do
@@ -144,13 +131,11 @@ tab_face "$scr_dir/first.png" CAMERA_D 210 30
 tab_face "$scr_dir/first.png" REND_U 387 30
 expect_near "BKGND1 along the page's top" "$(differs "$scr_dir/first.png" BKGND1 210 64 360 12 at 210 64)" 4
 lit=$(scr_measure ink "$scr_dir/first.png" $((dx + 30)) $((dy + 50)) $((dx + 182)) $((dy + 162)))
-before_frames=$(frames)
 sleep 1
 scr_shot "$scr_dir/later.png" || scr_fail "no screenshot"
 changed=$(scr_measure changed "$scr_dir/first.png" "$scr_dir/later.png" $((dx + 30)) $((dy + 50)) $((dx + 182)) $((dy + 162)))
-presented=$(($(frames) - before_frames))
-echo "  the preview: $presented frames presented in 1 s; on the screen $lit of its pixels lit, $changed changed"
-[[ $presented -gt 5 ]] || { echo "  the preview is not live"; failures=$((failures + 1)); }
+echo "  the preview: $lit of its 17024 pixels lit, $changed changed in 1 s"
+[[ $lit -ge 500 && $changed -ge 200 ]] || { echo "  the preview is not live"; failures=$((failures + 1)); }
 
 click $((387 + 88)) $((30 + 17))
 scr_shot "$scr_dir/second.png" || scr_fail "no screenshot"
@@ -218,7 +203,7 @@ elif [[ -x $linux ]]; then
     sleep 0.1
   done
   if [[ -n $found ]]; then
-    wait_preview || cat "$scr_dir/linux.out"
+    wait_preview Linux || cat "$scr_dir/linux.out"
     scr_shot "$scr_dir/linux.png" || scr_fail "no screenshot"
     scr_measure beside "$out_dir/dialogs-side-by-side.png" "$scr_dir/linux.png" "$dx" "$dy" 585 450 \
       "$scr_dir/windows.png" "$wx" "$wy" 585 450
