@@ -405,6 +405,7 @@ TEST_F(Win32Windows, AGlSurfaceIsThreeThreeCore) {
     Drain();
     auto surface = platform::GlSurface::Create(w);
     if (!surface) GTEST_SKIP() << "this desktop's OpenGL has no 3.3 core context";
+    EXPECT_TRUE(surface->DrawsIntoTheWindowItself());
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     ASSERT_NE(version, nullptr);
     EXPECT_GE(version[0], '3') << version;
@@ -430,6 +431,77 @@ TEST_F(Win32Windows, AGlSurfaceIsThreeThreeCore) {
     // A second surface on the same window keeps the window's pixel format.
     surface.reset();
     EXPECT_NE(platform::GlSurface::Create(w), nullptr);
+}
+
+// A child of one of our own windows (the configuration dialog's preview) is shown by
+// copy: it gets no pixel format, and what is presented reaches its device context the
+// right way up, at the size the window has now.
+TEST_F(Win32Windows, AChildOfOurOwnWindowShowsItsFramesByCopy) {
+    // The child fills its parent, as a preview does.
+    const WindowHandle parent = Popup(152, 112);
+    ASSERT_NE(parent, 0u);
+    const WindowHandle child =
+        platform::CreateWindow("Win32 test", WS_CHILD | WS_VISIBLE, 0, 0, 152, 112,
+                               reinterpret_cast<std::uintptr_t>(platform::Win32WindowOf(parent)));
+    ASSERT_NE(child, 0u);
+    Drain();
+    const HWND hwnd = platform::Win32WindowOf(child);
+    auto surface = platform::GlSurface::Create(child);
+    if (!surface) GTEST_SKIP() << "this desktop's OpenGL has no 3.3 core context";
+    EXPECT_FALSE(surface->DrawsIntoTheWindowItself());
+    const HDC dc = GetDC(hwnd);
+    EXPECT_EQ(GetPixelFormat(dc), 0) << "the child itself has no pixel format";
+    ReleaseDC(hwnd, dc);
+
+    const auto present = [&](int topHalfRed) {
+        surface->MakeCurrent();
+        surface->BindWindowFramebuffer();
+        int w = 0, h = 0;
+        surface->DrawableSize(&w, &h);
+        glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        if (topHalfRed) {
+            // GL counts rows from the bottom: the upper half starts at h / 2.
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(0, h / 2, w, h - h / 2);
+            glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glDisable(GL_SCISSOR_TEST);
+        }
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        return surface->SwapBuffers();
+    };
+    const auto pixel = [&](int x, int y) {
+        const HDC d = GetDC(hwnd);
+        const COLORREF c = GetPixel(d, x, y);
+        ReleaseDC(hwnd, d);
+        return c;
+    };
+    int width = 0, height = 0;
+    surface->DrawableSize(&width, &height);
+    EXPECT_EQ(width, 152);
+    EXPECT_EQ(height, 112);
+    ASSERT_TRUE(present(1));
+    EXPECT_EQ(pixel(5, 5), RGB(255, 0, 0)) << "the top row first";
+    EXPECT_EQ(pixel(146, 50), RGB(255, 0, 0));
+    EXPECT_EQ(pixel(5, 60), RGB(0, 0, 255));
+    EXPECT_EQ(pixel(146, 106), RGB(0, 0, 255));
+
+    // A window of another size is drawn whole at that size.
+    SetWindowPos(hwnd, nullptr, 0, 0, 100, 80, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Drain();
+    ASSERT_TRUE(present(1));
+    surface->DrawableSize(&width, &height);
+    EXPECT_EQ(width, 100);
+    EXPECT_EQ(height, 80);
+    EXPECT_EQ(pixel(95, 35), RGB(255, 0, 0));
+    EXPECT_EQ(pixel(95, 45), RGB(0, 0, 255));
+
+    // Once the window is gone there is nothing to present into.
+    platform::DestroyWindow(child);
+    EXPECT_FALSE(surface->SwapBuffers());
+    surface.reset();
+    platform::DestroyWindow(parent);
 }
 
 TEST_F(Win32Windows, FullScreenStandsOnThePrimaryAndGivesTheModeBack) {
