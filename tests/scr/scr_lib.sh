@@ -7,11 +7,13 @@
 # The settings key is removed before each test, so the program starts from its
 # first-run defaults unless the test imports others.
 #
-# Variables a test sets before scr_begin: source_dir, scr_prefix. After it: scr_dir
-# (a private folder removed at the end), DISPLAY.
+# Variables a test sets before scr_begin: source_dir, scr_prefix, and scr_screen for an
+# Xvfb of another size than 800x600. After it: scr_dir (a private folder removed at
+# the end), DISPLAY.
 
 scr_python=/usr/bin/python3
 scr_settings_key='HKEY_CURRENT_USER\Software\MERO'
+scr_dpi_key='HKEY_CURRENT_USER\Control Panel\Desktop'
 scr_server=
 scr_pids=()
 
@@ -44,6 +46,8 @@ scr_begin() {
   printf 'pcm.!default { type null }\n' >"$HOME/.asoundrc"
   "$source_dir/tools/wine-run" --prepare
   scr_wine reg delete "$scr_settings_key" /f >/dev/null 2>&1 || true
+  # The display scale a test of scaling may have left in the prefix.
+  scr_wine reg delete "$scr_dpi_key" /v LogPixels /f >/dev/null 2>&1 || true
 }
 
 scr_start_xvfb() {
@@ -51,7 +55,7 @@ scr_start_xvfb() {
   local n display=
   for n in $(seq 150 199); do [[ -e /tmp/.X$n-lock ]] || { display=$n; break; }; done
   [[ -n $display ]] || scr_skip "no free X display number"
-  Xvfb ":$display" -screen 0 800x600x24 +extension GLX -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$display" -screen 0 "${scr_screen:-800x600}x24" +extension GLX -nolisten tcp >/dev/null 2>&1 &
   scr_server=$!
   for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
   [[ -e /tmp/.X11-unix/X$display ]] || scr_skip "Xvfb does not start here"

@@ -15,6 +15,9 @@
         the mean difference per channel between the rectangle (W x H at X, Y) and the
         picture stretched onto it; with OX OY, the picture drawn at its own size with
         its top left there, against the same part of it (255 when out of either)
+    screen.py part FILE.png BMP PX PY PW PH X Y W H
+        the mean difference per channel between the rectangle (W x H at X, Y) and the
+        picture's rectangle (PW x PH at PX, PY) stretched onto it
     screen.py place FILE.png BMP X Y W H SLACK
         where the picture, stretched, matches the screen best with its rectangle moved
         by up to SLACK pixels and made up to 2 SLACK smaller or SLACK/2 larger: the
@@ -104,6 +107,10 @@ def main(argv):
         print(int((numpy.abs(a - b).max(axis=2) > 0).sum()) if a.shape == b.shape else -1)
     elif command == "picture":
         print("%.1f" % picture_difference(load(path), argv[3], argv[4:]))
+    elif command == "part":
+        px, py, pw, ph = (int(a) for a in argv[4:8])
+        picture = numpy.asarray(Image.open(argv[3]).convert("RGB"), dtype=numpy.int16)
+        print("%.1f" % stretched_difference(load(path), picture[py:py + ph, px:px + pw], argv[8:12]))
     elif command == "place":
         shot = load(path)
         x, y, w, h, slack = (int(a) for a in argv[4:9])
@@ -144,22 +151,29 @@ def rectangle(args):
     return [x, y, x + w, y + h]
 
 
+def stretched_difference(shot, picture, args):
+    """The mean difference between the shot's rectangle X Y W H and the picture
+    stretched onto it (255 when the rectangle leaves the shot or the picture is empty)."""
+    x, y, w, h = (int(a) for a in args[:4])
+    if picture.size == 0 or x < 0 or y < 0 or w <= 0 or h <= 0 or x + w > shot.shape[1] or y + h > shot.shape[0]:
+        return 255.0
+    rows = numpy.arange(h) * picture.shape[0] // h
+    cols = numpy.arange(w) * picture.shape[1] // w
+    return float(numpy.abs(shot[y:y + h, x:x + w] - picture[rows][:, cols]).mean())
+
+
 def picture_difference(shot, bmp, args):
     x, y, w, h = (int(a) for a in args[:4])
     picture = numpy.asarray(Image.open(bmp).convert("RGB"), dtype=numpy.int16)
-    if len(args) >= 6:
-        ox, oy = int(args[4]), int(args[5])
-        px, py = x - ox, y - oy
-        if px < 0 or py < 0 or px + w > picture.shape[1] or py + h > picture.shape[0]:
-            return 255.0
-        expected = picture[py:py + h, px:px + w]
-    else:
-        rows = numpy.arange(h) * picture.shape[0] // h
-        cols = numpy.arange(w) * picture.shape[1] // w
-        expected = picture[rows][:, cols]
+    if len(args) < 6:
+        return stretched_difference(shot, picture, args)
+    ox, oy = int(args[4]), int(args[5])
+    px, py = x - ox, y - oy
+    if px < 0 or py < 0 or px + w > picture.shape[1] or py + h > picture.shape[0]:
+        return 255.0
     if x < 0 or y < 0 or x + w > shot.shape[1] or y + h > shot.shape[0] or w <= 0 or h <= 0:
         return 255.0
-    return float(numpy.abs(shot[y:y + h, x:x + w] - expected).mean())
+    return float(numpy.abs(shot[y:y + h, x:x + w] - picture[py:py + h, px:px + w]).mean())
 
 
 if __name__ == "__main__":
