@@ -64,7 +64,7 @@ windows-installer: windows
 
 test-windows: windows
 	ORBSAVER_WINEPREFIX=$(abspath $(WIN_BUILD))/wine tools/with-display sh -c \
-	  'tools/wine-run --prepare && ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 120'
+	  'tools/wine-run --prepare && ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 120 --repeat until-pass:2'
 	WINEPREFIX=$(abspath $(WIN_BUILD))/wine wineserver -k 2>/dev/null || true
 
 # Installs into PREFIX (default /usr/local; DESTDIR is honoured).

@@ -18,15 +18,6 @@ failures=0
 # A length of the dialog at the scale, as the program rounds it.
 sc() { awk -v v="$1" -v q="$quarters" 'BEGIN { printf "%d", int(v * q / 4 + 0.5) }'; }
 
-expect_below() {
-  local what=$1 value=$2 limit=$3
-  if awk -v v="$value" -v l="$limit" 'BEGIN { exit !(v < l) }'; then
-    echo "  $what: $value"
-  else
-    echo "  $what: $value, not below $limit"
-    failures=$((failures + 1))
-  fi
-}
 
 # The program stretches its pictures with halftone, the measure with a plain stretch:
 # at 150 % a face in its place differs by up to about 22 (the small arrow buttons),
@@ -79,12 +70,12 @@ for dpi in 144 192; do
   shot=$scr_dir/later.png
   for rect in "0 0 580 22" "12 218 16 180" "360 408 215 37"; do
     set -- $rect
-    expect_below "BKGND at ($1, $2) $3 x $4" "$(part "$shot" BKGND "$@")" 12
+    scr_expect_below "BKGND at ($1, $2) $3 x $4" "$(part "$shot" BKGND "$@")" 12
   done
-  expect_below "BKGND1 along the page's top" "$(scr_measure part "$shot" "$bitmaps/BKGND1.bmp" 0 0 360 12 \
+  scr_expect_below "BKGND1 along the page's top" "$(scr_measure part "$shot" "$bitmaps/BKGND1.bmp" 0 0 360 12 \
     $((dx + $(sc 210))) $((dy + $(sc 64))) "$(sc 360)" "$(sc 12)")" 12
   while read -r name x y w h; do
-    expect_below "$name" "$(face "$shot" "$name" "$x" "$y" "$w" "$h")" 28
+    scr_expect_below "$name" "$(face "$shot" "$name" "$x" "$y" "$w" "$h")" 28
   done <<'FACES'
 OK_2U 20 410 79 32
 CANCEL_2U 105 410 82 32

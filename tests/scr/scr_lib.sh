@@ -154,6 +154,17 @@ scr_shot() {
 }
 scr_measure() { "$scr_python" "$source_dir/tests/scr/screen.py" "$@"; }
 
+# Says WHAT and its VALUE, and counts a failure in $failures unless VALUE is below LIMIT.
+scr_expect_below() {
+  local what=$1 value=$2 limit=$3
+  if awk -v v="$value" -v l="$limit" 'BEGIN { exit !(v < l) }'; then
+    echo "  $what: $value"
+  else
+    echo "  $what: $value, not below $limit"
+    failures=$((failures + 1))
+  fi
+}
+
 # Presses a key in the program's window: its X window gets the focus first, as a user's
 # click would give it (without a window manager the focus may still be elsewhere).
 scr_key() {
