@@ -101,23 +101,7 @@ done
 # disabled.
 while read -r name x y w h; do
   scr_expect_below "$name" "$(differs "$scr_dir/first.png" "$name" "$x" "$y" "$w" "$h")" 10
-done <<'FACES'
-OK_2U 20 410 79 32
-CANCEL_2U 105 410 82 32
-VERSION_U 195 410 82 32
-HELP_U 285 410 62 32
-UP_U 35 255 27 20
-DN_DI 35 275 27 20
-BK_DI 85 260 35 32
-FW_U 150 260 35 32
-SET_DI 29 326 52 32
-INS_DI 81 326 52 32
-DEL_DI 133 326 52 32
-SAVE_U 40 363 65 32
-LOAD_U 110 363 65 32
-XFILE_U 476 301 62 32
-FONT_DI 485 357 65 32
-FACES
+done < <(grep -v '^#' "$source_dir/tests/scr/dialog_faces.txt")
 tab_face "$scr_dir/first.png" CAMERA_D 210 30
 tab_face "$scr_dir/first.png" REND_U 387 30
 scr_expect_below "BKGND1 along the page's top" "$(differs "$scr_dir/first.png" BKGND1 210 64 360 12 at 210 64)" 4

@@ -76,17 +76,7 @@ for dpi in 144 192; do
     $((dx + $(sc 210))) $((dy + $(sc 64))) "$(sc 360)" "$(sc 12)")" 12
   while read -r name x y w h; do
     scr_expect_below "$name" "$(face "$shot" "$name" "$x" "$y" "$w" "$h")" 28
-  done <<'FACES'
-OK_2U 20 410 79 32
-CANCEL_2U 105 410 82 32
-VERSION_U 195 410 82 32
-HELP_U 285 410 62 32
-UP_U 35 255 27 20
-FW_U 150 260 35 32
-SAVE_U 40 363 65 32
-LOAD_U 110 363 65 32
-XFILE_U 476 301 62 32
-FACES
+  done < <(grep -v '^#' "$source_dir/tests/scr/dialog_faces.txt")
   if [[ -n ${ORBSAVER_SCR_SHOTS:-} ]]; then
     mkdir -p "$ORBSAVER_SCR_SHOTS"
     cp "$shot" "$ORBSAVER_SCR_SHOTS/scaled_dialog_test-$dpi.png"
