@@ -18,6 +18,7 @@
 #include "engine/password_prompt.h"
 #include "engine/scene.h"
 #include "platform/audio/sequencer.h"
+#include "platform/backends.h"
 #include "platform/data_dir/data_dir.h"
 #include "platform/files/session_lock.h"
 #include "platform/report/report.h"
@@ -289,6 +290,11 @@ int RunProgram(int argc, const char* const* argv) {
         if (!usage.empty() && usage.back() == '\n') usage.pop_back();
         platform::Report(std::string("orbsaver: unknown switch '") + argv[1] + "'\n" + usage);
         return kExitFailure;
+    }
+    // The saver and the preview draw and answer keys and the pointer, nothing more:
+    // they never wait for a session bus to be started for them.
+    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+        platform::ForgoSessionBusLaunch();
     }
 
     const int codePage = platform::KeyboardCodePage();
