@@ -24,4 +24,11 @@ std::unique_ptr<PasswordService> CreateDefaultPasswordService();
 // The user's registry: the store file on Linux, Windows' own registry on Windows.
 std::unique_ptr<Registry> CreateDefaultUserRegistry();
 
+// The full-screen saver and the preview need nothing from the desktop's session bus:
+// they take no text input and keep no screen awake. Where the session has no bus to
+// reach, this keeps the libraries the window backend starts from launching one of
+// their own for the process (and its children). Call it before the program starts
+// any thread, as it may change the environment.
+void ForgoSessionBusLaunch();
+
 }  // namespace platform

@@ -8,6 +8,11 @@
 #include "platform/registry/registry_file.h"
 #include "platform/window/window.h"
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
 namespace platform {
 
 std::unique_ptr<WindowBackend> CreateDefaultWindowBackend() {
@@ -25,6 +30,24 @@ std::unique_ptr<PasswordService> CreateDefaultPasswordService() {
 
 std::unique_ptr<Registry> CreateDefaultUserRegistry() {
     return std::make_unique<FileRegistry>(UserRegistryPath());
+}
+
+// SDL connects to the session bus when its video starts (for input methods and to
+// keep the screen awake). libdbus finds the bus in DBUS_SESSION_BUS_ADDRESS, else at
+// the user's socket $XDG_RUNTIME_DIR/bus; with neither it runs
+// `dbus-launch --autolaunch`, which looks for a bus on the X display and starts a
+// daemon when there is none: some 25 ms of every start on a display without a
+// session. An address of a transport libdbus does not know ends the search at once;
+// SDL then runs without the bus, as where libdbus is missing.
+void ForgoSessionBusLaunch() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && *address) return;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        struct stat st {};
+        const std::string socket = std::string(runtime) + "/bus";
+        if (stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return;
+    }
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 }  // namespace platform

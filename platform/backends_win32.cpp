@@ -23,4 +23,7 @@ std::unique_ptr<Registry> CreateDefaultUserRegistry() { return CreateWin32Regist
 // Windows' own windows; its desktop is always there.
 std::unique_ptr<WindowBackend> CreateDefaultWindowBackend() { return CreateWin32WindowBackend(); }
 
+// Windows starts no bus for a program: there is nothing to keep from starting.
+void ForgoSessionBusLaunch() {}
+
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
+#include <utility>
 
 #include "config/config_dialog.h"
 #include "engine/device.h"
@@ -18,6 +20,7 @@
 #include "engine/password_prompt.h"
 #include "engine/scene.h"
 #include "platform/audio/sequencer.h"
+#include "platform/backends.h"
 #include "platform/data_dir/data_dir.h"
 #include "platform/files/session_lock.h"
 #include "platform/report/report.h"
@@ -262,6 +265,25 @@ std::string UsageText() {
            "also take their window after a colon (/p:<window id>), as Windows passes them.\n";
 }
 
+namespace {
+
+// Makes the fonts on a thread of its own; waits for it when asked, and at the latest
+// when it goes.
+class FontMaker {
+public:
+    template <class Make>
+    void Start(Make make) { thread_ = std::thread(std::move(make)); }
+    void Wait() {
+        if (thread_.joinable()) thread_.join();
+    }
+    ~FontMaker() { Wait(); }
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace
+
 std::string WindowsDirectory(int codePage) {
     const std::string utf8 = platform::DataDirectory();
     std::string dir = settings::ToStoredPath(utf8, codePage);
@@ -290,6 +312,11 @@ int RunProgram(int argc, const char* const* argv) {
         platform::Report(std::string("orbsaver: unknown switch '") + argv[1] + "'\n" + usage);
         return kExitFailure;
     }
+    // The saver and the preview draw and answer keys and the pointer, nothing more:
+    // they never wait for a session bus to be started for them.
+    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+        platform::ForgoSessionBusLaunch();
+    }
 
     const int codePage = platform::KeyboardCodePage();
     const std::string dataDirectory = WindowsDirectory(codePage);
@@ -309,7 +336,23 @@ int RunProgram(int argc, const char* const* argv) {
         ReadPasswordRequest(platform::UserRegistry()) != 0) {
         return RunScreenLock();
     }
-    settings::CreateSharedFonts(s, shell.fonts);
+    // The saver and the preview make their fonts (fontconfig reads its configuration
+    // first) while their window and its GL driver are made: nothing reads the fonts
+    // before the window is there. The dialog makes them at once, as its pages read
+    // them as they open.
+    FontMaker fonts;
+    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+        fonts.Start([&s, &shell, message = choice != ModeChoice::Preview] {
+            settings::CreateSharedFonts(s, shell.fonts);
+            if (message) settings::CreateMessageFont(s, shell.fonts);
+        });
+    } else {
+        settings::CreateSharedFonts(s, shell.fonts);
+    }
+    auto deleteFonts = [&] {
+        fonts.Wait();
+        settings::DeleteFonts(shell.fonts);
+    };
 
     switch (choice) {
         case ModeChoice::Help:
@@ -324,7 +367,7 @@ int RunProgram(int argc, const char* const* argv) {
                 platform::Report("orbsaver: the saver uses your login password; there is no "
                                  "separate password to change");
             }
-            settings::DeleteFonts(shell.fonts);
+            deleteFonts();
             return kExitOk;
         case ModeChoice::Config: {
             shell.mode = settings::SaverMode::Config;
@@ -339,13 +382,13 @@ int RunProgram(int argc, const char* const* argv) {
             platform::Dialogs().SetOwnerWindow(ParseWindowHandle(SwitchHandleText(argc, argv)));
             engine::PrepareOverlayTexts();
             const int exitCode = ShowModalDialog(kConfigDialogTemplate, 0) ? kExitOk : kExitFailure;
-            settings::DeleteFonts(shell.fonts);
+            deleteFonts();
             return exitCode;
         }
         case ModeChoice::Preview:
             shell.mode = settings::SaverMode::Preview;
             if (platform::WindowClassExists(kOtherPreviewClass)) {
-                settings::DeleteFonts(shell.fonts);
+                deleteFonts();
                 return kExitOk;
             }
             shell.ViewWidth = 152;
@@ -355,9 +398,8 @@ int RunProgram(int argc, const char* const* argv) {
             break;
         case ModeChoice::Saver:
             shell.mode = settings::SaverMode::Saver;
-            settings::CreateMessageFont(s, shell.fonts);
             if (platform::WindowClassExists(kOtherSaverClass)) {
-                settings::DeleteFonts(shell.fonts);
+                deleteFonts();
                 return kExitOk;
             }
             shell.ViewWidth = 800;
@@ -370,13 +412,12 @@ int RunProgram(int argc, const char* const* argv) {
             // The host's window, at its size; several monitors run one process each.
             shell.mode = settings::SaverMode::Saver;
             shell.hosted = true;
-            settings::CreateMessageFont(s, shell.fonts);
             HostRequest host = FindHost(argc, argv, hostEnv);
             if (!host.window) host.window = platform::GetDesktopWindowId();
             int w = 0, h = 0;
             if (!host.window || !platform::GetForeignWindowSize(host.window, &w, &h)) {
                 Fail("cannot find the host's window");
-                settings::DeleteFonts(shell.fonts);
+                deleteFonts();
                 return kExitFailure;
             }
             shell.ViewWidth = w;
@@ -393,9 +434,10 @@ int RunProgram(int argc, const char* const* argv) {
     if (!CreateSaverWindow()) {
         Fail(shell.mode == settings::SaverMode::Preview ? "cannot create the preview window in that parent"
                                               : "cannot create the saver window");
-        settings::DeleteFonts(shell.fonts);
+        deleteFonts();
         return kExitFailure;
     }
+    fonts.Wait();
 
     const std::string text = settings::SelectedMessageUtf8(s);
     const platform::Font* font = shell.mode == settings::SaverMode::Saver ? shell.fonts.MessageFont.get()
@@ -415,7 +457,7 @@ int RunProgram(int argc, const char* const* argv) {
         // A saver that asks for a password is a screen lock: it holds the keyboard and
         // pointer before it shows anything, or does not start.
         if (!TakeScreenLock(shell.SaverWindow, platform::UserRegistry())) {
-            settings::DeleteFonts(shell.fonts);
+            deleteFonts();
             return kExitFailure;
         }
     }
@@ -448,7 +490,7 @@ int RunProgram(int argc, const char* const* argv) {
 
     engine::ReleaseRenderDevice();
     engine::ReleaseScene();
-    settings::DeleteFonts(shell.fonts);
+    deleteFonts();
     return exitCode;
 }
 

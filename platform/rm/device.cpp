@@ -168,9 +168,30 @@ struct Device::Impl {
         return ok;
     }
 
+    // The off-screen targets are made when a frame is first drawn off screen: a
+    // device that draws into the window never holds them (at 800 x 600 they are
+    // nearly 4 MB, every page touched).
+    int target_w = 0, target_h = 0, target_samples = 0;
+    bool targets_made = false;
+    bool MakeTargetsNow() {
+        targets_made = true;
+        return MakeTargets(target_w, target_h, target_samples);
+    }
+    void EnsureTargets() {
+        if (!targets_made) MakeTargetsNow();
+    }
+
     // Where a frame is drawn, and where it is once finished.
-    GLuint Target() const { return window ? 0 : fbo; }
-    GLuint Finished() const { return window ? 0 : resolve_fbo ? resolve_fbo : fbo; }
+    GLuint Target() {
+        if (window) return 0;
+        EnsureTargets();
+        return fbo;
+    }
+    GLuint Finished() {
+        if (window) return 0;
+        EnsureTargets();
+        return resolve_fbo ? resolve_fbo : fbo;
+    }
 };
 
 std::unique_ptr<Device> Device::Create(int width, int height, std::string* error) {
@@ -219,7 +240,19 @@ bool Device::Resize(int width, int height) {
     GLint max_size = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_size);
     if (width <= 0 || height <= 0 || width > max_size || height > max_size) return false;
-    if (!impl_->MakeTargets(width, height, samples_)) return false;
+    Impl& m = *impl_;
+    const int was_w = m.target_w, was_h = m.target_h;
+    m.target_w = width;
+    m.target_h = height;
+    m.target_samples = samples_;
+    // Targets already in use are made again at once, so that a size they cannot
+    // have is refused here; otherwise they wait for the first frame drawn off screen.
+    if (m.targets_made && !m.MakeTargetsNow()) {
+        m.target_w = was_w;
+        m.target_h = was_h;
+        m.MakeTargetsNow();
+        return false;
+    }
     width_ = width;
     height_ = height;
     return true;
@@ -231,9 +264,11 @@ bool Device::SetAntialias(bool on) {
     if (want > 0) impl_->window = false;
     if (want == samples_) return true;
     samples_ = want;
-    if (impl_->MakeTargets(width_, height_, samples_)) return true;
+    impl_->target_samples = samples_;
+    if (impl_->MakeTargetsNow()) return true;
     samples_ = 0;  // fall back to a plain buffer
-    impl_->MakeTargets(width_, height_, 0);
+    impl_->target_samples = 0;
+    impl_->MakeTargetsNow();
     return false;
 }
 
@@ -254,6 +289,7 @@ bool Device::DrawsIntoWindow() const { return impl_->window; }
 
 bool Device::Update() {
     Impl& m = *impl_;
+    if (!m.window) m.EnsureTargets();
     if (m.resolve_fbo && !m.window) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m.fbo);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m.resolve_fbo);

@@ -696,3 +696,36 @@ TEST_F(Render, DrawingIntoAWindowIsRefusedWhereItCannotBeAsGood) {
     EXPECT_FALSE(device->SetDrawIntoWindow(true));
     ExpectRgb(At(Frame(), 16, 16), {0, 255, 0}, 0, "anti-aliased, into its own buffer");
 }
+
+// The device's own buffer is made for the first frame drawn off screen, at the
+// device's size then (a device that draws into the window never holds one); a device
+// that has one makes it again at once when resized, and keeps it when the new size
+// cannot be had.
+TEST_F(Render, TheOwnBufferIsMadeForTheFirstFrameDrawnOffScreenAtTheSizeThen) {
+    auto liveRenderbuffers = [] {
+        int live = 0;
+        for (GLuint name = 1; name < 512; ++name) live += glIsRenderbuffer(name) ? 1 : 0;
+        return live;
+    };
+    MakeScene(16, 16);
+    EXPECT_EQ(0, liveRenderbuffers()) << "a new device holds no buffer";
+    scene->SetSceneBackgroundRGB(0, 1, 0);
+    ASSERT_TRUE(device->Resize(24, 20));
+    EXPECT_EQ(0, liveRenderbuffers());
+    rm::Image img = Frame();
+    EXPECT_EQ(2, liveRenderbuffers()) << "colour and depth";
+    EXPECT_EQ(24, img.width);
+    EXPECT_EQ(20, img.height);
+    ExpectRgb(At(img, 8, 8), {0, 255, 0}, 0, "drawn at the size asked for before the first frame");
+
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    EXPECT_FALSE(device->Resize(largest + 1, 16));
+    ASSERT_TRUE(device->Resize(32, 16));
+    scene->SetSceneBackgroundRGB(0, 0, 1);
+    img = Frame();
+    EXPECT_EQ(32, img.width);
+    EXPECT_EQ(16, img.height);
+    ExpectRgb(At(img, 8, 8), {0, 0, 255}, 0, "drawn at the new size");
+    EXPECT_EQ(2, liveRenderbuffers()) << "the buffer of the old size is given back";
+}
