@@ -22,7 +22,6 @@ constexpr int kContextFlags = 0x2094;
 constexpr int kContextProfileMask = 0x9126;
 constexpr int kContextCoreProfileBit = 0x0001;
 constexpr int kContextForwardCompatibleBit = 0x0002;
-constexpr GLenum kDrawFramebuffer = 0x8CA9;
 
 using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
 using SwapInterval = BOOL(WINAPI*)(int);
@@ -81,6 +80,7 @@ bool ShownByCopy(HWND window) {
 
 namespace {
 
+using wgl::kDrawFramebuffer;
 using wgl::ProcAddress;
 
 class WglSurface : public GlSurface {

@@ -14,7 +14,6 @@ namespace {
 
 constexpr GLenum kFramebuffer = 0x8D40;
 constexpr GLenum kReadFramebuffer = 0x8CA8;
-constexpr GLenum kDrawFramebuffer = 0x8CA9;
 constexpr GLenum kRenderbuffer = 0x8D41;
 constexpr GLenum kRgba8 = 0x8058;
 constexpr GLenum kColorAttachment0 = 0x8CE0;

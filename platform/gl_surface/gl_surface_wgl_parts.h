@@ -11,6 +11,9 @@
 
 namespace platform::wgl {
 
+// GL 3.0's framebuffer target for drawing, which <GL/gl.h> (1.1) does not name.
+inline constexpr GLenum kDrawFramebuffer = 0x8CA9;
+
 // A function of the context that is current; opengl32 answers only for the current
 // context's driver, and some drivers answer 1, 2, 3 or -1 for "none".
 template <class F>

@@ -12,6 +12,7 @@
 #include "config/config_dialog.h"
 #include "config/page_media.h"
 #include "config/page_motion.h"
+#include "flight_enabling.h"
 #include "platform/dialog/dialog_win32.h"
 #include "platform/registry/registry.h"
 #include "platform/window/window_win32.h"
@@ -136,14 +137,9 @@ protected:
         GetWindowTextW(Item(w, id), text, 300);
         return text;
     }
-    // SET INSERT DELETE frames ^ v SAVE LOAD BACK FORWARD, as 1s and 0s.
+    // The enabling of the flight's controls, as one text to compare.
     std::string Enabling() {
-        std::string out;
-        for (int id : {kSet, kInsert, kDelete, kFramesEdit, kNextTable, kPreviousTable, kSave,
-                       kLoad, kBack, kForward}) {
-            out += Enabled(dialog, id) ? '1' : '0';
-        }
-        return out;
+        return FlightEnabling([this](int id) { return Enabled(dialog, id); });
     }
 
     platform::WindowHandle dialog = 0, page1 = 0, page2 = 0;

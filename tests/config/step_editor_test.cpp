@@ -6,6 +6,7 @@
 #include "config/page_motion.h"
 #include "config/step_editor.h"
 #include "config_test_util.h"
+#include "flight_enabling.h"
 #include "engine/frame.h"
 
 using namespace config;
@@ -34,12 +35,7 @@ protected:
     }
     // The enabling of the flight's controls, as one text to compare.
     std::string Enabling() {
-        std::string out;
-        for (int id : {kSet, kInsert, kDelete, kFramesEdit, kNextTable, kPreviousTable, kSave,
-                       kLoad, kBack, kForward}) {
-            out += Enabled(dialog, id) ? '1' : '0';
-        }
-        return out;
+        return FlightEnabling([this](int id) { return Enabled(dialog, id); });
     }
 };
 
