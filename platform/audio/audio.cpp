@@ -79,6 +79,8 @@ std::uint32_t AudioOutputRate() {
     return S().open ? S().rate : 0;
 }
 
+void MakeAudioOutputState() { (void)Unsettled(); }
+
 bool AudioOutputFailed() {
     // Asked every frame: an output still opening has not failed, and the frame does
     // not wait for it.

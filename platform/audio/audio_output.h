@@ -51,8 +51,12 @@ void SetAudioBackend(std::unique_ptr<AudioBackend> backend);
 
 // Opens the output when it is not open yet. False when there is no device.
 bool OpenAudioOutput();
-// The open output's rate, 0 when it is closed.
+// The open output's rate, 0 when it is closed. Waits for an output still opening.
 std::uint32_t AudioOutputRate();
+// Makes the output's process-wide state (its mixer, not the output) without waiting
+// for an output still opening: a static object that calls it while it is made is
+// destroyed before that state.
+void MakeAudioOutputState();
 bool AudioOutputFailed();
 // Stops the output and forgets the sound; attached streams stay attached.
 void CloseAudioOutput();

@@ -88,7 +88,10 @@ class SequencerStream : public AudioStream {
 };
 
 struct State {
-    State() { (void)AudioOutputRate(); }  // the audio output is made first, so it outlives this
+    // The audio output's state is made first, so it outlives this; the frame loop's
+    // first poll for notices makes this, and must not wait for the opening sound's
+    // output to open.
+    State() { MakeAudioOutputState(); }
     ~State() {
         DetachAudioStream(&stream);
         auto lock = LockAudio();
