@@ -31,4 +31,11 @@ std::unique_ptr<Registry> CreateDefaultUserRegistry();
 // any thread, as it may change the environment.
 void ForgoSessionBusLaunch();
 
+// For a process that never takes typed text (the full-screen saver without a
+// password, the preview, a host's saver): the window backend's input method opens
+// without reading the locale's table of compose sequences. Keys still arrive, with
+// their characters; only sequences made with a compose or dead key are gone. Call it
+// before the program starts any thread, as it changes the environment.
+void ForgoComposeTable();
+
 }  // namespace platform

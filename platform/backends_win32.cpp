@@ -26,4 +26,6 @@ std::unique_ptr<WindowBackend> CreateDefaultWindowBackend() { return CreateWin32
 // Windows starts no bus for a program: there is nothing to keep from starting.
 void ForgoSessionBusLaunch() {}
 
+void ForgoComposeTable() {}
+
 }  // namespace platform

@@ -336,6 +336,11 @@ int RunProgram(int argc, const char* const* argv) {
         ReadPasswordRequest(platform::UserRegistry()) != 0) {
         return RunScreenLock();
     }
+    // From here on the saver, the preview and a host's saver take no typed text: a
+    // saver that asks for a password has become the lock above. No thread runs yet.
+    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+        platform::ForgoComposeTable();
+    }
     // The saver and the preview make their fonts (fontconfig reads its configuration
     // first) while their window and its GL driver are made: nothing reads the fonts
     // before the window is there. The dialog makes them at once, as its pages read
