@@ -129,7 +129,6 @@ struct Device::Impl {
     std::unordered_map<uint64_t, GpuTexture> textures;
     uint64_t frame = 0;
     // Scratch for uploads, kept so a re-upload reuses its storage.
-    std::vector<GpuVertex> scratch;
     std::vector<uint8_t> scratch_pixels;
 
     void FreeTargets() {
@@ -492,20 +491,44 @@ struct RenderPass {
             for (int i = 0; i < 5; ++i) glEnableVertexAttribArray(i);
         }
         if (g.version != b->Version()) {
-            Build(*b, g);
+            // The vertices are written straight into the buffer's own memory: the
+            // mesh is held once, by the GL, and not again in a copy of ours.
+            const size_t count = VertexCount(b->Mesh());
+            const auto bytes = GLsizeiptr(count * sizeof(GpuVertex));
             glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m.scratch.size() * sizeof(GpuVertex)), m.scratch.data(),
-                         GL_STATIC_DRAW);
+            glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_STATIC_DRAW);
+            void* mapped = count ? glMapBufferRange(GL_ARRAY_BUFFER, 0, bytes,
+                                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT)
+                                 : nullptr;
+            if (mapped) {
+                Build(*b, g, static_cast<GpuVertex*>(mapped));
+                if (!glUnmapBuffer(GL_ARRAY_BUFFER)) g.ranges.clear();  // its store was lost: draw nothing
+            } else {
+                std::vector<GpuVertex> vertices(count);
+                Build(*b, g, vertices.data());
+                glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, vertices.data());
+            }
             g.version = b->Version();
             ++dev.uploads_;
         }
         return g;
     }
 
-    // Triangle fans of every face, grouped by material so each group is one draw.
-    void Build(const MeshBuilder& b, GpuMesh& g) {
+    // How many vertices the mesh's faces make as triangle fans.
+    static size_t VertexCount(const MeshData& d) {
+        size_t count = 0;
+        for (size_t f = 0, faces = d.FaceCount(); f < faces; ++f) {
+            const uint32_t corners = d.face_start[f + 1] - d.face_start[f];
+            if (corners >= 3) count += 3 * size_t(corners - 2);
+        }
+        return count;
+    }
+
+    // Triangle fans of every face, grouped by material so each group is one draw,
+    // into `out`, which has room for VertexCount of the mesh.
+    void Build(const MeshBuilder& b, GpuMesh& g, GpuVertex* out) {
         const MeshData& d = b.Mesh();
-        m.scratch.clear();
+        size_t written = 0;
         g.ranges.clear();
         const size_t faces = d.FaceCount();
         // Faces in material order (those without one last), by counting.
@@ -518,7 +541,7 @@ struct RenderPass {
         for (size_t f = 0; f < faces; ++f) order[fill[group_of(f)]++] = uint32_t(f);
         for (size_t group = 0; group < groups; ++group) {
             const uint32_t mat = group < d.materials.size() ? uint32_t(group) : kNoMaterial;
-            const GLint first = GLint(m.scratch.size());
+            const GLint first = GLint(written);
             Color face_colour = b.PlainColour();
             if (mat != kNoMaterial) face_colour = ColorFromRGBA(d.materials[mat].face[0], d.materials[mat].face[1],
                                                                 d.materials[mat].face[2], d.materials[mat].face[3]);
@@ -544,11 +567,11 @@ struct RenderPass {
                         v.uv[1] = d.uv[size_t(fc.vertex) * 2 + 1];
                         const Color col = d.vertex_colors.empty() ? face_colour : d.vertex_colors[fc.vertex];
                         v.color[0] = col.r, v.color[1] = col.g, v.color[2] = col.b, v.color[3] = col.a;
-                        m.scratch.push_back(v);
+                        out[written++] = v;
                     }
                 }
             }
-            const GLsizei count = GLsizei(m.scratch.size()) - first;
+            const GLsizei count = GLsizei(written) - first;
             if (count > 0) g.ranges.push_back({first, count, mat});
         }
     }
