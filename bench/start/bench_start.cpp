@@ -9,7 +9,10 @@
 //   bench_start [ROUNDS [EARLIER-ORBSAVER]]
 //
 // With an earlier build's program, its full-screen start runs in the same rounds and
-// its steps stand beside this build's.
+// its steps stand beside this build's. `gl_floor` runs in the same rounds too: SDL's
+// window, a GL context and one quad, with a GL 3.3 core program as the saver draws
+// and with the fixed-function pipeline as gears draws; what no program on the saver's
+// stack can go below.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -94,7 +97,13 @@ Run Measure(Display* d, const std::vector<std::string>& args, const std::vector<
     XSync(d, False);
     const std::string errPath = (fs::temp_directory_path() / ("bench_start_" + std::to_string(getpid()))).string();
     std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e) envStrings.push_back(*e);
+    // The run's own variables take the place of the bench's.
+    auto overridden = [&env](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(env.begin(), env.end(), [&name](const std::string& e) { return e.rfind(name, 0) == 0; });
+    };
+    for (char** e = environ; *e; ++e)
+        if (!overridden(*e)) envStrings.push_back(*e);
     for (const auto& e : env) envStrings.push_back(e);
     std::vector<char*> argv, envp;
     for (auto& a : const_cast<std::vector<std::string>&>(args)) argv.push_back(a.data());
@@ -186,8 +195,14 @@ int main(int argc, char** argv) {
 
     const std::string earlier = argc > 2 ? argv[2] : "";
     if (!earlier.empty()) Measure(d, {earlier, "/s"}, env, root, cx, cy, 200, 200);
-    std::vector<Run> saverRuns, gearsRuns, previewRuns, dialogRuns, earlierRuns;
+    const std::string floor = GL_FLOOR_BINARY;
+    // As the saver starts SDL: no session bus launched, no compose table read.
+    const std::vector<std::string> floorEnv = {"DBUS_SESSION_BUS_ADDRESS=disabled:", "XCOMPOSEFILE=/dev/null"};
+    Measure(d, {floor, "core"}, floorEnv, root, cx, cy, 200, 200);
+    std::vector<Run> saverRuns, gearsRuns, previewRuns, dialogRuns, earlierRuns, coreRuns, legacyRuns;
     for (int r = 0; r < rounds; ++r) {
+        coreRuns.push_back(Measure(d, {floor, "core"}, floorEnv, root, cx, cy, 200, 200));
+        legacyRuns.push_back(Measure(d, {floor, "legacy"}, floorEnv, root, cx, cy, 200, 200));
         if (!earlier.empty()) earlierRuns.push_back(Measure(d, {earlier, "/s"}, env, root, cx, cy, 200, 200));
         if (!gears.empty()) gearsRuns.push_back(Measure(d, {gears, "-root"}, {}, root, cx, cy, 200, 200));
         saverRuns.push_back(Measure(d, {saver, "/s"}, env, root, cx, cy, 200, 200));
@@ -242,6 +257,14 @@ int main(int argc, char** argv) {
     std::printf("resident memory after %lld ms running: /s %.1f MB, /p %.1f MB, dialog %.1f MB", 
                 static_cast<long long>(kSettle.count()), saverMb, resident(previewRuns), resident(dialogRuns));
     if (gearsMb > 0) std::printf(", gears -root %.1f MB; /s / gears %.2f", gearsMb, saverMb / gearsMb);
+    std::printf("\n");
+    const double coreFirst = first(coreRuns), coreMb = resident(coreRuns);
+    std::printf("the stack's floor (SDL, GL, one quad): GL 3.3 core %.1f ms, %.1f MB; fixed-function %.1f ms, %.1f MB\n",
+                coreFirst, coreMb, first(legacyRuns), resident(legacyRuns));
+    std::printf("  /s / GL 3.3 core floor: first frame %.2f, resident memory %.2f", saverFirst / coreFirst,
+                saverMb / coreMb);
+    if (gearsFirst > 0 && gearsMb > 0)
+        std::printf("; GL 3.3 core floor / gears: %.2f, %.2f", coreFirst / gearsFirst, coreMb / gearsMb);
     std::printf("\n");
 
     XCloseDisplay(d);
