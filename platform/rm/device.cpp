@@ -209,10 +209,8 @@ std::unique_ptr<Device> Device::Create(int width, int height, std::string* error
     // Each variant is linked when a draw first needs it: a scene uses one or two of the
     // eight, and linking the rest would only delay the first frame. The Gouraud,
     // matte, one-light variant is made now, to find a context that cannot.
+    // The background's program, too, is linked for the first background picture.
     if (!m.LightingVariant(Device::Impl::VariantOf(true, false, false), error)) return nullptr;
-    m.bg_program = shaders::LinkBackground(error);
-    if (!m.bg_program) return nullptr;
-    m.bg_texture = glGetUniformLocation(m.bg_program, "u_texture");
     glGenVertexArrays(1, &m.bg_vao);
     if (!d->Resize(width, height)) {
         if (error) *error = "cannot make an off-screen buffer of that size";
@@ -232,7 +230,7 @@ Device::~Device() {
     for (auto& [id, t] : m.textures) glDeleteTextures(1, &t.name);
     glDeleteVertexArrays(1, &m.bg_vao);
     for (LightingProgram& pr : m.lighting) glDeleteProgram(pr.id);
-    glDeleteProgram(m.bg_program);
+    if (m.bg_program) glDeleteProgram(m.bg_program);
 }
 
 bool Device::Resize(int width, int height) {
@@ -665,7 +663,11 @@ bool Viewport::Clear(uint32_t flags) {
         bits |= GL_DEPTH_BUFFER_BIT;
     }
     if (bits) glClear(bits);
-    if (draw_image) {
+    if (draw_image && !m.bg_program) {
+        m.bg_program = shaders::LinkBackground(nullptr);
+        if (m.bg_program) m.bg_texture = glGetUniformLocation(m.bg_program, "u_texture");
+    }
+    if (draw_image && m.bg_program) {
         // Stretched with the device's texture filter (nearest by default, like a
         // stretching blit).
         const TextureQuality tq = device_->texture_quality_;
@@ -686,7 +688,8 @@ bool Viewport::Clear(uint32_t flags) {
     }
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return glGetError() == GL_NO_ERROR;
+    // A picture whose program cannot be linked is a device that cannot draw.
+    return (!draw_image || m.bg_program) && glGetError() == GL_NO_ERROR;
 }
 
 bool Viewport::Render(Frame* frame) {
