@@ -498,15 +498,19 @@ struct RenderPass {
             void* mapped = count ? glMapBufferRange(GL_ARRAY_BUFFER, 0, bytes,
                                                     GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT)
                                  : nullptr;
+            bool stored = true;
             if (mapped) {
                 Build(*b, g, static_cast<GpuVertex*>(mapped));
-                if (!glUnmapBuffer(GL_ARRAY_BUFFER)) g.ranges.clear();  // its store was lost: draw nothing
+                // A store the GL lost while it was mapped draws nothing and is written
+                // again for the next frame.
+                stored = glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+                if (!stored) g.ranges.clear();
             } else {
                 std::vector<GpuVertex> vertices(count);
                 Build(*b, g, vertices.data());
                 glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, vertices.data());
             }
-            g.version = b->Version();
+            if (stored) g.version = b->Version();
             ++dev.uploads_;
         }
         return g;
