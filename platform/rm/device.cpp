@@ -125,6 +125,18 @@ struct Device::Impl {
     }
     GLuint bg_program = 0, bg_vao = 0;
     GLint bg_texture = -1;
+    bool bg_unlinkable = false;  // its link failed once: pictures give way to the colour
+
+    // The background's program, linked for the first background picture; 0 when the
+    // GL cannot link it, and then the scene's colour is drawn instead.
+    GLuint BackgroundProgram() {
+        if (!bg_program && !bg_unlinkable) {
+            bg_program = shaders::LinkBackground(nullptr);
+            bg_unlinkable = bg_program == 0;
+            if (bg_program) bg_texture = glGetUniformLocation(bg_program, "u_texture");
+        }
+        return bg_program;
+    }
     std::unordered_map<uint64_t, GpuMesh> meshes;
     std::unordered_map<uint64_t, GpuTexture> textures;
     uint64_t frame = 0;
@@ -655,7 +667,8 @@ bool Viewport::Clear(uint32_t flags) {
     const Frame* scene = camera_->Root();
     GLbitfield bits = 0;
     const Texture* image = scene->SceneBackgroundImage();
-    const bool draw_image = (flags & kClearTarget) && image && image->Pixels().width > 0;
+    const bool draw_image =
+        (flags & kClearTarget) && image && image->Pixels().width > 0 && m.BackgroundProgram() != 0;
     if ((flags & kClearTarget) && !draw_image) {
         const Color c = scene->SceneBackground();
         glClearColor(c.R(), c.G(), c.B(), 1.0f);
@@ -667,11 +680,7 @@ bool Viewport::Clear(uint32_t flags) {
         bits |= GL_DEPTH_BUFFER_BIT;
     }
     if (bits) glClear(bits);
-    if (draw_image && !m.bg_program) {
-        m.bg_program = shaders::LinkBackground(nullptr);
-        if (m.bg_program) m.bg_texture = glGetUniformLocation(m.bg_program, "u_texture");
-    }
-    if (draw_image && m.bg_program) {
+    if (draw_image) {
         // Stretched with the device's texture filter (nearest by default, like a
         // stretching blit).
         const TextureQuality tq = device_->texture_quality_;
@@ -692,8 +701,7 @@ bool Viewport::Clear(uint32_t flags) {
     }
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    // A picture whose program cannot be linked is a device that cannot draw.
-    return (!draw_image || m.bg_program) && glGetError() == GL_NO_ERROR;
+    return glGetError() == GL_NO_ERROR;
 }
 
 bool Viewport::Render(Frame* frame) {
