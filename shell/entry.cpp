@@ -314,7 +314,9 @@ int RunProgram(int argc, const char* const* argv) {
     }
     // The saver and the preview draw and answer keys and the pointer, nothing more:
     // they never wait for a session bus to be started for them.
-    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+    const bool drawsOnly =
+        choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted;
+    if (drawsOnly) {
         platform::ForgoSessionBusLaunch();
     }
 
@@ -338,7 +340,7 @@ int RunProgram(int argc, const char* const* argv) {
     }
     // From here on the saver, the preview and a host's saver take no typed text: a
     // saver that asks for a password has become the lock above. No thread runs yet.
-    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+    if (drawsOnly) {
         platform::ForgoComposeTable();
     }
     // The saver and the preview make their fonts (fontconfig reads its configuration
@@ -346,7 +348,7 @@ int RunProgram(int argc, const char* const* argv) {
     // before the window is there. The dialog makes them at once, as its pages read
     // them as they open.
     FontMaker fonts;
-    if (choice == ModeChoice::Saver || choice == ModeChoice::Preview || choice == ModeChoice::Hosted) {
+    if (drawsOnly) {
         fonts.Start([&s, &shell, message = choice != ModeChoice::Preview] {
             settings::CreateSharedFonts(s, shell.fonts);
             if (message) settings::CreateMessageFont(s, shell.fonts);

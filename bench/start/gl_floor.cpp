@@ -19,7 +19,9 @@ namespace {
 
 volatile std::sig_atomic_t ended = 0;
 
-void End(int) { ended = 1; }
+void End(int) {
+    ended = 1;
+}
 
 template <typename F>
 F Proc(const char* name) {
@@ -49,11 +51,12 @@ bool UseCoreProgram() {
     auto useProgram = Proc<PFNGLUSEPROGRAMPROC>("glUseProgram");
     auto genVertexArrays = Proc<PFNGLGENVERTEXARRAYSPROC>("glGenVertexArrays");
     auto bindVertexArray = Proc<PFNGLBINDVERTEXARRAYPROC>("glBindVertexArray");
-    if (!createShader || !shaderSource || !compileShader || !createProgram || !attachShader || !linkProgram ||
-        !getProgramiv || !useProgram || !genVertexArrays || !bindVertexArray)
+    if (!createShader || !shaderSource || !compileShader || !createProgram || !attachShader ||
+        !linkProgram || !getProgramiv || !useProgram || !genVertexArrays || !bindVertexArray)
         return false;
     const GLuint program = createProgram();
-    for (auto [type, text] : {std::pair{GLenum(GL_VERTEX_SHADER), kVertex}, {GLenum(GL_FRAGMENT_SHADER), kFragment}}) {
+    for (auto [type, text] :
+         {std::pair{GLenum(GL_VERTEX_SHADER), kVertex}, {GLenum(GL_FRAGMENT_SHADER), kFragment}}) {
         const GLuint shader = createShader(type);
         shaderSource(shader, 1, &text, nullptr);
         compileShader(shader);
@@ -90,7 +93,8 @@ int main(int argc, char** argv) {
     }
     SDL_DisplayMode mode{};
     SDL_GetDesktopDisplayMode(0, &mode);
-    SDL_Window* window = SDL_CreateWindow("gl_floor", 0, 0, mode.w, mode.h, SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS);
+    SDL_Window* window = SDL_CreateWindow("gl_floor", 0, 0, mode.w, mode.h,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS);
     SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
     if (!context || (core && !UseCoreProgram())) {
         std::fprintf(stderr, "gl_floor: no %s GL context: %s\n", argv[1], SDL_GetError());

@@ -2,6 +2,7 @@
 // compose table, and keys still give their characters through it.
 #include <gtest/gtest.h>
 
+// After gtest: Xlib's macros (None, Bool) clash with its names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -44,8 +45,8 @@ struct InputMethod {
         im = XOpenIM(d, nullptr, nullptr, nullptr);
         window = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
         if (im)
-            ic = XCreateIC(im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window,
-                           XNFocusWindow, window, nullptr);
+            ic = XCreateIC(im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                           window, XNFocusWindow, window, nullptr);
     }
     ~InputMethod() {
         if (ic) XDestroyIC(ic);
@@ -61,7 +62,7 @@ struct InputMethod {
 
 // A key code the keyboard leaves unused, given one key symbol for the test's time.
 class SpareKey {
-public:
+  public:
     SpareKey(Display* d, KeySym sym) : d_(d) {
         int low = 0, high = 0, per = 0;
         XDisplayKeycodes(d, &low, &high);
@@ -85,7 +86,7 @@ public:
     }
     KeyCode code() const { return code_; }
 
-private:
+  private:
     Display* d_;
     KeyCode code_ = 0;
 };
@@ -122,5 +123,8 @@ TEST(ComposeTable, AForgoneTableHoldsNoDeadKeyAndStillGivesEachKeysCharacter) {
     }
     XCloseDisplay(d);
     std::setlocale(LC_ALL, oldLocale.c_str());
-    if (before) setenv("XCOMPOSEFILE", before->c_str(), 1); else unsetenv("XCOMPOSEFILE");
+    if (before)
+        setenv("XCOMPOSEFILE", before->c_str(), 1);
+    else
+        unsetenv("XCOMPOSEFILE");
 }
