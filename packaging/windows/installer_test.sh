@@ -80,12 +80,13 @@ installed
 echo "installed again: the same files and entries, the user's settings kept"
 
 # uninstall: runs the uninstaller silently. It copies itself away and returns at
-# once; it is done when its folder is gone.
+# once; its folder goes before the Start menu entry and the machine's keys, and the
+# product key is the last thing it deletes, so it is done when that key is gone.
 uninstall() {
   wine "$program/uninstall.exe" /S
-  for _ in $(seq 300); do
-    [[ -e $program ]] || break
-    sleep 0.1
+  for _ in $(seq 150); do
+    wine reg query 'HKLM\Software\orbsaver' >/dev/null 2>&1 || break
+    sleep 0.2
   done
   [[ ! -e $program ]] || fail "Program Files\\orbsaver is still there"
 }
